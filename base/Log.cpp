@@ -1,0 +1,132 @@
+#include "base/Log.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctime>
+
+#include "base/Text.h"
+#include "platform/MessageBox.h"
+#include "platform/Paths.h"
+
+const char* LogLevelName(unsigned level) {
+    static const char* const kNames[] = {"EMERG",   "ALERT",  "CRIT", "ERR",
+                                         "WARNING", "NOTICE", "INFO", "DEBUG"};
+    return level < 8 ? kNames[level] : "DEBUG";
+}
+
+std::string LogTimeStamp() {
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    char buf[32];
+    size_t n = std::strftime(buf, sizeof buf, "%y/%m/%d %H:%M:%S  ", &tm);
+    return std::string(buf, n);
+}
+
+CLogFile::CLogFile(std::string path, int32_t sizeLimitKb)
+    : path_(std::move(path)), limitBytes_(int64_t{sizeLimitKb == 0 ? 1000 : sizeLimitKb} * 1024) {
+    if (path_.empty()) return;
+    // O_APPEND keeps every write at the end even while other loggers write the same file.
+    fd_ = open(platform::NativePath(path_).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC,
+               0644);
+}
+
+CLogFile::~CLogFile() {
+    if (fd_ >= 0) close(fd_);
+}
+
+int64_t CLogFile::Room() const {
+    if (fd_ < 0) return -1;
+    struct stat st {};
+    if (fstat(fd_, &st) != 0) return -1;
+    return limitBytes_ - static_cast<int64_t>(st.st_size);
+}
+
+void CLogFile::WriteLine(std::string_view bytes) {
+    if (fd_ < 0 || !enabled_) return;
+    // Failed writes are not reported: a log has nowhere to report them.
+    ssize_t ignored = write(fd_, bytes.data(), bytes.size());
+    (void)ignored;
+}
+
+void CLogFile::Empty() {
+    if (fd_ < 0) return;
+    if (ftruncate(fd_, 0) != 0) return;
+}
+
+CLog::CLog(std::string dir, std::string baseName, int32_t sizeLimitKb, std::string tag,
+           uint32_t fileCount, uint32_t level)
+    : tag_(std::move(tag)),
+      fileCount_(fileCount == 0 ? 1 : fileCount),
+      level_(level),
+      sizeLimitKb_(sizeLimitKb),
+      baseName_(std::move(baseName)),
+      dir_(std::move(dir)) {
+    OpenCurrent();
+}
+
+CLog::CLog(std::wstring_view dir, std::wstring_view baseName, int32_t sizeLimitKb,
+           std::wstring_view tag, uint32_t fileCount, uint32_t level)
+    : CLog(Narrow(dir), Narrow(baseName), sizeLimitKb, Narrow(tag), fileCount, level) {}
+
+CLog::~CLog() = default;
+
+std::string CLog::FilePath(uint32_t index) const {
+    return dir_ + std::to_string(index) + "_" + baseName_;
+}
+
+void CLog::OpenCurrent() {
+    file_.reset();
+    file_ = std::make_unique<CLogFile>(FilePath(index_), sizeLimitKb_);
+    if (!file_->IsOpen() && !openFailureShown_) {
+        // Once per logger: a missing log directory must not turn into a box per line.
+        openFailureShown_ = true;
+        platform::ShowMessageBox(
+            "Log", StrFormat("Unable to open Log file for writing [%s] by (%s[0x%x])",
+                             file_->Path().c_str(), platform::ExecutablePath().c_str(),
+                             static_cast<unsigned>(getpid())));
+    }
+}
+
+void CLog::Advance() {
+    index_ = index_ >= fileCount_ ? 1 : index_ + 1;
+    OpenCurrent();
+}
+
+void CLog::Write(unsigned level, std::wstring_view msg) {
+    if (!Enabled(level) || baseName_.empty()) return;
+    Write(level, std::string_view(Narrow(msg)));
+}
+
+void CLog::Write(unsigned level, std::string_view msg) {
+    if (!Enabled(level) || baseName_.empty()) return;
+
+    // Look for a file with room, trying each file of the set once; with none, drop the line.
+    bool found = false;
+    for (uint32_t tries = 0; tries < fileCount_; ++tries) {
+        if (file_->Room() > 0) {
+            found = true;
+            break;
+        }
+        Advance();
+    }
+    if (!found && file_->Room() <= 0) return;
+
+    std::string line = LogTimeStamp();
+    line += '[';
+    line += tag_;
+    line += "]  (";
+    line += LogLevelName(level);
+    line += ") ";
+    // A cut line keeps its CR LF so the next line still starts on a line of its own.
+    line += CutUtf8(msg, kMaxLineBytes - 2 > line.size() ? kMaxLineBytes - 2 - line.size() : 0);
+    line += "\r\n";
+    file_->WriteLine(line);
+
+    if (file_->Room() < 1) {
+        Advance();
+        if (file_->Room() < 1) file_->Empty();
+    }
+}

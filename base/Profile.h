@@ -1,0 +1,29 @@
+#pragma once
+// Profile (INI) files, read the way the system's configuration expects: section and key names
+// without regard to case, first matching section and key win, blanks trimmed, matching quotes
+// removed, ';' comments, CRLF or LF, UTF-8 with or without BOM or UTF-16LE with BOM, values cut
+// at 1023 characters. A parsed file is kept and re-used until the file changes.
+#include <string>
+#include <string_view>
+
+// The default passed to every read: a result equal to it means the file, section or key is
+// missing.
+inline constexpr const char kMissingKey[] = "@1@";
+
+// Longest value a read returns, in characters.
+inline constexpr size_t kProfileValueMax = 1023;
+// Longest file, section and key name, in characters; longer names are cut.
+inline constexpr size_t kProfileNameMax = 299;
+
+// The profile read of the platform: the value of key in section of file, or def when any of them
+// is missing; at most maxChars characters.
+std::wstring ReadProfileString(std::string_view file, std::wstring_view section,
+                               std::wstring_view key, std::wstring_view def,
+                               size_t maxChars = kProfileValueMax);
+
+// Reads key into value (a buffer of 1024 bytes), with "@1@" as the default. Returns 1 when the
+// key is missing (value then holds "@1@"), 0 when it was found.
+int ReadIniString(const char* file, const char* section, const char* key, char* value);
+
+// Drops every cached parse (tests that rewrite a file within one time-stamp tick).
+void ClearProfileCache();

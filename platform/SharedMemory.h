@@ -1,0 +1,60 @@
+#pragma once
+// Named shared memory: a POSIX shared-memory object "/" + name (mode 0600), plus the exclusive
+// backing file whose presence marks the block as in use. Views are mapped on demand.
+#include <cstddef>
+#include <string>
+
+namespace platform {
+
+class NamedMapping {
+public:
+    NamedMapping() = default;
+    ~NamedMapping();
+    NamedMapping(const NamedMapping&) = delete;
+    NamedMapping& operator=(const NamedMapping&) = delete;
+
+    // Opens an existing object of that name. False when there is none or it cannot be opened.
+    bool OpenExisting(const std::string& name);
+    // Creates a new object of that name, exclusively, sized and zero-filled. The object that
+    // created it removes the name again in Close.
+    bool CreateNew(const std::string& name, size_t size);
+    bool IsOpen() const { return fd_ >= 0; }
+    // Size of the object as the system reports it; 0 when not open.
+    size_t ObjectSize() const;
+
+    // Maps a read/write view of size bytes from offset 0; null on failure.
+    void* MapView(size_t size) const;
+    static void UnmapView(void* view, size_t size);
+
+    void Close();
+
+private:
+    int fd_ = -1;
+    bool owner_ = false;
+    std::string objectName_;
+};
+
+// The backing file of a block: created exclusively with mode 0600 and removed when closed, so
+// its presence tells other programs that the block exists.
+class BackingFile {
+public:
+    BackingFile() = default;
+    ~BackingFile();
+    BackingFile(const BackingFile&) = delete;
+    BackingFile& operator=(const BackingFile&) = delete;
+
+    // False when the file exists already or cannot be created.
+    bool CreateExclusive(const std::string& path);
+    bool IsOpen() const { return fd_ >= 0; }
+    long Size() const;
+    void Close();
+
+private:
+    int fd_ = -1;
+    std::string path_;
+};
+
+// Valid object names: 1 to 255 characters, no '/'.
+bool IsValidMappingName(const std::string& name);
+
+}  // namespace platform

@@ -1,0 +1,15 @@
+#pragma once
+// Every qvtool sub-command: a name, a one-line summary, and its entry point taking the words
+// after the sub-command's name.
+#include <string>
+#include <vector>
+
+using CommandMain = int (*)(const std::vector<std::string>& args);
+
+struct Command {
+    const char* name;
+    const char* summary;
+    CommandMain main;
+};
+
+int CmdContext(const std::vector<std::string>& args);

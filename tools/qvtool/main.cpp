@@ -1,0 +1,43 @@
+// qvtool: the command-line tool for people who write configurations and plug-ins.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "base/Text.h"
+#include "tools/qvtool/Cli.h"
+#include "tools/qvtool/Commands.h"
+
+namespace {
+
+const Command kCommands[] = {
+    {"context", "print the context definition of a mode's state table", &CmdContext},
+};
+
+void Usage(FILE* out) {
+    std::fprintf(out, "usage: qvtool COMMAND [--root BINDIR] [options]\n\ncommands:\n");
+    for (const Command& c : kCommands) std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
+    std::fprintf(out, "\n'qvtool COMMAND --help' describes a command.\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    InitLocale();
+    if (argc < 2) {
+        Usage(stderr);
+        return kStatusUsage;
+    }
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "help") == 0) {
+        Usage(stdout);
+        return 0;
+    }
+    for (const Command& c : kCommands) {
+        if (std::strcmp(argv[1], c.name) == 0) {
+            return c.main(std::vector<std::string>(argv + 2, argv + argc));
+        }
+    }
+    std::fprintf(stderr, "qvtool: unknown command %s\n", argv[1]);
+    Usage(stderr);
+    return kStatusUsage;
+}
