@@ -22,8 +22,12 @@ FileSet FileSet::For(Mode mode) {
 
 Mode ModeFromCommandLine(std::string_view commandLine) {
     return commandLine.find("reconfig") != std::string_view::npos ? Mode::Reconfiguration
-                                                                   : Mode::Installation;
+                                                                  : Mode::Installation;
 }
 
-std::string MemoryFileName(int n) { return "QVMemoryFile" + std::to_string(n) + ".def"; }
-std::string MemoryKeyName(int n) { return "QVMemoryKey" + std::to_string(n) + ".def"; }
+std::string MemoryFileName(int n) {
+    return "QVMemoryFile" + std::to_string(n) + ".def";
+}
+std::string MemoryKeyName(int n) {
+    return "QVMemoryKey" + std::to_string(n) + ".def";
+}

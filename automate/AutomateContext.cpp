@@ -8,10 +8,14 @@
 #include "base/Text.h"
 
 int32_t CAutomateContext::TypeSize(std::string_view type) {
-    if (type == "INT" || type == "LONG") return QV_INT_SIZE;
-    if (type == "PTR") return QV_PTR_SIZE;
-    if (type == "STRING") return QV_STRING_SIZE;
-    if (type == "VOID") return QV_VOID_SIZE;
+    if (type == "INT" || type == "LONG")
+        return QV_INT_SIZE;
+    if (type == "PTR")
+        return QV_PTR_SIZE;
+    if (type == "STRING")
+        return QV_STRING_SIZE;
+    if (type == "VOID")
+        return QV_VOID_SIZE;
     return 0;
 }
 
@@ -36,13 +40,15 @@ int CAutomateContext::addPropertiesContext(std::string_view name, std::string_vi
     log_->Debug("Call CAutomateContext addPropertiesContext");
     int32_t size = TypeSize(type);
     if (size == 0) {
-        log_->Warning(StrFormat("Unknown property type : %.*s", static_cast<int>(type.size()),
-                                type.data()));
+        log_->Warning(
+            StrFormat("Unknown property type : %.*s", static_cast<int>(type.size()), type.data()));
         return -1;
     }
-    if (image_.count >= QV_MAX_PROPERTIES || image_.start == 0) return -1;
+    if (image_.count >= QV_MAX_PROPERTIES || image_.start == 0)
+        return -1;
     for (int i = 0; i < count; ++i) {
-        if (image_.count >= QV_MAX_PROPERTIES) return -1;
+        if (image_.count >= QV_MAX_PROPERTIES)
+            return -1;
         int idx = image_.count;
         auto* value = reinterpret_cast<unsigned char*>(image_.next_free);
         std::memset(value, 0, static_cast<size_t>(size));
@@ -71,20 +77,23 @@ int CAutomateContext::LoadContext(const std::string& path) {
         std::string_view type = rest.substr(0, c2);
         std::string countText(c2 == std::string_view::npos ? "" : rest.substr(c2 + 1));
         countText = countText.substr(0, countText.find(':'));
-        if (!name.empty() && name.front() == '@') break;
+        if (!name.empty() && name.front() == '@')
+            break;
         int count = std::atoi(countText.c_str());
         result = addPropertiesContext(name, type, count);
         std::string shownName(name.substr(0, kMaxNameChars));
         log_->Info(StrFormat("Add Properties : %s Type : %.*s Nombre : %d", shownName.c_str(),
                              static_cast<int>(type.size()), type.data(), count));
-        if (result != 0) break;
+        if (result != 0)
+            break;
     }
     log_->Debug("End CAutomateContext LoadContext");
     return result;
 }
 
 int CAutomateContext::Find(const char* name, int occurrence) const {
-    if (!name) return -1;
+    if (!name)
+        return -1;
     return qv_find_property(&image_, name, occurrence);
 }
 
@@ -236,12 +245,14 @@ int CAutomateContext::GetWide(const char* name, int occurrence, std::wstring* te
 }
 
 ContextImage* CAutomateContext::GetImage(int* status) {
-    if (status) *status = 0;
+    if (status)
+        *status = 0;
     return &image_;
 }
 
 int CAutomateContext::SetImage(const ContextImage* source) {
-    if (!source || source == &image_) return 0;
+    if (!source || source == &image_)
+        return 0;
     std::memcpy(&image_, source, sizeof image_);
     // A damaged count must never let a scan leave the table.
     image_.count = std::clamp(image_.count, 0, QV_MAX_PROPERTIES);

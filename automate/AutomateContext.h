@@ -14,7 +14,7 @@
 using ContextImage = QvContextImage;
 
 class CAutomateContext {
-public:
+  public:
     static constexpr size_t kValueAreaBytes = 2097152;
     static constexpr size_t kMaxNameChars = QV_NAME_SIZE - 1;
     static constexpr size_t kMaxDefinitionChars = 799;
@@ -67,7 +67,7 @@ public:
     // Value size of a type name, or 0 for an unknown type.
     static int32_t TypeSize(std::string_view type);
 
-private:
+  private:
     // Reports a property the Set operations could not find and returns -1.
     unsigned char* ValueOf(int index) const;
 

@@ -22,10 +22,12 @@ void CSharedMemory::Reset(const std::string& name, size_t bytes) {
 
 int CSharedMemory::Create(const std::string& backingFile) {
     if (mapping_.OpenExisting(name_)) {
-        if (Open()) return 0;
+        if (Open())
+            return 0;
         mapping_.Close();
     }
-    if (!file_.CreateExclusive(backingFile)) return 0;
+    if (!file_.CreateExclusive(backingFile))
+        return 0;
     fileSize_ = file_.Size();
     if (!mapping_.CreateNew(name_, bytes_)) {
         file_.Close();
@@ -41,14 +43,16 @@ int CSharedMemory::Create(const std::string& backingFile) {
 }
 
 bool CSharedMemory::Open() {
-    if (!mapping_.IsOpen() && !mapping_.OpenExisting(name_)) return false;
+    if (!mapping_.IsOpen() && !mapping_.OpenExisting(name_))
+        return false;
     Unmap();
     view_ = mapping_.MapView(bytes_);
     return view_ != nullptr;
 }
 
 void CSharedMemory::Unmap() {
-    if (view_) platform::NamedMapping::UnmapView(view_, bytes_);
+    if (view_)
+        platform::NamedMapping::UnmapView(view_, bytes_);
     view_ = nullptr;
 }
 
@@ -57,17 +61,21 @@ unsigned char* CSharedMemory::FreshView() {
 }
 
 bool CSharedMemory::ReadBytes(size_t offset, void* out, size_t n) {
-    if (offset + n > bytes_) return false;
+    if (offset + n > bytes_)
+        return false;
     unsigned char* view = FreshView();
-    if (!view) return false;
+    if (!view)
+        return false;
     std::memcpy(out, view + offset, n);
     return true;
 }
 
 bool CSharedMemory::WriteBytes(size_t offset, const void* in, size_t n) {
-    if (offset + n > bytes_) return false;
+    if (offset + n > bytes_)
+        return false;
     unsigned char* view = FreshView();
-    if (!view) return false;
+    if (!view)
+        return false;
     std::memcpy(view + offset, in, n);
     return true;
 }
@@ -78,10 +86,12 @@ CAutomateSharedMemory::CAutomateSharedMemory(const std::string& name, size_t byt
 int CAutomateSharedMemory::Create(const std::string& backingFile) {
     Reset(backingFile, kBlockBytes);
     if (mapping_.OpenExisting(name_)) {
-        if (Open()) return 0;
+        if (Open())
+            return 0;
         mapping_.Close();
     }
-    if (!file_.CreateExclusive(backingFile)) return -1;
+    if (!file_.CreateExclusive(backingFile))
+        return -1;
     fileSize_ = file_.Size();
     if (!mapping_.CreateNew(name_, bytes_) || !Open()) {
         mapping_.Close();

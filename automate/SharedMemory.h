@@ -10,7 +10,7 @@
 #include "quilvane/context_image.h"
 
 class CSharedMemory {
-public:
+  public:
     CSharedMemory(const std::string& name, size_t bytes);
     virtual ~CSharedMemory();
     CSharedMemory(const CSharedMemory&) = delete;
@@ -26,7 +26,7 @@ public:
     const std::string& Name() const { return name_; }
     size_t Bytes() const { return bytes_; }
 
-protected:
+  protected:
     static constexpr size_t kMaxNameChars = 255;
 
     // Re-initialises the object with another name and size (closing what it holds).
@@ -45,7 +45,7 @@ protected:
 };
 
 class CAutomateSharedMemory : public CSharedMemory {
-public:
+  public:
     static constexpr size_t kBlockBytes = QV_SHARED_BLOCK_SIZE;
 
     explicit CAutomateSharedMemory(const std::string& name, size_t bytes = kBlockBytes);

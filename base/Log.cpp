@@ -27,33 +27,40 @@ std::string LogTimeStamp() {
 
 CLogFile::CLogFile(std::string path, int32_t sizeLimitKb)
     : path_(std::move(path)), limitBytes_(int64_t{sizeLimitKb == 0 ? 1000 : sizeLimitKb} * 1024) {
-    if (path_.empty()) return;
+    if (path_.empty())
+        return;
     // O_APPEND keeps every write at the end even while other loggers write the same file.
-    fd_ = open(platform::NativePath(path_).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC,
-               0644);
+    fd_ =
+        open(platform::NativePath(path_).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
 }
 
 CLogFile::~CLogFile() {
-    if (fd_ >= 0) close(fd_);
+    if (fd_ >= 0)
+        close(fd_);
 }
 
 int64_t CLogFile::Room() const {
-    if (fd_ < 0) return -1;
+    if (fd_ < 0)
+        return -1;
     struct stat st {};
-    if (fstat(fd_, &st) != 0) return -1;
+    if (fstat(fd_, &st) != 0)
+        return -1;
     return limitBytes_ - static_cast<int64_t>(st.st_size);
 }
 
 void CLogFile::WriteLine(std::string_view bytes) {
-    if (fd_ < 0 || !enabled_) return;
+    if (fd_ < 0 || !enabled_)
+        return;
     // Failed writes are not reported: a log has nowhere to report them.
     ssize_t ignored = write(fd_, bytes.data(), bytes.size());
     (void)ignored;
 }
 
 void CLogFile::Empty() {
-    if (fd_ < 0) return;
-    if (ftruncate(fd_, 0) != 0) return;
+    if (fd_ < 0)
+        return;
+    if (ftruncate(fd_, 0) != 0)
+        return;
 }
 
 CLog::CLog(std::string dir, std::string baseName, int32_t sizeLimitKb, std::string tag,
@@ -96,12 +103,14 @@ void CLog::Advance() {
 }
 
 void CLog::Write(unsigned level, std::wstring_view msg) {
-    if (!Enabled(level) || baseName_.empty()) return;
+    if (!Enabled(level) || baseName_.empty())
+        return;
     Write(level, std::string_view(Narrow(msg)));
 }
 
 void CLog::Write(unsigned level, std::string_view msg) {
-    if (!Enabled(level) || baseName_.empty()) return;
+    if (!Enabled(level) || baseName_.empty())
+        return;
 
     // Look for a file with room, trying each file of the set once; with none, drop the line.
     bool found = false;
@@ -112,7 +121,8 @@ void CLog::Write(unsigned level, std::string_view msg) {
         }
         Advance();
     }
-    if (!found && file_->Room() <= 0) return;
+    if (!found && file_->Room() <= 0)
+        return;
 
     std::string line = LogTimeStamp();
     line += '[';
@@ -127,6 +137,7 @@ void CLog::Write(unsigned level, std::string_view msg) {
 
     if (file_->Room() < 1) {
         Advance();
-        if (file_->Room() < 1) file_->Empty();
+        if (file_->Room() < 1)
+            file_->Empty();
     }
 }

@@ -22,7 +22,7 @@ const char* LogLevelName(unsigned level);
 
 // One open file of the set.
 class CLogFile {
-public:
+  public:
     // sizeLimitKb of 0 means 1000 KB. The file is created if absent and never truncated here.
     CLogFile(std::string path, int32_t sizeLimitKb);
     ~CLogFile();
@@ -36,7 +36,7 @@ public:
     void WriteLine(std::string_view bytes);
     void Empty();
 
-private:
+  private:
     std::string path_;
     bool enabled_ = true;
     int64_t limitBytes_;
@@ -44,7 +44,7 @@ private:
 };
 
 class CLog {
-public:
+  public:
     // dir includes its trailing separator ("..\Log\"); paths are native-converted on open.
     CLog(std::string dir, std::string baseName, int32_t sizeLimitKb, std::string tag,
          uint32_t fileCount, uint32_t level);
@@ -84,7 +84,7 @@ public:
     // Longest line written, CR LF included.
     static constexpr size_t kMaxLineBytes = 1024;
 
-private:
+  private:
     void OpenCurrent();
     void Advance();
 

@@ -21,7 +21,8 @@ constexpr off_t kMaxProfileBytes = 64 * 1024 * 1024;
 
 std::wstring Fold(std::wstring_view s) {
     std::wstring out(s);
-    for (wchar_t& c : out) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    for (wchar_t& c : out)
+        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
     return out;
 }
 
@@ -67,7 +68,8 @@ std::wstring DecodeUtf8(const unsigned char* p, size_t n) {
         char32_t cp = len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
         bool ok = len != 0 && i + len <= n;
         for (size_t k = 1; ok && k < len; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80) ok = false;
+            if ((p[i + k] & 0xC0) != 0x80)
+                ok = false;
             cp = (cp << 6) | (p[i + k] & 0x3F);
         }
         if (ok) {
@@ -98,7 +100,8 @@ std::wstring DecodeUtf16le(const unsigned char* p, size_t n) {
                 continue;
             }
         }
-        if (u >= 0xD800 && u <= 0xDFFF) u = 0xFFFD;
+        if (u >= 0xD800 && u <= 0xDFFF)
+            u = 0xFFFD;
         out.push_back(static_cast<wchar_t>(u));
     }
     return out;
@@ -106,8 +109,10 @@ std::wstring DecodeUtf16le(const unsigned char* p, size_t n) {
 
 std::wstring_view Trim(std::wstring_view s) {
     auto blank = [](wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\0'; };
-    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && blank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && blank(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -118,21 +123,26 @@ std::shared_ptr<ParsedProfile> Parse(std::wstring_view text) {
     size_t pos = 0;
     while (pos <= text.size()) {
         size_t eol = text.find(L'\n', pos);
-        if (eol == std::wstring_view::npos) eol = text.size();
+        if (eol == std::wstring_view::npos)
+            eol = text.size();
         std::wstring_view line = Trim(text.substr(pos, eol - pos));
         pos = eol + 1;
-        if (line.empty() || line.front() == L';') continue;
+        if (line.empty() || line.front() == L';')
+            continue;
         if (line.front() == L'[') {
             size_t close = line.rfind(L']');
-            if (close == std::wstring_view::npos) continue;  // an unclosed header names nothing
+            if (close == std::wstring_view::npos)
+                continue;  // an unclosed header names nothing
             std::wstring name = Fold(Trim(line.substr(1, close - 1)));
             auto [it, inserted] = profile->sections.try_emplace(name, nullptr);
-            if (inserted) it->second = std::make_shared<Section>();
+            if (inserted)
+                it->second = std::make_shared<Section>();
             current = it->second.get();
             currentIsFirst = inserted;
             continue;
         }
-        if (!current || !currentIsFirst) continue;
+        if (!current || !currentIsFirst)
+            continue;
         size_t eq = line.find(L'=');
         std::wstring_view key = Trim(line.substr(0, eq));
         std::wstring_view value =
@@ -149,8 +159,10 @@ std::shared_ptr<ParsedProfile> Parse(std::wstring_view text) {
 std::shared_ptr<ParsedProfile> ParseBytes(const std::string& bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     size_t n = bytes.size();
-    if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE) return Parse(DecodeUtf16le(p + 2, n - 2));
-    if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) return Parse(DecodeUtf8(p + 3, n - 3));
+    if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE)
+        return Parse(DecodeUtf16le(p + 2, n - 2));
+    if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF)
+        return Parse(DecodeUtf8(p + 3, n - 3));
     return Parse(DecodeUtf8(p, n));
 }
 
@@ -165,15 +177,18 @@ std::unordered_map<std::string, CacheEntry> g_cache;
 // The parse of the file at its current state, or null when it cannot be read.
 std::shared_ptr<ParsedProfile> Load(const std::string& path) {
     struct stat st {};
-    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return nullptr;
     FileIdentity id = IdentityOf(st);
     {
         std::lock_guard<std::mutex> lock(g_cacheMutex);
         auto it = g_cache.find(path);
-        if (it != g_cache.end() && it->second.id == id) return it->second.profile;
+        if (it != g_cache.end() && it->second.id == id)
+            return it->second.profile;
     }
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    if (fd < 0)
+        return nullptr;
     struct stat fst {};
     if (fstat(fd, &fst) != 0 || fst.st_size > kMaxProfileBytes) {
         close(fd);
@@ -183,9 +198,11 @@ std::shared_ptr<ParsedProfile> Load(const std::string& path) {
     char buf[65536];
     for (;;) {
         ssize_t r = read(fd, buf, sizeof buf);
-        if (r <= 0) break;
+        if (r <= 0)
+            break;
         bytes.append(buf, static_cast<size_t>(r));
-        if (bytes.size() > static_cast<size_t>(kMaxProfileBytes)) break;
+        if (bytes.size() > static_cast<size_t>(kMaxProfileBytes))
+            break;
     }
     close(fd);
     auto profile = ParseBytes(bytes);
@@ -202,18 +219,20 @@ std::wstring ReadProfileString(std::string_view file, std::wstring_view section,
     auto cut = [maxChars](std::wstring_view v) { return std::wstring(v.substr(0, maxChars)); };
     std::string path = platform::NativePath(file.substr(0, kProfileNameMax));
     auto profile = path.empty() ? nullptr : Load(path);
-    if (!profile) return cut(def);
+    if (!profile)
+        return cut(def);
     auto sec = profile->sections.find(Fold(Trim(section.substr(0, kProfileNameMax))));
-    if (sec == profile->sections.end()) return cut(def);
+    if (sec == profile->sections.end())
+        return cut(def);
     auto k = sec->second->keys.find(Fold(Trim(key.substr(0, kProfileNameMax))));
-    if (k == sec->second->keys.end()) return cut(def);
+    if (k == sec->second->keys.end())
+        return cut(def);
     return cut(k->second);
 }
 
 int ReadIniString(const char* file, const char* section, const char* key, char* value) {
-    std::wstring result =
-        ReadProfileString(file ? file : "", Widen(section ? section : ""), Widen(key ? key : ""),
-                          L"@1@", kProfileValueMax);
+    std::wstring result = ReadProfileString(file ? file : "", Widen(section ? section : ""),
+                                            Widen(key ? key : ""), L"@1@", kProfileValueMax);
     std::string narrow = Narrow(result);
     CopyToField(value, kProfileValueMax + 1, narrow);
     return std::strcmp(value, kMissingKey) == 0 ? 1 : 0;

@@ -1,17 +1,18 @@
 #include "base/Text.h"
 
+#include <langinfo.h>
 #include <climits>
 #include <clocale>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
-#include <langinfo.h>
 
 void InitLocale() {
     const char* set = std::setlocale(LC_ALL, "");
     const char* codeset = set ? nl_langinfo(CODESET) : nullptr;
-    if (!codeset || std::strcmp(codeset, "UTF-8") != 0) std::setlocale(LC_ALL, "C.UTF-8");
+    if (!codeset || std::strcmp(codeset, "UTF-8") != 0)
+        std::setlocale(LC_ALL, "C.UTF-8");
 }
 
 std::wstring Widen(std::string_view text) {
@@ -60,8 +61,10 @@ std::string StrFormat(const char* fmt, ...) {
     va_start(ap, fmt);
     int n = std::vsnprintf(small, sizeof small, fmt, ap);
     va_end(ap);
-    if (n < 0) return {};
-    if (static_cast<size_t>(n) < sizeof small) return std::string(small, static_cast<size_t>(n));
+    if (n < 0)
+        return {};
+    if (static_cast<size_t>(n) < sizeof small)
+        return std::string(small, static_cast<size_t>(n));
     std::string out(static_cast<size_t>(n) + 1, '\0');
     va_start(ap, fmt);
     std::vsnprintf(out.data(), out.size(), fmt, ap);
@@ -71,15 +74,18 @@ std::string StrFormat(const char* fmt, ...) {
 }
 
 std::string_view CutUtf8(std::string_view text, size_t maxBytes) {
-    if (text.size() <= maxBytes) return text;
+    if (text.size() <= maxBytes)
+        return text;
     size_t end = maxBytes;
     // Step back over continuation bytes so no sequence is split.
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
     return text.substr(0, end);
 }
 
 bool CopyToField(char* field, size_t fieldSize, std::string_view text) {
-    if (fieldSize == 0) return text.empty();
+    if (fieldSize == 0)
+        return text.empty();
     std::string_view cut = CutUtf8(text, fieldSize - 1);
     std::memcpy(field, cut.data(), cut.size());
     field[cut.size()] = '\0';

@@ -10,8 +10,10 @@ std::string ModuleFileName(std::string_view configuredName) {
     std::string name(configuredName);
     if (name.size() >= 4) {
         std::string tail = name.substr(name.size() - 4);
-        for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-        if (tail == ".dll") name.replace(name.size() - 4, 4, ".so");
+        for (char& c : tail)
+            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        if (tail == ".dll")
+            name.replace(name.size() - 4, 4, ".so");
     }
     return name;
 }
@@ -19,10 +21,12 @@ std::string ModuleFileName(std::string_view configuredName) {
 std::unique_ptr<Module> Module::Load(std::string_view path, std::string* error) {
     std::string file = ModuleFileName(NativePath(path));
     if (file.empty()) {
-        if (error) *error = "empty module path";
+        if (error)
+            *error = "empty module path";
         return nullptr;
     }
-    if (file.find('/') == std::string::npos) file = "./" + file;
+    if (file.find('/') == std::string::npos)
+        file = "./" + file;
     void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         if (error) {
@@ -35,9 +39,12 @@ std::unique_ptr<Module> Module::Load(std::string_view path, std::string* error) 
 }
 
 Module::~Module() {
-    if (handle_) dlclose(handle_);
+    if (handle_)
+        dlclose(handle_);
 }
 
-void* Module::Symbol(const char* name) const { return handle_ ? dlsym(handle_, name) : nullptr; }
+void* Module::Symbol(const char* name) const {
+    return handle_ ? dlsym(handle_, name) : nullptr;
+}
 
 }  // namespace platform

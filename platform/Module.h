@@ -11,7 +11,7 @@ namespace platform {
 std::string ModuleFileName(std::string_view configuredName);
 
 class Module {
-public:
+  public:
     // Loads the module at path (backslashes allowed; ".dll" mapped to ".so"; a bare name is
     // taken from the current directory). Returns null and fills error when it cannot.
     static std::unique_ptr<Module> Load(std::string_view path, std::string* error = nullptr);
@@ -30,7 +30,7 @@ public:
 
     const std::string& Path() const { return path_; }
 
-private:
+  private:
     Module(void* handle, std::string path) : handle_(handle), path_(std::move(path)) {}
     void* handle_;
     std::string path_;

@@ -16,14 +16,18 @@ bool IsValidMappingName(const std::string& name) {
            name.find('\0') == std::string::npos;
 }
 
-NamedMapping::~NamedMapping() { Close(); }
+NamedMapping::~NamedMapping() {
+    Close();
+}
 
 bool NamedMapping::OpenExisting(const std::string& name) {
     Close();
-    if (!IsValidMappingName(name)) return false;
+    if (!IsValidMappingName(name))
+        return false;
     std::string object = "/" + name;
     int fd = shm_open(object.c_str(), O_RDWR | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     fd_ = fd;
     owner_ = false;
     objectName_ = object;
@@ -32,10 +36,12 @@ bool NamedMapping::OpenExisting(const std::string& name) {
 
 bool NamedMapping::CreateNew(const std::string& name, size_t size) {
     Close();
-    if (!IsValidMappingName(name) || size == 0) return false;
+    if (!IsValidMappingName(name) || size == 0)
+        return false;
     std::string object = "/" + name;
     int fd = shm_open(object.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     // A fresh object reads as zeros once it has its size.
     if (ftruncate(fd, static_cast<off_t>(size)) != 0) {
         close(fd);
@@ -50,46 +56,56 @@ bool NamedMapping::CreateNew(const std::string& name, size_t size) {
 
 size_t NamedMapping::ObjectSize() const {
     struct stat st {};
-    if (fd_ < 0 || fstat(fd_, &st) != 0) return 0;
+    if (fd_ < 0 || fstat(fd_, &st) != 0)
+        return 0;
     return static_cast<size_t>(st.st_size);
 }
 
 void* NamedMapping::MapView(size_t size) const {
-    if (fd_ < 0 || size == 0) return nullptr;
+    if (fd_ < 0 || size == 0)
+        return nullptr;
     // Mapping past the end of a smaller object would fault on access.
-    if (ObjectSize() < size) return nullptr;
+    if (ObjectSize() < size)
+        return nullptr;
     void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
     return p == MAP_FAILED ? nullptr : p;
 }
 
 void NamedMapping::UnmapView(void* view, size_t size) {
-    if (view) munmap(view, size);
+    if (view)
+        munmap(view, size);
 }
 
 void NamedMapping::Close() {
     if (fd_ >= 0) {
         close(fd_);
-        if (owner_) shm_unlink(objectName_.c_str());
+        if (owner_)
+            shm_unlink(objectName_.c_str());
     }
     fd_ = -1;
     owner_ = false;
     objectName_.clear();
 }
 
-BackingFile::~BackingFile() { Close(); }
+BackingFile::~BackingFile() {
+    Close();
+}
 
 bool BackingFile::CreateExclusive(const std::string& path) {
     Close();
     std::string native = NativePath(path);
-    if (native.empty()) return false;
+    if (native.empty())
+        return false;
     // Kept absolute so that removal still finds it after a change of directory.
     if (native[0] != '/') {
         char cwd[4096];
-        if (!getcwd(cwd, sizeof cwd)) return false;
+        if (!getcwd(cwd, sizeof cwd))
+            return false;
         native = std::string(cwd) + "/" + native;
     }
     int fd = open(native.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     fd_ = fd;
     path_ = native;
     return true;
@@ -97,7 +113,8 @@ bool BackingFile::CreateExclusive(const std::string& path) {
 
 long BackingFile::Size() const {
     struct stat st {};
-    if (fd_ < 0 || fstat(fd_, &st) != 0) return 0;
+    if (fd_ < 0 || fstat(fd_, &st) != 0)
+        return 0;
     return static_cast<long>(st.st_size);
 }
 

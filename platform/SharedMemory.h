@@ -7,7 +7,7 @@
 namespace platform {
 
 class NamedMapping {
-public:
+  public:
     NamedMapping() = default;
     ~NamedMapping();
     NamedMapping(const NamedMapping&) = delete;
@@ -28,7 +28,7 @@ public:
 
     void Close();
 
-private:
+  private:
     int fd_ = -1;
     bool owner_ = false;
     std::string objectName_;
@@ -37,7 +37,7 @@ private:
 // The backing file of a block: created exclusively with mode 0600 and removed when closed, so
 // its presence tells other programs that the block exists.
 class BackingFile {
-public:
+  public:
     BackingFile() = default;
     ~BackingFile();
     BackingFile(const BackingFile&) = delete;
@@ -49,7 +49,7 @@ public:
     long Size() const;
     void Close();
 
-private:
+  private:
     int fd_ = -1;
     std::string path_;
 };

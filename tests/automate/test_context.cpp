@@ -9,7 +9,7 @@
 namespace {
 
 class ContextTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_EQ(ctx.Initialize(), 0); }
     void TearDown() override { ctx.ReleaseValues(); }
     void Load(const std::string& contextSection) {
@@ -66,7 +66,7 @@ TEST_F(ContextTest, DefinitionFieldsAndDecisions) {
         {"1=A:FLOAT:1", 0, -1, 0},  // unknown type refused
         {"1=A:INT:0", 0, 0, 0},     // a count below 1 adds nothing
         {"1=A:INT:-3", 0, 0, 0},
-        {"1=A:INT:2x", 2, 0, 4},    // atoi
+        {"1=A:INT:2x", 2, 0, 4},  // atoi
         {"1=", 0, -1, 0},
     };
     for (const Row& r : rows) {
@@ -114,9 +114,11 @@ TEST_F(ContextTest, VoidIs800BytesAndZeroAtCreation) {
     unsigned char out[800];
     std::memset(out, 0xAA, sizeof out);
     EXPECT_EQ(ctx.GetVoid("Blob", 1, out), 0);
-    for (unsigned char b : out) ASSERT_EQ(b, 0);
+    for (unsigned char b : out)
+        ASSERT_EQ(b, 0);
     unsigned char in[800];
-    for (int i = 0; i < 800; ++i) in[i] = static_cast<unsigned char>(i);
+    for (int i = 0; i < 800; ++i)
+        in[i] = static_cast<unsigned char>(i);
     EXPECT_EQ(ctx.SetVoid("Blob", 1, in), 0);
     EXPECT_EQ(ctx.GetVoid("Blob", 1, out), 0);
     EXPECT_EQ(std::memcmp(in, out, 800), 0);

@@ -31,7 +31,9 @@ std::unique_ptr<CLog> MakeLog(const std::string& tag, uint32_t level, int32_t si
 }
 
 int g_boxes = 0;
-void CountBox(const std::string&, const std::string&) { ++g_boxes; }
+void CountBox(const std::string&, const std::string&) {
+    ++g_boxes;
+}
 
 }  // namespace
 
@@ -89,7 +91,8 @@ TEST(Log, LongLineIsCutAt1024BytesKeepingItsLineEnd) {
 
 TEST(Log, CutNeverSplitsACharacter) {
     std::string multi;
-    for (int i = 0; i < 700; ++i) multi += "\xC3\xA9";
+    for (int i = 0; i < 700; ++i)
+        multi += "\xC3\xA9";
     TempTree tree2;
     MakeLog("T", 7)->Debug(multi);
     std::string line = Lines(tree2.Read("Log/1_QV.log"))[0];
@@ -156,8 +159,8 @@ TEST(Log, TwoLoggersShareTheFileSetLineByLine) {
     auto lines = Lines(tree.Read("Log/1_QV.log"));
     ASSERT_EQ(lines.size(), 100u);
     for (size_t i = 0; i < lines.size(); ++i) {
-        std::string want = (i % 2 == 0 ? "[A]  (DEBUG) from a " : "[B]  (DEBUG) from b ") +
-                           std::to_string(i / 2);
+        std::string want =
+            (i % 2 == 0 ? "[A]  (DEBUG) from a " : "[B]  (DEBUG) from b ") + std::to_string(i / 2);
         EXPECT_NE(lines[i].find(want), std::string::npos) << lines[i];
     }
 }
@@ -178,14 +181,16 @@ TEST(Log, MissingDirectoryDropsLinesAndWarnsOnce) {
     auto previous = platform::SetMessageBoxHook(&CountBox);
     {
         CLog log("..\\NoSuchDir\\", "QV.log", 3072, "T", 3, 7);
-        for (int i = 0; i < 20; ++i) log.Debug("dropped");
+        for (int i = 0; i < 20; ++i)
+            log.Debug("dropped");
     }
     platform::SetMessageBoxHook(previous);
     EXPECT_EQ(g_boxes, 1);
 }
 
 TEST(Log, ReadOnlyDirectoryDoesNotHang) {
-    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only directories";
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only directories";
     TempTree tree;
     chmod(tree.Path("Log").c_str(), 0500);
     auto previous = platform::SetMessageBoxHook(&CountBox);

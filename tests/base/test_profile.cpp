@@ -95,7 +95,8 @@ TEST(Profile, ChangedFileIsReadAgain) {
 TEST(Profile, SurvivesHostileFiles) {
     TempTree tree;
     std::string garbage;
-    for (int i = 0; i < 200000; ++i) garbage.push_back(static_cast<char>((i * 7919) ^ (i >> 3)));
+    for (int i = 0; i < 200000; ++i)
+        garbage.push_back(static_cast<char>((i * 7919) ^ (i >> 3)));
     const std::string files[] = {
         garbage,
         "[" + std::string(100000, 'x'),

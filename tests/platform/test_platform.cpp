@@ -33,7 +33,8 @@ TEST(Module, ConfiguredNamesMapToSharedObjects) {
         {"dll", "dll"},
         {"a.dll.bak", "a.dll.bak"},
     };
-    for (auto [in, out] : cases) EXPECT_EQ(platform::ModuleFileName(in), out) << in;
+    for (auto [in, out] : cases)
+        EXPECT_EQ(platform::ModuleFileName(in), out) << in;
 }
 
 TEST(Module, LoadsOnlyByPathAndReportsFailures) {

@@ -13,14 +13,17 @@ namespace fs = std::filesystem;
 
 TempTree::TempTree() {
     char tmpl[] = "/tmp/qvtest-XXXXXX";
-    if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
+    if (!mkdtemp(tmpl))
+        throw std::runtime_error("mkdtemp failed");
     root_ = tmpl;
     for (const char* d : {"bin", "config", "gui", "pictures", "data", "Log"}) {
         fs::create_directories(root_ + "/" + d);
     }
     char cwd[PATH_MAX];
-    if (getcwd(cwd, sizeof cwd)) previousDir_ = cwd;
-    if (chdir(Bin().c_str()) != 0) throw std::runtime_error("chdir failed");
+    if (getcwd(cwd, sizeof cwd))
+        previousDir_ = cwd;
+    if (chdir(Bin().c_str()) != 0)
+        throw std::runtime_error("chdir failed");
 }
 
 TempTree::~TempTree() {
@@ -42,9 +45,13 @@ void TempTree::Write(std::string_view relative, std::string_view bytes) const {
     WriteFile(p, bytes);
 }
 
-std::string TempTree::Read(std::string_view relative) const { return ReadFile(Path(relative)); }
+std::string TempTree::Read(std::string_view relative) const {
+    return ReadFile(Path(relative));
+}
 
-bool TempTree::Exists(std::string_view relative) const { return fs::exists(Path(relative)); }
+bool TempTree::Exists(std::string_view relative) const {
+    return fs::exists(Path(relative));
+}
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

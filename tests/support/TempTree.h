@@ -5,7 +5,7 @@
 #include <string_view>
 
 class TempTree {
-public:
+  public:
     TempTree();
     ~TempTree();
     TempTree(const TempTree&) = delete;
@@ -20,7 +20,7 @@ public:
     std::string Read(std::string_view relative) const;
     bool Exists(std::string_view relative) const;
 
-private:
+  private:
     std::string root_;
     std::string previousDir_;
 };

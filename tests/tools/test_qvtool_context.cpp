@@ -28,7 +28,8 @@ Result RunTool(const std::vector<std::string>& args) {
     std::string exe = QVTOOL_PATH;
     argv.push_back(exe.data());
     std::vector<std::string> copy = args;
-    for (auto& a : copy) argv.push_back(a.data());
+    for (auto& a : copy)
+        argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
     Result r;

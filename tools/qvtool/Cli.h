@@ -9,7 +9,7 @@ struct CommandArgs {
     std::map<std::string, std::string> options;  // "--mode" -> "RW"
     std::set<std::string> flags;                 // "--start"
     std::vector<std::string> positional;
-    std::string error;                           // non-empty when the words are off
+    std::string error;  // non-empty when the words are off
 
     bool Has(const std::string& flag) const { return flags.count(flag) != 0; }
     std::string Get(const std::string& option, const std::string& def = {}) const {

@@ -28,7 +28,8 @@ int CmdContext(const std::vector<std::string>& argv) {
                                         : args.error.c_str());
         return kStatusUsage;
     }
-    if (!EnterProgramDirectory(args)) return kStatusUsage;
+    if (!EnterProgramDirectory(args))
+        return kStatusUsage;
 
     FileSet files = FileSet::For(mode == "RW" ? Mode::Reconfiguration : Mode::Installation);
     int fd = open(platform::NativePath(files.stateTable).c_str(), O_RDONLY | O_CLOEXEC);

@@ -16,7 +16,8 @@ const Command kCommands[] = {
 
 void Usage(FILE* out) {
     std::fprintf(out, "usage: qvtool COMMAND [--root BINDIR] [options]\n\ncommands:\n");
-    for (const Command& c : kCommands) std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
+    for (const Command& c : kCommands)
+        std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
     std::fprintf(out, "\n'qvtool COMMAND --help' describes a command.\n");
 }
 

@@ -87,24 +87,28 @@ QV_STATIC_ASSERT(sizeof(void*) != 4 || QV_CONTEXT_IMAGE_SIZE == 83212, "32-bit i
 #define QV_SHARED_BLOCK_SIZE (QV_BLOCK_OFFSET_IMAGE + QV_CONTEXT_IMAGE_SIZE)
 
 /* Index of the property with that name and occurrence (from 1), or -1. Names compare exactly. */
-static inline int qv_find_property(const QvContextImage* image, const char* name,
-                                   int occurrence) {
+static inline int qv_find_property(const QvContextImage* image, const char* name, int occurrence) {
     int i, seen = 0, count;
-    if (!image || !name || occurrence < 1) return -1;
+    if (!image || !name || occurrence < 1)
+        return -1;
     count = image->count;
-    if (count < 0 || count > QV_MAX_PROPERTIES) return -1;
+    if (count < 0 || count > QV_MAX_PROPERTIES)
+        return -1;
     for (i = 0; i < count; ++i) {
-        if (strncmp(image->names[i], name, QV_NAME_SIZE) == 0 && ++seen == occurrence) return i;
+        if (strncmp(image->names[i], name, QV_NAME_SIZE) == 0 && ++seen == occurrence)
+            return i;
     }
     return -1;
 }
 
 /* Address of the value of a property, or NULL; size receives its value size. */
-static inline void* qv_property_value(const QvContextImage* image, const char* name,
-                                      int occurrence, int32_t* size) {
+static inline void* qv_property_value(const QvContextImage* image, const char* name, int occurrence,
+                                      int32_t* size) {
     int i = qv_find_property(image, name, occurrence);
-    if (i < 0 || image->addresses[i] == 0) return NULL;
-    if (size) *size = image->sizes[i];
+    if (i < 0 || image->addresses[i] == 0)
+        return NULL;
+    if (size)
+        *size = image->sizes[i];
     return (void*)image->addresses[i];
 }
 
@@ -113,7 +117,8 @@ static inline int qv_get_int(const QvContextImage* image, const char* name, int 
                              int32_t* value) {
     int32_t size = 0;
     void* p = qv_property_value(image, name, occurrence, &size);
-    if (!p || size < QV_INT_SIZE) return -1;
+    if (!p || size < QV_INT_SIZE)
+        return -1;
     memcpy(value, p, sizeof *value);
     return 0;
 }
@@ -122,7 +127,8 @@ static inline int qv_set_int(const QvContextImage* image, const char* name, int 
                              int32_t value) {
     int32_t size = 0;
     void* p = qv_property_value(image, name, occurrence, &size);
-    if (!p || size < QV_INT_SIZE) return -1;
+    if (!p || size < QV_INT_SIZE)
+        return -1;
     memcpy(p, &value, sizeof value);
     return 0;
 }
@@ -133,8 +139,10 @@ static inline int qv_get_string(const QvContextImage* image, const char* name, i
     int32_t size = 0;
     size_t n = 0;
     const char* p = (const char*)qv_property_value(image, name, occurrence, &size);
-    if (!p || size <= 0 || !buffer || buffer_size == 0) return -1;
-    while (n < (size_t)size && n + 1 < buffer_size && p[n]) ++n;
+    if (!p || size <= 0 || !buffer || buffer_size == 0)
+        return -1;
+    while (n < (size_t)size && n + 1 < buffer_size && p[n])
+        ++n;
     memcpy(buffer, p, n);
     buffer[n] = '\0';
     return 0;
@@ -146,11 +154,14 @@ static inline int qv_set_string(const QvContextImage* image, const char* name, i
     int32_t size = 0;
     size_t n = 0;
     char* p = (char*)qv_property_value(image, name, occurrence, &size);
-    if (!p || size <= 0 || !text) return -1;
-    while (text[n] && n + 1 < (size_t)size) ++n;
+    if (!p || size <= 0 || !text)
+        return -1;
+    while (text[n] && n + 1 < (size_t)size)
+        ++n;
     /* do not leave half of a UTF-8 sequence at the cut */
     if (text[n]) {
-        while (n > 0 && ((unsigned char)text[n] & 0xC0) == 0x80) --n;
+        while (n > 0 && ((unsigned char)text[n] & 0xC0) == 0x80)
+            --n;
     }
     memset(p, 0, (size_t)size);
     memcpy(p, text, n);
@@ -163,23 +174,27 @@ static inline int qv_set_wide(const QvContextImage* image, const char* name, int
     int32_t size = 0;
     unsigned char* p = (unsigned char*)qv_property_value(image, name, occurrence, &size);
     size_t units = 0, max_units;
-    if (!p || size < 2 || !text) return -1;
+    if (!p || size < 2 || !text)
+        return -1;
     max_units = (size_t)size / 2 - 1;
     memset(p, 0, (size_t)size);
     for (; *text; ++text) {
         uint32_t c = (uint32_t)*text;
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+            c = 0xFFFD;
         if (c >= 0x10000) {
             uint32_t v = c - 0x10000;
             uint16_t hi = (uint16_t)(0xD800 + (v >> 10)), lo = (uint16_t)(0xDC00 + (v & 0x3FF));
-            if (units + 2 > max_units) break;
+            if (units + 2 > max_units)
+                break;
             p[2 * units] = (unsigned char)(hi & 0xFF);
             p[2 * units + 1] = (unsigned char)(hi >> 8);
             p[2 * units + 2] = (unsigned char)(lo & 0xFF);
             p[2 * units + 3] = (unsigned char)(lo >> 8);
             units += 2;
         } else {
-            if (units + 1 > max_units) break;
+            if (units + 1 > max_units)
+                break;
             p[2 * units] = (unsigned char)(c & 0xFF);
             p[2 * units + 1] = (unsigned char)(c >> 8);
             units += 1;
@@ -196,11 +211,13 @@ static inline int qv_get_wide(const QvContextImage* image, const char* name, int
     const unsigned char* p =
         (const unsigned char*)qv_property_value(image, name, occurrence, &size);
     size_t i, units, n = 0;
-    if (!p || size < 2 || !buffer || buffer_len == 0) return -1;
+    if (!p || size < 2 || !buffer || buffer_len == 0)
+        return -1;
     units = (size_t)size / 2;
     for (i = 0; i < units && n + 1 < buffer_len; ++i) {
         uint32_t u = (uint32_t)(p[2 * i] | (p[2 * i + 1] << 8));
-        if (u == 0) break;
+        if (u == 0)
+            break;
         if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
             uint32_t lo = (uint32_t)(p[2 * i + 2] | (p[2 * i + 3] << 8));
             if (lo >= 0xDC00 && lo <= 0xDFFF) {

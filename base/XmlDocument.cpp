@@ -1,0 +1,197 @@
+#include "base/XmlDocument.h"
+
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/parsers/XercesDOMParser.hpp>
+#include <xercesc/sax/ErrorHandler.hpp>
+#include <xercesc/sax/SAXParseException.hpp>
+#include <xercesc/util/OutOfMemoryException.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/SecurityManager.hpp>
+#include <xercesc/util/XMLException.hpp>
+
+#include "base/Text.h"
+#include "platform/Paths.h"
+
+using namespace xercesc;
+
+XmlPlatform::XmlPlatform() {
+    try {
+        XMLPlatformUtils::Initialize();
+        ok_ = true;
+    } catch (const XMLException& e) {
+        error_ = XmlToNarrow(e.getMessage());
+    } catch (...) {
+        error_ = "unknown error";
+    }
+}
+
+XmlPlatform::~XmlPlatform() {
+    if (ok_)
+        XMLPlatformUtils::Terminate();
+}
+
+namespace {
+
+class CollectingErrorHandler : public ErrorHandler {
+  public:
+    void warning(const SAXParseException&) override {}
+    void error(const SAXParseException& e) override { Record(e); }
+    void fatalError(const SAXParseException& e) override { Record(e); }
+    void resetErrors() override { message.clear(); }
+    bool failed = false;
+    std::string message;
+
+  private:
+    void Record(const SAXParseException& e) {
+        if (!failed) {
+            message = StrFormat("line %lu: %s", static_cast<unsigned long>(e.getLineNumber()),
+                                XmlToNarrow(e.getMessage()).c_str());
+        }
+        failed = true;
+    }
+};
+
+}  // namespace
+
+struct XmlDocument::Impl {
+    // Bounds entity expansion (XML bombs).
+    SecurityManager security;
+    CollectingErrorHandler handler;
+    std::unique_ptr<XercesDOMParser> parser;
+};
+
+namespace {
+
+std::unique_ptr<XercesDOMParser> MakeParser(SecurityManager* security, ErrorHandler* handler,
+                                            const XmlParseOptions& options) {
+    auto parser = std::make_unique<XercesDOMParser>();
+    parser->setValidationScheme(XercesDOMParser::Val_Auto);
+    parser->setDoNamespaces(false);
+    parser->setDoSchema(false);
+    parser->setValidationSchemaFullChecking(false);
+    parser->setCreateEntityReferenceNodes(options.createEntityReferenceNodes);
+    parser->setLoadExternalDTD(false);
+    parser->setDisableDefaultEntityResolution(true);
+    parser->setSecurityManager(security);
+    parser->setErrorHandler(handler);
+    return parser;
+}
+
+template <typename ParseFn>
+std::unique_ptr<XmlDocument::Impl> Run(const XmlParseOptions& options, std::string* error,
+                                       ParseFn parse) {
+    auto impl = std::make_unique<XmlDocument::Impl>();
+    impl->security.setEntityExpansionLimit(10000);
+    try {
+        impl->parser = MakeParser(&impl->security, &impl->handler, options);
+        parse(*impl->parser);
+    } catch (const XMLException& e) {
+        if (error)
+            *error = XmlToNarrow(e.getMessage());
+        return nullptr;
+    } catch (const DOMException& e) {
+        if (error)
+            *error = XmlToNarrow(e.getMessage());
+        return nullptr;
+    } catch (const OutOfMemoryException&) {
+        if (error)
+            *error = "out of memory";
+        return nullptr;
+    } catch (...) {
+        if (error)
+            *error = "unexpected parser failure";
+        return nullptr;
+    }
+    if (impl->handler.failed || !impl->parser->getDocument() ||
+        !impl->parser->getDocument()->getDocumentElement()) {
+        if (error)
+            *error = impl->handler.failed ? impl->handler.message : "no document element";
+        return nullptr;
+    }
+    return impl;
+}
+
+}  // namespace
+
+std::unique_ptr<XmlDocument> XmlDocument::ParseFile(const std::string& path, std::string* error,
+                                                    const XmlParseOptions& options) {
+    std::string native = platform::NativePath(path);
+    if (native.empty()) {
+        if (error)
+            *error = "empty path";
+        return nullptr;
+    }
+    auto impl = Run(options, error, [&](XercesDOMParser& p) { p.parse(native.c_str()); });
+    if (!impl)
+        return nullptr;
+    std::unique_ptr<XmlDocument> doc(new XmlDocument);
+    doc->impl_ = std::move(impl);
+    return doc;
+}
+
+std::unique_ptr<XmlDocument> XmlDocument::ParseMemory(const std::string& bytes, std::string* error,
+                                                      const XmlParseOptions& options) {
+    auto impl = Run(options, error, [&](XercesDOMParser& p) {
+        MemBufInputSource source(reinterpret_cast<const XMLByte*>(bytes.data()), bytes.size(),
+                                 "memory");
+        p.parse(source);
+    });
+    if (!impl)
+        return nullptr;
+    std::unique_ptr<XmlDocument> doc(new XmlDocument);
+    doc->impl_ = std::move(impl);
+    return doc;
+}
+
+XmlDocument::~XmlDocument() = default;
+
+DOMElement* XmlDocument::Root() const {
+    DOMDocument* d = impl_ && impl_->parser ? impl_->parser->getDocument() : nullptr;
+    return d ? d->getDocumentElement() : nullptr;
+}
+
+std::wstring XmlToWide(const XMLCh* text) {
+    std::wstring out;
+    if (!text)
+        return out;
+    for (const XMLCh* p = text; *p; ++p) {
+        char32_t u = *p;
+        if (u >= 0xD800 && u <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
+            u = 0x10000 + ((u - 0xD800) << 10) + (p[1] - 0xDC00);
+            ++p;
+        } else if (u >= 0xD800 && u <= 0xDFFF) {
+            u = 0xFFFD;
+        }
+        out.push_back(static_cast<wchar_t>(u));
+    }
+    return out;
+}
+
+std::string XmlToNarrow(const XMLCh* text) {
+    return Narrow(XmlToWide(text));
+}
+
+std::u16string NarrowToXml(const std::string& text) {
+    std::u16string out;
+    for (wchar_t wc : Widen(text)) {
+        char32_t c = static_cast<char32_t>(wc);
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(c));
+        }
+    }
+    return out;
+}
+
+DOMElement* FirstElementByTag(const DOMElement* parent, const char* tag) {
+    if (!parent)
+        return nullptr;
+    std::u16string name = NarrowToXml(tag);
+    DOMNodeList* list = parent->getElementsByTagName(name.c_str());
+    if (!list || list->getLength() == 0)
+        return nullptr;
+    return dynamic_cast<DOMElement*>(list->item(0));
+}

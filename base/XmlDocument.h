@@ -1,0 +1,60 @@
+#pragma once
+// Xerces-C DOM parsing with the settings every reader of the system's XML files shares, made
+// safe for hostile files: no external entity or DTD is fetched, entity expansion is bounded,
+// and no parser error escapes as an exception.
+#include <memory>
+#include <string>
+
+#include <xercesc/dom/DOM.hpp>
+
+// One reference on the Xerces platform. Xerces counts Initialize calls, so every owner holds
+// its own and the platform ends with the last one.
+class XmlPlatform {
+  public:
+    XmlPlatform();
+    ~XmlPlatform();
+    XmlPlatform(const XmlPlatform&) = delete;
+    XmlPlatform& operator=(const XmlPlatform&) = delete;
+    bool Ok() const { return ok_; }
+    const std::string& Error() const { return error_; }
+
+  private:
+    bool ok_ = false;
+    std::string error_;
+};
+
+struct XmlParseOptions {
+    // false: entity references are expanded in place instead of kept as nodes.
+    bool createEntityReferenceNodes = true;
+};
+
+class XmlDocument {
+  public:
+    // Parses the file at path (backslashes allowed) with validation scheme "auto", namespaces,
+    // schema processing and full schema checking off. Null, with a reason in error, when the
+    // file is missing or not well-formed. Needs a live XmlPlatform.
+    static std::unique_ptr<XmlDocument> ParseFile(const std::string& path, std::string* error,
+                                                  const XmlParseOptions& options = {});
+    // Same for bytes in memory.
+    static std::unique_ptr<XmlDocument> ParseMemory(const std::string& bytes, std::string* error,
+                                                    const XmlParseOptions& options = {});
+    ~XmlDocument();
+
+    // The document element, or null.
+    xercesc::DOMElement* Root() const;
+
+    struct Impl;
+
+  private:
+    XmlDocument() = default;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Xerces text (UTF-16) to wide and to 8-bit (UTF-8) text; null gives empty.
+std::wstring XmlToWide(const XMLCh* text);
+std::string XmlToNarrow(const XMLCh* text);
+// 8-bit text to Xerces text.
+std::u16string NarrowToXml(const std::string& text);
+
+// First descendant element of parent with that tag name, in document order, or null.
+xercesc::DOMElement* FirstElementByTag(const xercesc::DOMElement* parent, const char* tag);

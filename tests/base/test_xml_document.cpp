@@ -1,0 +1,59 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/XmlDocument.h"
+#include "tests/support/TempTree.h"
+
+TEST(XmlDocument, ParsesAndFindsElementsInDocumentOrder) {
+    XmlPlatform platform;
+    ASSERT_TRUE(platform.Ok());
+    std::string error;
+    auto doc = XmlDocument::ParseMemory(
+        "<any><x><service><name>S1</name></service></x><name>late</name></any>", &error);
+    ASSERT_NE(doc, nullptr) << error;
+    auto* name = FirstElementByTag(doc->Root(), "name");
+    ASSERT_NE(name, nullptr);
+    EXPECT_EQ(XmlToNarrow(name->getTextContent()), "S1");
+    EXPECT_EQ(FirstElementByTag(doc->Root(), "none"), nullptr);
+}
+
+TEST(XmlDocument, RejectsBadInputWithAReason) {
+    XmlPlatform platform;
+    const std::string bomb =
+        "<?xml version=\"1.0\"?><!DOCTYPE l [<!ENTITY a \"aaaaaaaaaa\">"
+        "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\"><!ENTITY c "
+        "\"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">"
+        "<!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\"><!ENTITY e "
+        "\"&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;\">"
+        "<!ENTITY f \"&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;\"><!ENTITY g "
+        "\"&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;\">"
+        "]><l>&g;</l>";
+    const std::string inputs[] = {
+        "",
+        "<a>",
+        "<a></b>",
+        "\x01\x02\xFF garbage",
+        bomb,
+        "<!DOCTYPE a SYSTEM \"http://127.0.0.1:1/x.dtd\"><a/>x",
+        std::string("<a>\0</a>", 8),
+    };
+    for (const std::string& in : inputs) {
+        std::string error;
+        XmlParseOptions options;
+        options.createEntityReferenceNodes = false;
+        EXPECT_EQ(XmlDocument::ParseMemory(in, &error, options), nullptr) << in.substr(0, 40);
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(XmlDocument, MissingFileFails) {
+    XmlPlatform platform;
+    TempTree tree;
+    std::string error;
+    EXPECT_EQ(XmlDocument::ParseFile("..\\config\\missing.xml", &error), nullptr);
+    tree.Write("config/ok.xml", "<r><v>\xC3\xA9</v></r>");
+    auto doc = XmlDocument::ParseFile("..\\config\\ok.xml", &error);
+    ASSERT_NE(doc, nullptr) << error;
+    EXPECT_EQ(XmlToWide(FirstElementByTag(doc->Root(), "v")->getTextContent()), L"\u00e9");
+}
