@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -196,4 +197,25 @@ TEST_F(DelimitedFileTest, DemoCountryTable) {
     std::string code, id;
     ASSERT_EQ(f.GetString("Code Langue KSO", 0, code), 2);
     ASSERT_EQ(f.GetString("ID_COUNTRY", 0, id), 5);
+}
+
+TEST_F(DelimitedFileTest, SurvivesRandomInput) {
+    std::mt19937 rng(5);
+    const char alphabet[] = {',', ';', '\n', '\r', 'a', '1', '.', '\0', '\xff', ' '};
+    CDelimitedFile f;
+    for (int i = 0; i < 500; ++i) {
+        std::string content;
+        for (size_t n = rng() % 300; n > 0; --n)
+            content.push_back(alphabet[rng() % sizeof alphabet]);
+        tree.Write("config/r.csv", content);
+        f.ReadFile("..\\config\\r.csv", rng() % 8);
+        ASSERT_EQ(f.Headers().size(), f.ColumnFiles().size());
+        std::string out;
+        for (const std::string& name : f.Headers()) {
+            for (long row = -1; row < 4; ++row) {
+                f.GetString(name, row, out);
+                f.GetData(name, row);
+            }
+        }
+    }
 }
