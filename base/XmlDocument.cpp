@@ -8,6 +8,7 @@
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLException.hpp>
+#include <xercesc/validators/DTD/DTDEntityDecl.hpp>
 
 #include "base/Text.h"
 #include "platform/Paths.h"
@@ -53,6 +54,27 @@ class CollectingErrorHandler : public ErrorHandler {
 
 }  // namespace
 
+namespace {
+
+// The expansion limit bounds how many references are expanded, not how long each replacement
+// is: a few kilobytes of entity referenced thousands of times would still expand to gigabytes.
+// Capping each declared entity bounds the whole expansion to limit x cap characters.
+constexpr XMLSize_t kEntityExpansionLimit = 10000;
+constexpr XMLSize_t kEntityValueMax = 1024;
+
+struct EntityTooLong {};
+
+class GuardedDOMParser : public XercesDOMParser {
+  public:
+    void entityDecl(const DTDEntityDecl& decl, const bool isPEDecl, const bool isIgnored) override {
+        if (decl.getValueLen() > kEntityValueMax)
+            throw EntityTooLong{};
+        XercesDOMParser::entityDecl(decl, isPEDecl, isIgnored);
+    }
+};
+
+}  // namespace
+
 struct XmlDocument::Impl {
     // Bounds entity expansion (XML bombs).
     SecurityManager security;
@@ -64,7 +86,7 @@ namespace {
 
 std::unique_ptr<XercesDOMParser> MakeParser(SecurityManager* security, ErrorHandler* handler,
                                             const XmlParseOptions& options) {
-    auto parser = std::make_unique<XercesDOMParser>();
+    std::unique_ptr<XercesDOMParser> parser = std::make_unique<GuardedDOMParser>();
     parser->setValidationScheme(XercesDOMParser::Val_Auto);
     parser->setDoNamespaces(false);
     parser->setDoSchema(false);
@@ -81,7 +103,7 @@ template <typename ParseFn>
 std::unique_ptr<XmlDocument::Impl> Run(const XmlParseOptions& options, std::string* error,
                                        ParseFn parse) {
     auto impl = std::make_unique<XmlDocument::Impl>();
-    impl->security.setEntityExpansionLimit(10000);
+    impl->security.setEntityExpansionLimit(kEntityExpansionLimit);
     try {
         impl->parser = MakeParser(&impl->security, &impl->handler, options);
         parse(*impl->parser);
@@ -92,6 +114,10 @@ std::unique_ptr<XmlDocument::Impl> Run(const XmlParseOptions& options, std::stri
     } catch (const DOMException& e) {
         if (error)
             *error = XmlToNarrow(e.getMessage());
+        return nullptr;
+    } catch (const EntityTooLong&) {
+        if (error)
+            *error = "entity value too long";
         return nullptr;
     } catch (const OutOfMemoryException&) {
         if (error)

@@ -57,3 +57,23 @@ TEST(XmlDocument, MissingFileFails) {
     ASSERT_NE(doc, nullptr) << error;
     EXPECT_EQ(XmlToWide(FirstElementByTag(doc->Root(), "v")->getTextContent()), L"\u00e9");
 }
+
+TEST(XmlDocument, RefusesLongEntitiesBeforeExpandingThem) {
+    XmlPlatform platform;
+    // Few references, each to a large entity: within the expansion count, yet gigabytes once
+    // expanded. It must fail at the declaration.
+    std::string refs;
+    for (int i = 0; i < 5000; ++i)
+        refs += "&x;";
+    for (bool nodes : {false, true}) {
+        XmlParseOptions options;
+        options.createEntityReferenceNodes = nodes;
+        std::string error;
+        const std::string big = "<!DOCTYPE r [<!ENTITY x \"" + std::string(200000, 'a') + "\">]>";
+        EXPECT_EQ(XmlDocument::ParseMemory(big + "<r>" + refs + "</r>", &error, options), nullptr);
+        EXPECT_EQ(error, "entity value too long");
+        EXPECT_EQ(XmlDocument::ParseMemory(big + "<r a=\"" + refs + "\"/>", &error, options),
+                  nullptr);
+        EXPECT_EQ(error, "entity value too long");
+    }
+}

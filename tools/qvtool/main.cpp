@@ -12,6 +12,7 @@ namespace {
 
 const Command kCommands[] = {
     {"context", "print the context definition of a mode's state table", &CmdContext},
+    {"lang", "look up a translation or list the languages of language.ini", &CmdLang},
 };
 
 void Usage(FILE* out) {

@@ -1,0 +1,161 @@
+#include "services/Translator.h"
+
+#include <cstring>
+#include <cwchar>
+#include <memory>
+#include <utility>
+
+#include <xercesc/dom/DOM.hpp>
+
+#include "base/Text.h"
+
+using namespace xercesc;
+
+namespace {
+
+std::u16string WideToXml(std::wstring_view text) {
+    std::u16string out;
+    for (wchar_t wc : text) {
+        char32_t c = static_cast<char32_t>(wc);
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(c));
+        }
+    }
+    return out;
+}
+
+bool SameXml(const XMLCh* a, const std::u16string& b) {
+    if (!a)
+        return b.empty();
+    size_t i = 0;
+    for (; a[i] && i < b.size(); ++i) {
+        if (a[i] != b[i])
+            return false;
+    }
+    return a[i] == 0 && i == b.size();
+}
+
+int CopyOut(const std::wstring& text, wchar_t* out, size_t outChars) {
+    if (!out || outChars == 0)
+        return 0;
+    size_t n = text.size() < outChars - 1 ? text.size() : outChars - 1;
+    std::wmemcpy(out, text.data(), n);
+    out[n] = L'\0';
+    return static_cast<int>(n);
+}
+
+}  // namespace
+
+ZFQTranslator::ZFQTranslator(std::string file) : file_(std::move(file)) {
+    if (!platform_.Ok())
+        Warn("ZFQTranslator", "Unable to initialize XML platform");
+}
+
+// The platform reference is released by its own destructor; Xerces reports no failure there.
+ZFQTranslator::~ZFQTranslator() = default;
+
+void ZFQTranslator::Warn(const char* operation, const char* reason) const {
+    std::fprintf(warnings_, "WARNING IN ZFQTranslator::%s : %s\n", operation, reason);
+    std::fflush(warnings_);
+}
+
+int ZFQTranslator::LoadLanguage(const char* code) {
+    if (!code || std::strlen(code) != 2) {
+        Warn("LoadLanguage", "Invalid code language");
+        return -1;
+    }
+    std::wstring wide = Widen(code);
+    return LoadLanguage(wide.c_str());
+}
+
+int ZFQTranslator::LoadLanguage(const wchar_t* code) {
+    if (!code || std::wcslen(code) != 2) {
+        Warn("LoadLanguage", "Invalid code language");
+        return -1;
+    }
+    if (!platform_.Ok()) {
+        Warn("LoadLanguage", "Unable to parse traductions file");
+        return -1;
+    }
+    const std::u16string wanted = WideToXml(code);
+    const std::u16string entryTag = NarrowToXml("TraductionElement");
+    const std::u16string langTag = NarrowToXml("Lang");
+    const std::u16string idAttr = NarrowToXml("id");
+    const std::u16string codeAttr = NarrowToXml("codeKSO");
+
+    std::map<std::string, std::wstring> table;
+    try {
+        XmlParseOptions options;
+        options.createEntityReferenceNodes = false;
+        std::string error;
+        std::unique_ptr<XmlDocument> doc = XmlDocument::ParseFile(file_, &error, options);
+        DOMElement* root = doc ? doc->Root() : nullptr;
+        DOMNodeList* entries = root ? root->getElementsByTagName(entryTag.c_str()) : nullptr;
+        if (!entries) {
+            Warn("LoadLanguage", "Unable to parse traductions file");
+            return -1;
+        }
+        const XMLSize_t count = entries->getLength();
+        for (XMLSize_t i = 0; i < count; ++i) {
+            auto* entry = dynamic_cast<DOMElement*>(entries->item(i));
+            if (!entry)
+                continue;
+            std::string id = XmlToNarrow(entry->getAttribute(idAttr.c_str()));
+            // Beyond the loader's conversion buffer: such an identifier could never be found.
+            if (id.size() >= kTranslationIdBuffer || table.count(id))
+                continue;
+            DOMNodeList* langs = entry->getElementsByTagName(langTag.c_str());
+            const XMLSize_t nLangs = langs ? langs->getLength() : 0;
+            for (XMLSize_t j = 0; j < nLangs; ++j) {
+                auto* lang = dynamic_cast<DOMElement*>(langs->item(j));
+                if (lang && SameXml(lang->getAttribute(codeAttr.c_str()), wanted)) {
+                    table.emplace(std::move(id), XmlToWide(lang->getTextContent()));
+                    break;
+                }
+            }
+        }
+    } catch (...) {
+        Warn("LoadLanguage", "Unable to parse traductions file");
+        return -1;
+    }
+    table_.swap(table);
+    return static_cast<int>(table_.size());
+}
+
+std::wstring ZFQTranslator::GetTraduction(const char* id) {
+    if (!id || !*id || std::strlen(id) > kTranslationIdMax) {
+        Warn("GetTraduction", "Invalid idTraduction");
+        return {};
+    }
+    if (table_.empty()) {
+        Warn("GetTraduction", "Traductions not initialized");
+        return {};
+    }
+    auto it = table_.find(id);
+    if (it == table_.end() || it->second.empty()) {
+        Warn("GetTraduction", "Traduction not found");
+        return {};
+    }
+    return it->second;
+}
+
+std::wstring ZFQTranslator::GetTraduction(const wchar_t* id) {
+    if (!id || !*id || std::wcslen(id) > kTranslationIdMax) {
+        Warn("GetTraduction", "Invalid idTraduction");
+        return {};
+    }
+    std::string narrow = Narrow(id);
+    return GetTraduction(narrow.c_str());
+}
+
+int ZFQTranslator::GetTraduction(const wchar_t* id, wchar_t* out, size_t outChars) {
+    return CopyOut(GetTraduction(id), out, outChars);
+}
+
+int ZFQTranslator::GetTraduction(const char* id, wchar_t* out, size_t outChars) {
+    return CopyOut(GetTraduction(id), out, outChars);
+}
