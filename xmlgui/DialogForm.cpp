@@ -168,10 +168,7 @@ FormResult InitializeForm(QWidget* view, const DialogTemplate& dialog, ControlFa
         if (control.cls == ControlClass::ComboBox && (control.style & kCbsTypeMask) != kCbsSimple)
             height = std::min(height, w->sizeHint().height());
         w->setGeometry(r.x, r.y, r.width, height);
-        w->setProperty(kControlIdProperty, control.id);
-        w->setProperty(kControlClassProperty, QString::fromLatin1(ControlClassName(control.cls)));
-        if (control.id != kNoId)
-            w->setObjectName(QStringLiteral("control%1").arg(control.id));
+        TagControl(w, control.id, control.cls);
         w->setEnabled(!(control.style & kWsDisabled));
         w->setVisible(control.style & kWsVisible);
         ++result.created;
@@ -179,15 +176,27 @@ FormResult InitializeForm(QWidget* view, const DialogTemplate& dialog, ControlFa
     return result;
 }
 
+QString ControlObjectName(int id) {
+    return id == kNoId ? QString() : QStringLiteral("control%1").arg(id);
+}
+
+void TagControl(QWidget* widget, int id, ControlClass cls) {
+    if (!widget)
+        return;
+    widget->setObjectName(ControlObjectName(id));
+    widget->setProperty(kControlIdProperty, id);
+    widget->setProperty(kControlClassProperty, QString::fromLatin1(ControlClassName(cls)));
+}
+
 QWidget* FindControl(const QWidget* view, int id) {
     if (!view || id == kNoId)
         return nullptr;
+    // By object name: reading a dynamic property walks the whole meta-object first, which
+    // made looking up every ID of a screen slower than reading its file.
+    const QString name = ControlObjectName(id);
     for (QObject* child : view->children()) {
-        if (!child->isWidgetType())
-            continue;
-        auto* w = static_cast<QWidget*>(child);
-        if (ControlId(w) == id)
-            return w;
+        if (child->isWidgetType() && child->objectName() == name)
+            return static_cast<QWidget*>(child);
     }
     return nullptr;
 }

@@ -14,6 +14,7 @@ class QWidget;
 namespace xmlgui {
 
 // Dynamic properties set on every created control: its ID (int) and class name (QString).
+// Its object name is "control<id>".
 inline constexpr char kControlIdProperty[] = "qvControlId";
 inline constexpr char kControlClassProperty[] = "qvControlClass";
 
@@ -54,7 +55,14 @@ struct FormResult {
 FormResult InitializeForm(QWidget* view, const DialogTemplate& dialog,
                           ControlFactory* factory = nullptr);
 
-// The control of view with that ID, or null (kNoId is never found).
+// Marks widget as the control id of class cls: object name "control<id>" (none for kNoId)
+// and the two properties above. InitializeForm does it; a screen that replaces a control by
+// another widget does it again.
+void TagControl(QWidget* widget, int id, ControlClass cls);
+// "control<id>", empty for kNoId.
+QString ControlObjectName(int id);
+
+// The direct child of view tagged with that ID, or null (kNoId is never found).
 QWidget* FindControl(const QWidget* view, int id);
 // The ID of a control created by InitializeForm, kNoId for any other widget.
 int ControlId(const QWidget* widget);

@@ -228,3 +228,24 @@ TEST(DialogForm, NullViewCreatesNothing) {
     EXPECT_EQ(r.created, 0);
     EXPECT_TRUE(r.size.isEmpty());
 }
+
+TEST(DialogForm, AReplacedControlIsFoundOnceTaggedAgain) {
+    const DialogTemplate d = Parse(kScreen);
+    QWidget view;
+    InitializeForm(&view, d);
+    QWidget* old = FindControl(&view, 1300);
+    ASSERT_NE(old, nullptr);
+    auto* fresh = new QComboBox(&view);
+    fresh->setGeometry(old->geometry());
+    delete old;
+    EXPECT_EQ(FindControl(&view, 1300), nullptr);
+    TagControl(fresh, 1300, ControlClass::ComboBox);
+    EXPECT_EQ(FindControl(&view, 1300), fresh);
+    EXPECT_EQ(ControlId(fresh), 1300);
+    EXPECT_EQ(fresh->property(kControlClassProperty).toString(), QStringLiteral("COMBOBOX"));
+    // A widget named like a control elsewhere in the tree is not a control of the view.
+    QWidget inner(&view);
+    auto* nested = new QWidget(&inner);
+    TagControl(nested, 1002, ControlClass::Button);
+    EXPECT_EQ(FindControl(&view, 1002), nullptr);
+}
