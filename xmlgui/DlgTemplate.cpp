@@ -126,7 +126,6 @@ class Reader {
             return Fail(StrFormat("root element is <%s>, not <dialog>",
                                   XmlToNarrow(root->getNodeName()).c_str()));
         DialogTemplate t;
-        t.controls.clear();
         if (!Number(root, "width", 0, kMaxExtent, true, &t.cx, "dialog") ||
             !Number(root, "height", 0, kMaxExtent, true, &t.cy, "dialog"))
             return false;
@@ -140,7 +139,9 @@ class Reader {
         std::unordered_set<int> ids;
         size_t index = 0;
         for (const DOMNode* node = root->getFirstChild(); node; node = node->getNextSibling()) {
-            const auto* el = static_cast<const DOMElement*>(node);
+            const auto* el = dynamic_cast<const DOMElement*>(node);
+            if (!el)
+                continue;
             if (IsElement(node, u"font")) {
                 if (fontSeen) {
                     Warn("second <font> ignored");

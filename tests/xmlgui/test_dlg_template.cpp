@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -38,6 +39,17 @@ std::string Dialog(const std::string& controls,
 
 std::string Control(const std::string& attrs) {
     return "<control " + attrs + "/>";
+}
+
+// A dialog with one edit field whose attribute name has value (left out when value is null).
+std::string EditWith(const std::string& name, const char* value) {
+    std::string attrs;
+    for (const char* a : {"id", "class", "x", "y", "width", "height"}) {
+        const char* v = a == name ? value : (std::string(a) == "class" ? "EDIT" : "1");
+        if (v)
+            attrs += StrFormat(" %s=\"%s\"", a, v);
+    }
+    return Dialog(Control(attrs));
 }
 
 const std::string kOkControl =
@@ -150,48 +162,22 @@ TEST(DlgTemplate, RefusesEveryClassOfBadInput) {
         {"no dialog size", "<dialog/>", "dialog: no width"},
         {"negative dialog width", Dialog("", "width=\"-1\" height=\"10\""), "dialog: width"},
         {"huge dialog height", Dialog("", "width=\"1\" height=\"32768\""), "dialog: height"},
-        {"unknown class",
-         Dialog(Control("class=\"SCROLLBAR\" x=\"0\" y=\"0\" width=\"1\" height=\"1\"")),
-         "unknown class \"SCROLLBAR\""},
-        {"no class", Dialog(Control("id=\"1001\" x=\"0\" y=\"0\" width=\"1\" height=\"1\"")),
-         "no class"},
-        {"no width", Dialog(Control("class=\"EDIT\" x=\"0\" y=\"0\" height=\"1\"")), "no width"},
-        {"negative width",
-         Dialog(Control("class=\"EDIT\" x=\"0\" y=\"0\" width=\"-4\" height=\"1\"")),
-         "width \"-4\""},
-        {"negative height",
-         Dialog(Control("class=\"EDIT\" x=\"0\" y=\"0\" width=\"4\" height=\"-1\"")),
-         "height \"-1\""},
-        {"huge width",
-         Dialog(Control("class=\"EDIT\" x=\"0\" y=\"0\" width=\"40000\" height=\"1\"")),
-         "width \"40000\""},
-        {"overflowing number",
-         Dialog(
-             Control("class=\"EDIT\" x=\"99999999999999999999\" y=\"0\" width=\"1\" height=\"1\"")),
-         "x \"9999"},
-        {"position too far left",
-         Dialog(Control("class=\"EDIT\" x=\"-32769\" y=\"0\" width=\"1\" height=\"1\"")),
-         "x \"-32769\""},
-        {"trailing letters",
-         Dialog(Control("class=\"EDIT\" x=\"12abc\" y=\"0\" width=\"1\" height=\"1\"")),
-         "x \"12abc\""},
-        {"empty number", Dialog(Control("class=\"EDIT\" x=\"\" y=\"0\" width=\"1\" height=\"1\"")),
-         "x \"\""},
-        {"blank number", Dialog(Control("class=\"EDIT\" x=\" \" y=\"0\" width=\"1\" height=\"1\"")),
-         "x \" \""},
-        {"fraction", Dialog(Control("class=\"EDIT\" x=\"1.5\" y=\"0\" width=\"1\" height=\"1\"")),
-         "x \"1.5\""},
-        {"hexadecimal position",
-         Dialog(Control("class=\"EDIT\" x=\"0x10\" y=\"0\" width=\"1\" height=\"1\"")),
-         "x \"0x10\""},
-        {"sign only", Dialog(Control("class=\"EDIT\" x=\"-\" y=\"0\" width=\"1\" height=\"1\"")),
-         "x \"-\""},
-        {"id too large",
-         Dialog(Control("id=\"65536\" class=\"EDIT\" x=\"0\" y=\"0\" width=\"1\" height=\"1\"")),
-         "id \"65536\""},
-        {"id below -1",
-         Dialog(Control("id=\"-2\" class=\"EDIT\" x=\"0\" y=\"0\" width=\"1\" height=\"1\"")),
-         "id \"-2\""},
+        {"unknown class", EditWith("class", "SCROLLBAR"), "unknown class \"SCROLLBAR\""},
+        {"no class", EditWith("class", nullptr), "no class"},
+        {"no width", EditWith("width", nullptr), "no width"},
+        {"negative width", EditWith("width", "-4"), "width \"-4\""},
+        {"negative height", EditWith("height", "-1"), "height \"-1\""},
+        {"huge width", EditWith("width", "40000"), "width \"40000\""},
+        {"overflowing number", EditWith("x", "99999999999999999999"), "x \"9999"},
+        {"position too far left", EditWith("x", "-32769"), "x \"-32769\""},
+        {"trailing letters", EditWith("x", "12abc"), "x \"12abc\""},
+        {"empty number", EditWith("y", ""), "y \"\""},
+        {"blank number", EditWith("y", " "), "y \" \""},
+        {"fraction", EditWith("x", "1.5"), "x \"1.5\""},
+        {"hexadecimal position", EditWith("x", "0x10"), "x \"0x10\""},
+        {"sign only", EditWith("x", "-"), "x \"-\""},
+        {"id too large", EditWith("id", "65536"), "id \"65536\""},
+        {"id below -1", EditWith("id", "-2"), "id \"-2\""},
         {"unknown style", Dialog(Control(kOkControl + " style=\"tabstop sparkly\"")),
          "unknown style \"sparkly\""},
         {"style of another class", Dialog(Control(kOkControl + " style=\"password\"")),
@@ -420,4 +406,49 @@ TEST(DlgTemplate, DistributedScreensAndDocumentedExampleAreValid) {
     CDlgTemplate t;
     ASSERT_NE(t.SerializeFromMemory(text.substr(start + 7, end - start - 7)), 0) << t.Error();
     EXPECT_FALSE(t.Template().controls.empty());
+}
+
+// Random damage to a good file: the parser must never crash, and what it accepts stays within
+// the limits.
+TEST(DlgTemplate, SurvivesMutatedFiles) {
+    std::mt19937 rng(8);
+    const std::string good = kGoodFile;
+    const char pool[] = "<>/=\"&;#x0123456789- abcdefghijklmnopqrstuvwxyz\xC3\xA9\xFF\n";
+    CDlgTemplate t;
+    int accepted = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string bytes = good;
+        const int edits = 1 + static_cast<int>(rng() % 6);
+        for (int e = 0; e < edits && !bytes.empty(); ++e) {
+            const size_t at = rng() % bytes.size();
+            switch (rng() % 4) {
+                case 0:
+                    bytes[at] = pool[rng() % (sizeof pool - 1)];
+                    break;
+                case 1:
+                    bytes.erase(at, 1 + rng() % 8);
+                    break;
+                case 2:
+                    bytes.insert(at, 1, pool[rng() % (sizeof pool - 1)]);
+                    break;
+                case 3:
+                    bytes.resize(at);
+                    break;
+            }
+        }
+        if (t.SerializeFromMemory(bytes) == 0)
+            continue;
+        ++accepted;
+        const DialogTemplate& d = t.Template();
+        EXPECT_LE(d.controls.size(), kMaxControls);
+        EXPECT_LE(d.caption.size(), kMaxCaptionChars);
+        EXPECT_LE(d.fontFace.size(), kMaxFaceChars);
+        for (const DlgControl& c : d.controls) {
+            EXPECT_GE(c.cx, 0);
+            EXPECT_GE(c.cy, 0);
+            EXPECT_LE(c.text.size(), kMaxTextChars);
+        }
+    }
+    // Some damage (inside texts, say) leaves a valid file.
+    EXPECT_GT(accepted, 0);
 }
