@@ -12,6 +12,7 @@ namespace {
 
 const Command kCommands[] = {
     {"context", "print the context definition of a mode's state table", &CmdContext},
+    {"run", "run a mode's automaton without a screen, answering from a file", &CmdRun},
 };
 
 void Usage(FILE* out) {
