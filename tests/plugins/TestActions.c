@@ -4,6 +4,7 @@
  *
  * Services, chosen by name:
  *   Screen.<Name>        writes Gui = "..\gui\<Name>.gui" and NameState = <Name>
+ *   Gui.<text>           writes Gui = <text> as it is and NameState = "raw"
  *   Event.<n>            writes LastEvent = n
  *   SetInt.<Prop>.<n>    writes the INT property Prop = n
  *   anything else        does nothing
@@ -52,6 +53,9 @@ QV_PLUGIN_EXPORT void RequestService(const char* service, void* contextImage, co
         snprintf(text, sizeof text, "..\\gui\\%s.gui", service + 7);
         qv_set_string(image, "Gui", 1, text);
         qv_set_string(image, "NameState", 1, service + 7);
+    } else if (strncmp(service, "Gui.", 4) == 0) {
+        qv_set_string(image, "Gui", 1, service + 4);
+        qv_set_string(image, "NameState", 1, "raw");
     } else if (strncmp(service, "Event.", 6) == 0) {
         qv_set_int(image, "LastEvent", 1, atoi(service + 6));
     } else if (strncmp(service, "SetInt.", 7) == 0) {

@@ -15,6 +15,7 @@
 #include "base/Profile.h"
 #include "base/Text.h"
 #include "platform/Paths.h"
+#include "platform/SharedMemory.h"
 #include "tools/qvtool/Cli.h"
 #include "tools/qvtool/Commands.h"
 
@@ -232,9 +233,17 @@ int CmdRun(const std::vector<std::string>& argv) {
                      platform::NativePath(files.stateTable).c_str());
         return kStatusUsage;
     }
-    // The first block number whose memory file does not exist yet, as the wizard picks it.
+    // The first block number whose memory file does not exist yet, as the wizard picks it;
+    // a number whose mapping another tree's run holds is skipped too, since mapping names are
+    // machine-wide.
+    auto inUse = [](int n) {
+        if (access(MemoryFileName(n).c_str(), F_OK) == 0)
+            return true;
+        platform::NamedMapping probe;
+        return probe.OpenExisting(MemoryFileName(n));
+    };
     int n = 0;
-    while (access(MemoryFileName(n).c_str(), F_OK) == 0 && n < INT_MAX)
+    while (n < INT_MAX && inUse(n))
         ++n;
 
     int status = 0;
