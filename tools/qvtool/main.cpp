@@ -13,6 +13,7 @@ namespace {
 const Command kCommands[] = {
     {"context", "print the context definition of a mode's state table", &CmdContext},
     {"lang", "look up a translation or list the languages of language.ini", &CmdLang},
+    {"run", "run a mode's automaton without a screen, answering from a file", &CmdRun},
 };
 
 void Usage(FILE* out) {

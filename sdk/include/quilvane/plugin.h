@@ -45,6 +45,34 @@ extern "C" {
  * "Gui" and the state's name into "NameState"; to move the automaton on by itself it writes an
  * event number into the INT property "LastEvent". Otherwise the automaton waits for the
  * operator.
+ *
+ * Writing an action plug-in:
+ *   - Build a shared library exporting the three functions with C linkage and default
+ *     visibility (QV_PLUGIN_EXPORT), e.g. "gcc -shared -fPIC -o myActions.so myActions.c".
+ *     Put it in the program directory (bin/) and list it in section "DLLS" of the parameters
+ *     file under a name ending in ".dll" ("1=myActions.dll"); the host loads myActions.so.
+ *     A listed name holding a directory separator is refused.
+ *   - Map each service name to the listed DLL name in the service list (QV_serv.xml):
+ *       <service><name>MyService</name>
+ *         <component><name>MyComponent</name>
+ *           <library-location>myActions.dll</library-location></component></service>
+ *     library-location is compared with the listed name without regard to case; service names
+ *     are compared exactly.
+ *   - A module that lacks RequestService, Initialize or Release is loaded but never asked for
+ *     a service (the request fails without raising an event).
+ *   - The strings passed to RequestService are valid for the call only. The image and the
+ *     values it points at belong to the host: read and write values in place (qv_get_int,
+ *     qv_set_string, qv_set_wide, ...), never free or move them, never change the names,
+ *     sizes or count.
+ *   - Request names are the state table's ActionToRun values, at most 199 bytes of UTF-8.
+ *   - "Show a screen": qv_set_string(image, "Gui", 1, "..\gui\StateLanguage.gui") (the
+ *     frame keeps what follows the last backslash and drops the extension) and
+ *     qv_set_string(image, "NameState", 1, "StateLanguage").
+ *     "Move on": qv_set_int(image, "LastEvent", 1, 1) raises event 1 (1..19 select the
+ *     state's transition, -1 ends the run, 20 and above re-run the state's service).
+ *   - Calls come from the host's GUI thread; the module is never unloaded while the process
+ *     runs, and nothing thrown may leave an export.
+ *   - plugins/demo_actions/DemoActions.c is a complete example.
  * ------------------------------------------------------------------------------------------ */
 typedef void (*QvActionInitializeFn)(void);
 typedef void (*QvActionRequestServiceFn)(const char* service, void* contextImage,

@@ -1,0 +1,145 @@
+#include "automate/Automate.h"
+
+#include <cstring>
+
+#include "base/Profile.h"
+#include "base/Text.h"
+
+CLog* CAutomate::logger_ = nullptr;
+CAutomateContext* CAutomate::context_ = nullptr;
+CAutomateSharedMemory* CAutomate::sharedBlock_ = nullptr;
+
+namespace {
+
+std::string CutName(const std::string& text) {
+    return std::string(CutUtf8(text, CAutomate::kMaxNameChars));
+}
+
+}  // namespace
+
+CAutomate::CAutomate(const std::string& memoryKey, const std::string& memoryFile,
+                     const std::string& stateTablePath, const std::string& serviceListPath,
+                     const std::string& paramsPath, const std::string& logFile, uint32_t logLevel)
+    : memoryKey_(CutName(memoryKey)),
+      memoryFile_(CutName(memoryFile)),
+      stateTablePath_(CutName(stateTablePath)),
+      serviceListPath_(CutName(serviceListPath)),
+      states_(kStateCount) {
+    log_ = std::make_unique<CLog>("..\\Log\\", logFile, 3072, "CAutomate", 3, logLevel);
+    logger_ = log_.get();
+
+    log_->Info("Initialize Context");
+    context_owned_ = std::make_unique<CAutomateContext>(logFile, logLevel);
+    context_ = context_owned_.get();
+    context_->Initialize();
+
+    log_->Info("Create Shared Memory :");
+    CreateSharedMemory();
+
+    log_->Info("Load Automate Ini File");
+    LoadingIniFile();
+
+    engine_ = std::make_unique<CAutomateEngine>();
+    log_->Info("Initialize AutomateEngine");
+    engine_->Initialize(states_.data(), highestState_, memoryKey_, serviceListPath_, logFile,
+                        paramsPath);
+    log_->Debug("Initialize Finished");
+}
+
+CAutomate::~CAutomate() {
+    log_->Debug("Call ~Cautomate");
+    if (context_owned_) {
+        context_owned_->ReleaseValues();
+        if (context_ == context_owned_.get())
+            context_ = nullptr;
+        context_owned_.reset();
+    }
+    engine_.reset();
+    if (sharedBlock_ == shared_.get())
+        sharedBlock_ = nullptr;
+    shared_.reset();
+    if (logger_ == log_.get())
+        logger_ = nullptr;
+    log_.reset();
+}
+
+int CAutomate::CreateSharedMemory() {
+    log_->Debug("Call CreateSharedMemory");
+    shared_ =
+        std::make_unique<CAutomateSharedMemory>(memoryKey_, CAutomateSharedMemory::kBlockBytes);
+    sharedBlock_ = shared_.get();
+    if (shared_->Create(memoryFile_) != 0) {
+        log_->Err("Error during CreateSharedMemory");
+        return -1;
+    }
+    InitSharedMemory();
+    log_->Debug("End CreateSharedMemory");
+    return 0;
+}
+
+int CAutomate::InitSharedMemory() {
+    log_->Debug("Call InitSharedMemory");
+    log_->Debug("Initialisation of the Shared Memory");
+    shared_->SetCurrentState(0);
+    shared_->SetLastState(-1);
+    shared_->SetEvent(0);
+    context_->LoadContext(stateTablePath_);
+    image_ = context_->GetImage();
+    log_->Debug("End InitSharedMemory");
+    return 0;
+}
+
+int CAutomate::LoadingIniFile() {
+    log_->Debug("Call LoadingIniFile");
+    definedStates_ = 0;
+    std::fill(states_.begin(), states_.end(), AutomateState{});
+    char value[kProfileValueMax + 1];
+    const char* path = stateTablePath_.c_str();
+    // Keeps at most limit bytes of value, with a warning when it is cut.
+    auto take = [&](int state, const char* key, size_t limit) {
+        std::string_view text(value);
+        std::string_view kept = CutUtf8(text, limit);
+        if (kept.size() < text.size()) {
+            log_->Warning(StrFormat("State %d %s cut to %zu characters", state, key, limit));
+        }
+        return std::string(kept);
+    };
+    for (int n = 0; n <= kMaxStateNumber; ++n) {
+        std::string section = std::to_string(n);
+        if (ReadIniString(path, section.c_str(), "ActionToRun", value) != 0)
+            continue;
+        AutomateState& state = states_[static_cast<size_t>(n)];
+        ++definedStates_;
+        highestState_ = n;
+        state.action = take(n, "ActionToRun", AutomateState::kMaxActionChars);
+        for (int i = 0; i < AutomateState::kEvents; ++i) {
+            std::string key = StrFormat("Event_%d", i);
+            if (ReadIniString(path, section.c_str(), key.c_str(), value) == 0)
+                state.events[static_cast<size_t>(i)] =
+                    take(n, key.c_str(), AutomateState::kMaxEventChars);
+        }
+        if (ReadIniString(path, section.c_str(), "Event_Default", value) == 0)
+            state.eventDefault = AutomateAtoi(value);
+    }
+    log_->Info(StrFormat("%d états dans l'automate", definedStates_));
+    log_->Debug("End LoadingIniFile");
+    return 0;
+}
+
+int CAutomate::Run() {
+    log_->Debug("Run of the Automate");
+    engine_->WaitEvents(image_);
+    log_->Debug("End Run Automate");
+    return 0;
+}
+
+int CAutomate::UpdateContextImage(ContextImage* image) {
+    if (!image)
+        return -1;
+    if (image == image_)
+        return 0;
+    if (!shared_ || shared_->WriteImage(image) != 0)
+        return -1;
+    image_ = image;
+    return 0;
+}

@@ -1,0 +1,71 @@
+#pragma once
+// The automaton: owns its logger, the engine's context, the shared block with the state
+// registers, the state table read from the state-table file, and the engine. One exists per
+// process; its logger, context and shared block are reachable process-wide through the static
+// accessors below while it lives.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "automate/AutomateContext.h"
+#include "automate/AutomateEngine.h"
+#include "automate/EngineHook.h"
+#include "automate/SharedMemory.h"
+#include "base/Log.h"
+
+class CAutomate {
+  public:
+    static constexpr size_t kMaxNameChars = 799;
+
+    // Names are narrow. The memory key is kept but does not name the shared block; the memory
+    // file names both its backing file and its mapping.
+    CAutomate(const std::string& memoryKey, const std::string& memoryFile,
+              const std::string& stateTablePath, const std::string& serviceListPath,
+              const std::string& paramsPath, const std::string& logFile, uint32_t logLevel);
+    virtual ~CAutomate();
+    CAutomate(const CAutomate&) = delete;
+    CAutomate& operator=(const CAutomate&) = delete;
+
+    // Runs the event loop until the run ends; returns 0.
+    int Run();
+    ContextImage* GetContextImage() { return image_; }
+    // Copies image into the shared block and makes it the current image when it differs from
+    // the current one; 0, or -1 when the block cannot be mapped.
+    int UpdateContextImage(ContextImage* image);
+
+    int CreateSharedMemory();
+    int InitSharedMemory();
+    int LoadingIniFile();
+
+    // The engine's pauses and pump step (not owned; null restores the sleeping default).
+    void SetEngineHook(CEngineHook* hook) { engine_->SetHook(hook); }
+    CAutomateEngine& Engine() { return *engine_; }
+    const AutomateState& State(int n) const { return states_[static_cast<size_t>(n)]; }
+    int DefinedStates() const { return definedStates_; }
+    int HighestState() const { return highestState_; }
+
+    // The process-wide objects of the living automaton, or null.
+    static CLog* Logger() { return logger_; }
+    static CAutomateContext* Context() { return context_; }
+    static CAutomateSharedMemory* SharedBlock() { return sharedBlock_; }
+
+  private:
+    ContextImage* image_ = nullptr;
+    std::string memoryKey_;
+    std::string memoryFile_;
+    std::string stateTablePath_;
+    std::string serviceListPath_;
+    std::unique_ptr<CAutomateEngine> engine_;
+    std::vector<AutomateState> states_;
+    int definedStates_ = 0;
+    int highestState_ = -1;
+
+    std::unique_ptr<CLog> log_;
+    std::unique_ptr<CAutomateContext> context_owned_;
+    std::unique_ptr<CAutomateSharedMemory> shared_;
+
+    static CLog* logger_;
+    static CAutomateContext* context_;
+    static CAutomateSharedMemory* sharedBlock_;
+};

@@ -1,0 +1,223 @@
+#include "automate/AutomateEngine.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "automate/Automate.h"
+#include "base/Text.h"
+
+namespace {
+
+void Write(unsigned level, std::string_view msg) {
+    if (CLog* log = CAutomate::Logger())
+        log->Write(level, msg);
+}
+void Debug(std::string_view msg) {
+    Write(LOG_DEBUG, msg);
+}
+
+constexpr int kPollPauseMs = 20;
+constexpr int kActionPauseMs = 200;
+
+}  // namespace
+
+int32_t AutomateAtoi(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    int64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > static_cast<int64_t>(INT32_MAX) + 1)
+            break;
+    }
+    if (negative)
+        value = -value;
+    return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+CAutomateEngine::CAutomateEngine() = default;
+
+CAutomateEngine::~CAutomateEngine() {
+    Debug("Close Automate Engine");
+    actions_.reset();
+}
+
+const AutomateState& CAutomateEngine::State(int32_t n) const {
+    static const AutomateState kUndefined;
+    if (n < 0 || n >= static_cast<int32_t>(states_.size()))
+        return kUndefined;
+    return states_[static_cast<size_t>(n)];
+}
+
+int CAutomateEngine::Initialize(const AutomateState* states, int highest,
+                                const std::string& memoryKey, const std::string& serviceListPath,
+                                const std::string& logFile, const std::string& paramsPath) {
+    Debug("Call CAutomateEngine Initialize");
+    highest_ = std::clamp(highest, -1, kMaxStateNumber);
+    states_.assign(states, states + (states ? highest_ + 1 : 0));
+    memoryKey_ = memoryKey;
+    logFile_ = std::string(CutUtf8(logFile, 199));
+    paramsPath_ = std::string(CutUtf8(paramsPath, 199));
+    Debug("Loading Action Manager");
+    LoadActionManager(memoryKey, serviceListPath, paramsPath_);
+    if (CAutomateSharedMemory* block = CAutomate::SharedBlock())
+        block->SetEvent(1);
+    Debug("End CAutomateEngine Initialize");
+    return 0;
+}
+
+int CAutomateEngine::LoadActionManager(const std::string&, const std::string& serviceListPath,
+                                       const std::string& paramsPath) {
+    Debug("Call CAutomateEngine LoadActionManager");
+    actions_ = std::make_unique<CActionManager>(paramsPath);
+    actions_->LoadServices(serviceListPath);
+    Debug("End CAutomateEngine LoadActionManager");
+    return 0;
+}
+
+void CAutomateEngine::PollLastEvent() {
+    CAutomateContext* context = CAutomate::Context();
+    CAutomateSharedMemory* block = CAutomate::SharedBlock();
+    int32_t event = 0;
+    if (!context || context->GetInt("LastEvent", 1, &event) < 0 || event == 0)
+        return;
+    Debug(StrFormat("New Event%d", event));
+    int32_t last = -1;
+    if (block) {
+        block->SetEvent(event);
+        block->GetLastState(&last);
+    }
+    context->SetInt("LastState", 1, last);
+    context->SetInt("LastEvent", 1, 0);
+}
+
+int CAutomateEngine::WaitEvents(void* contextImage) {
+    Debug("Call CAutomateEngine WaitEvents");
+    CAutomateSharedMemory* block = CAutomate::SharedBlock();
+    int status = 0;
+    bool ended = false;
+    while (!ended) {
+        PollLastEvent();
+        int32_t event = 0;
+        if (!block || block->GetEvent(&event) != 0) {
+            // Nothing could ever raise an event again: end instead of polling forever.
+            Write(LOG_ERR, "Shared Memory not available : end of the run");
+            return -1;
+        }
+        if (event != 0 && event != -1) {
+            ++steps_;
+            SetNewState();
+            int32_t current = -1;
+            block->GetCurrentState(&current);
+            Debug("Reset to 0 the event");
+            status = block->SetEvent(0);
+            if (current == -1) {
+                ended = true;
+            } else {
+                status = ExecuteAction(contextImage);
+                hook_->Pause(kActionPauseMs);
+            }
+        }
+        if (event == -1) {
+            Debug("Event -1 From State");
+            ended = true;
+        }
+        if (!hook_->Pump())
+            ended = true;
+        hook_->Pause(kPollPauseMs);
+    }
+    return status;
+}
+
+int CAutomateEngine::SetNewState() {
+    Debug("Call CAutomateEngine SetNewState");
+    CAutomateSharedMemory* block = CAutomate::SharedBlock();
+    int result = -1;
+    int32_t current = 0;
+    if (block && block->GetCurrentState(&current) == 0) {
+        int32_t event = 0;
+        if (block->GetEvent(&event) != 0 || event < 1 || event >= AutomateState::kEvents)
+            return -1;
+        const AutomateState& state = State(current);
+        const std::string& text = state.events[static_cast<size_t>(event)];
+        int32_t next = 0;
+        bool resolved = true;
+        bool isDefault = false;
+        if (text.empty()) {
+            next = state.eventDefault;
+            isDefault = true;
+        } else if (text[0] == '$') {
+            size_t begin = text.find_first_not_of("${}");
+            std::string name;
+            if (begin != std::string::npos)
+                name = text.substr(begin, text.find_first_of("${}", begin) - begin);
+            Debug(StrFormat("Var event found %s", name.c_str()));
+            CAutomateContext* context = CAutomate::Context();
+            if (!context || context->GetInt(name.c_str(), 1, &next) < 0) {
+                Write(LOG_ERR,
+                      StrFormat("Var event %s unknown : State %d kept", name.c_str(), current));
+                resolved = false;
+            } else {
+                Debug(StrFormat("NextState Var event found %d", next));
+            }
+        } else {
+            next = AutomateAtoi(text);
+        }
+        if (resolved && (next < -1 || next > kMaxStateNumber)) {
+            Write(LOG_ERR, StrFormat("New State %d out of range : State %d kept", next, current));
+            resolved = false;
+        }
+        if (resolved) {
+            block->SetLastState(current);
+            result = block->SetCurrentState(next);
+            if (isDefault) {
+                Debug(
+                    StrFormat("Current State %d  New State is a Default State %d", current, next));
+            } else {
+                Debug(StrFormat("Current State %d  New State %d", current, next));
+            }
+        }
+    }
+    Debug("End CAutomateEngine SetNewState");
+    return result;
+}
+
+int CAutomateEngine::ExecuteAction(void* contextImage) {
+    Debug("Call CAutomateEngine ExecuteAction");
+    int32_t current = -1;
+    if (CAutomateSharedMemory* block = CAutomate::SharedBlock())
+        block->GetCurrentState(&current);
+    const std::string& action = State(current).action;
+    Debug(StrFormat("Action Manager Request Service : %s", action.c_str()));
+    int result =
+        actions_ ? actions_->RequestService(action, logFile_, paramsPath_, contextImage) : -1;
+    Debug("End CAutomateEngine ExecuteAction");
+    return result;
+}
+
+int CAutomateEngine::setCurrentState(int state) {
+    Debug("Call setCurrentState");
+    int32_t current = -1;
+    if (CAutomateSharedMemory* block = CAutomate::SharedBlock()) {
+        block->GetCurrentState(&current);
+        block->SetCurrentState(state);
+        block->SetLastState(current);
+    }
+    if (CAutomateContext* context = CAutomate::Context())
+        context->SetInt("LastState", 1, current);
+    Debug("End setCurrentState");
+    return 0;
+}
+
+int CAutomateEngine::getCurrentState() {
+    Debug("Call getCurrentState");
+    int32_t current = -1;
+    if (CAutomateSharedMemory* block = CAutomate::SharedBlock())
+        block->GetCurrentState(&current);
+    Debug("End getCurrentState");
+    return current;
+}

@@ -1,0 +1,76 @@
+#pragma once
+// The event loop of the automaton: turns events (LastEvent) into state changes and state
+// changes into service requests. The state registers live in the shared block only.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "automate/ActionManager.h"
+#include "automate/EngineHook.h"
+
+// One state of the state table.
+struct AutomateState {
+    static constexpr int kEvents = 20;
+    static constexpr size_t kMaxEventChars = 799;
+    static constexpr size_t kMaxActionChars = 199;
+
+    std::array<std::string, kEvents> events;  // next-state text per event; empty when absent
+    std::string action;                       // ActionToRun
+    int32_t eventDefault = -1;                // Event_Default
+};
+
+inline constexpr int kMaxStateNumber = 700;
+inline constexpr int kStateCount = kMaxStateNumber + 1;
+
+// Reads a number the way atoi does (blanks, sign, leading digits; no digits gives 0), but
+// saturates at the 32-bit limits instead of overflowing.
+int32_t AutomateAtoi(std::string_view text);
+
+class CAutomateEngine {
+  public:
+    CAutomateEngine();
+    virtual ~CAutomateEngine();
+    CAutomateEngine(const CAutomateEngine&) = delete;
+    CAutomateEngine& operator=(const CAutomateEngine&) = delete;
+
+    // Copies records 0 to highest, loads the action manager and its service list, and leaves
+    // event 1 pending.
+    int Initialize(const AutomateState* states, int highest, const std::string& memoryKey,
+                   const std::string& serviceListPath, const std::string& logFile,
+                   const std::string& paramsPath);
+    // The event loop; returns the status of its last step.
+    int WaitEvents(void* contextImage);
+    // One transition: 0, or -1 when the registers cannot be read, the event is out of range or
+    // the next state is refused.
+    int SetNewState();
+    // Requests the current state's service; the action manager's result.
+    int ExecuteAction(void* contextImage);
+    int LoadActionManager(const std::string& memoryKey, const std::string& serviceListPath,
+                          const std::string& paramsPath);
+    int setCurrentState(int state);
+    int getCurrentState();
+
+    // Not owned; null restores the default hook (which sleeps).
+    void SetHook(CEngineHook* hook) { hook_ = hook ? hook : &defaultHook_; }
+    // Events consumed by SetNewState since construction (refused transitions included).
+    long Steps() const { return steps_; }
+    CActionManager* ActionManager() { return actions_.get(); }
+    int HighestState() const { return highest_; }
+
+  private:
+    void PollLastEvent();
+    const AutomateState& State(int32_t n) const;
+
+    std::vector<AutomateState> states_;
+    std::string memoryKey_;
+    std::unique_ptr<CActionManager> actions_;
+    std::string logFile_;
+    std::string paramsPath_;
+    int highest_ = -1;
+    long steps_ = 0;
+    CEngineHook defaultHook_;
+    CEngineHook* hook_ = &defaultHook_;
+};

@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/TempTree.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs qvtool with arguments (no shell) and collects its standard output and error.
+Result RunTool(const std::vector<std::string>& args) {
+    std::string base = "/tmp/qvtool-run-" + std::to_string(getpid());
+    std::string outPath = base + ".out", errPath = base + ".err";
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&fa, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::string exe = QVTOOL_PATH;
+    std::vector<std::string> copy = args;
+    std::vector<char*> argv{exe.data()};
+    for (auto& a : copy)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    Result r;
+    if (posix_spawn(&pid, exe.c_str(), &fa, nullptr, argv.data(), environ) == 0) {
+        int st = 0;
+        waitpid(pid, &st, 0);
+        r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    }
+    posix_spawn_file_actions_destroy(&fa);
+    r.out = ReadFile(outPath);
+    r.err = ReadFile(errPath);
+    fs::remove(outPath);
+    fs::remove(errPath);
+    return r;
+}
+
+// A tree holding the demo configuration and both plug-ins.
+struct RunTree {
+    RunTree() {
+        fs::copy(DIST_DIR "/config", tree.Path("config"),
+                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        fs::copy_file(DEMO_PLUGIN, tree.Bin() + "/demoActions.so");
+        fs::copy_file(TEST_PLUGIN_DIR "/testActions.so", tree.Bin() + "/testActions.so");
+    }
+    // Replaces the QV demo with a table whose services the test plug-in provides.
+    void Table(const std::string& states, const std::vector<std::string>& services) const {
+        tree.Write("config/QV/QV_automate.ini",
+                   "[CONTEXT]\n1=LastEvent:INT:1\n2=LastState:INT:1\n3=NextState:INT:1\n"
+                   "4=Gui:STRING:1\n5=NameState:STRING:1\n6=Target:INT:1\n7=Name:STRING:2\n"
+                   "8=Text:VOID:1\n9=Where:PTR:1\n" +
+                       states);
+        tree.Write("config/QV/QV_params.ini", "[DLLS]\n1=testActions.dll\n");
+        std::string xml = "<services>";
+        for (const auto& s : services) {
+            xml += "<service><name>" + s +
+                   "</name><component><name>T</name><library-location>testActions.dll"
+                   "</library-location></component></service>";
+        }
+        tree.Write("config/QV/QV_serv.xml", xml + "</services>");
+    }
+    Result Run(const std::string& answers, std::vector<std::string> extra = {}) const {
+        std::vector<std::string> args{"run", "--root", tree.Bin()};
+        if (!answers.empty()) {
+            tree.Write("answers.ini", answers);
+            args.insert(args.end(), {"--answers", tree.Path("answers.ini")});
+        }
+        args.insert(args.end(), extra.begin(), extra.end());
+        return RunTool(args);
+    }
+    TempTree tree;
+};
+
+const char kDemoScreens[] =
+    "screen StateLanguage state StateLanguage\nscreen StateResult state StateResult\n";
+
+}  // namespace
+
+TEST(QvtoolRun, StagedDemoRunsToItsEnd) {
+    for (const char* mode : {"QV", "RW"}) {
+        Result r = RunTool({"run", "--root", STAGE_BIN, "--mode", mode, "--answers",
+                            STAGE_BIN "/../config/demo_answers.ini"});
+        EXPECT_EQ(r.status, 0) << mode << r.err;
+        EXPECT_EQ(r.out, kDemoScreens) << mode;
+    }
+}
+
+TEST(QvtoolRun, DemoOutcomes) {
+    struct Row {
+        const char* name;
+        const char* answers;
+        std::vector<std::string> extra;
+        int status;
+        std::string out;
+        std::string err;  // part of standard error
+    };
+    const Row rows[] = {
+        {"Answered",
+         "[StateLanguage]\nSet.1=Langue=DE\nEvent=1\n[stateresult]\nEvent=1\n",
+         {},
+         0,
+         kDemoScreens,
+         ""},
+        {"LeftAtOnce",
+         "[StateLanguage]\nEvent=2\n",
+         {},
+         0,
+         "screen StateLanguage state StateLanguage\n",
+         ""},
+        {"NoAnswerFile",
+         "",
+         {},
+         3,
+         "screen StateLanguage state StateLanguage\n",
+         "no answer for screen StateLanguage"},
+        {"NoSection",
+         "[StateLanguage]\nEvent=1\nSet.1=Langue=FR\n",
+         {},
+         3,
+         kDemoScreens,
+         "no answer for screen StateResult"},
+        {"Loops",
+         "[StateLanguage]\nEvent=1\n",
+         {"--max-steps", "7"},
+         4,
+         "",
+         "stopped after 7 transitions"},
+        {"UnknownProperty", "[StateLanguage]\nSet.1=Nope=1\nEvent=1\n", {}, 2, "", "Nope"},
+        {"NotANumber", "[StateLanguage]\nSet.1=TypeInstall=x\nEvent=1\n", {}, 2, "", "number"},
+        {"BadEvent", "[StateLanguage]\nEvent=one\n", {}, 2, "", "Event is not a number"},
+        {"BadSet", "[StateLanguage]\nSet.1=Langue\nEvent=1\n", {}, 2, "", "Name=Value"},
+    };
+    for (const Row& row : rows) {
+        RunTree t;
+        Result r = t.Run(row.answers, row.extra);
+        EXPECT_EQ(r.status, row.status) << row.name << ": " << r.err;
+        if (!row.out.empty()) {
+            EXPECT_EQ(r.out, row.out) << row.name;
+        }
+        EXPECT_NE(r.err.find(row.err), std::string::npos) << row.name << ": " << r.err;
+        // The run leaves no memory file behind.
+        EXPECT_FALSE(t.tree.Exists("bin/QVMemoryFile0.def")) << row.name;
+    }
+}
+
+TEST(QvtoolRun, AnswersSetPropertiesByTheirSize) {
+    RunTree t;
+    t.Table(
+        "[0]\nActionToRun=\nEvent_1=1\n[1]\nActionToRun=Screen.One\nEvent_1=${Target}\n"
+        "[3]\nActionToRun=Screen.Three\nEvent_1=-1\n",
+        {"Screen.One", "Screen.Three"});
+    Result r = t.Run(
+        "[One]\nSet.1=Target=3\nSet.2=Name#2=second\nSet.3=Text=\xC3\xA9t\xC3\xA9\nEvent=1\n"
+        "[Three]\nEvent=1\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "screen One state One\nscreen Three state Three\n");
+    std::string log = t.tree.Read("Log/1_QV.log");
+    EXPECT_NE(log.find("(DEBUG) Set [Name] STRING = second"), std::string::npos);
+    EXPECT_NE(log.find("(DEBUG) Set [Text] VOID"), std::string::npos);
+
+    for (const char* bad :
+         {"Set.1=Name#3=x", "Set.1=Name#0=x", "Set.1=Where=1", "Set.1=Target=99999999999"}) {
+        Result b = t.Run(std::string("[One]\nEvent=1\n") + bad + "\n");
+        EXPECT_EQ(b.status, 2) << bad << ": " << b.err;
+    }
+}
+
+TEST(QvtoolRun, GuiIsReducedToAScreenName) {
+    struct Row {
+        const char* gui;
+        const char* screen;
+    };
+    const Row rows[] = {
+        {"C:\\\\screens\\\\StateLanguage.gui", "StateLanguage"},
+        {"Plain", "Plain"},
+        {"a.b.c", "a.b"},
+        {".hidden", ".hidden"},
+        {"\\Top", "\\Top"},
+        {"dir\\\\Two", "Two"},
+    };
+    for (const Row& row : rows) {
+        RunTree t;
+        std::string service = std::string("Gui.") + row.gui;
+        t.Table("[0]\nActionToRun=\nEvent_1=1\n[1]\nActionToRun=" + service + "\nEvent_1=-1\n",
+                {service});
+        Result r = t.Run(std::string("[") + row.screen + "]\nEvent=1\n");
+        EXPECT_EQ(r.status, 0) << row.gui << ": " << r.err;
+        EXPECT_EQ(r.out, std::string("screen ") + row.screen + " state raw\n") << row.gui;
+    }
+}
+
+TEST(QvtoolRun, StateThatWaitsForeverIsReported) {
+    RunTree t;
+    t.Table("[0]\nActionToRun=\nEvent_1=1\n[1]\nActionToRun=Noop\nEvent_1=-1\n", {"Noop"});
+    Result r = t.Run("[X]\nEvent=1\n");
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("state 1 waits for an event"), std::string::npos) << r.err;
+}
+
+TEST(QvtoolRun, UnusableArguments) {
+    RunTree t;
+    const std::vector<std::vector<std::string>> rows = {
+        {"run", "--root", t.tree.Bin(), "--mode", "XX"},
+        {"run", "--root", t.tree.Bin(), "--max-steps", "0"},
+        {"run", "--root", t.tree.Bin(), "--max-steps", "ten"},
+        {"run", "--root", t.tree.Bin(), "--answers", "/no/such/answers.ini"},
+        {"run", "--root", "/no/such/dir"},
+        {"run", "--root", t.tree.Bin(), "extra"},
+    };
+    for (const auto& args : rows) {
+        Result r = RunTool(args);
+        EXPECT_EQ(r.status, 2) << args.back();
+        EXPECT_FALSE(r.err.empty());
+    }
+    fs::remove(t.tree.Path("config/QV/QV_automate.ini"));
+    EXPECT_EQ(RunTool({"run", "--root", t.tree.Bin()}).status, 2);
+    EXPECT_EQ(RunTool({"run", "--help"}).status, 0);
+}

@@ -1,0 +1,265 @@
+// qvtool run: the automaton without a screen. It stands in for the main frame: a requested
+// screen is printed and answered from an answer file (one section per screen name: Event, and
+// Set.1, Set.2, ... = Name[#occurrence]=Value saved before the event is raised).
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/FileSet.h"
+#include "automate/Automate.h"
+#include "base/Profile.h"
+#include "base/Text.h"
+#include "platform/Paths.h"
+#include "platform/SharedMemory.h"
+#include "tools/qvtool/Cli.h"
+#include "tools/qvtool/Commands.h"
+
+namespace {
+
+constexpr int kStatusNoAnswer = 3;
+constexpr int kStatusMaxSteps = 4;
+constexpr const char kUsage[] =
+    "usage: qvtool run [--root BINDIR] [--mode QV|RW] [--answers FILE] [--max-steps N]";
+
+// Strict decimal integer within 32 bits.
+bool ParseInt(const std::string& text, long min, long max, long* out) {
+    if (text.empty())
+        return false;
+    errno = 0;
+    char* end = nullptr;
+    long v = std::strtol(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || v < min || v > max)
+        return false;
+    *out = v;
+    return true;
+}
+
+// The main frame's reduction of Gui to a screen name: what follows the last backslash (unless
+// it is the first character), then what precedes the last dot (unless it is the first).
+std::string ScreenName(std::string gui) {
+    size_t slash = gui.rfind('\\');
+    if (slash != std::string::npos && slash != 0)
+        gui = gui.substr(slash + 1);
+    size_t dot = gui.rfind('.');
+    if (dot != std::string::npos && dot != 0)
+        gui = gui.substr(0, dot);
+    return gui;
+}
+
+bool Readable(const std::string& path) {
+    return access(platform::NativePath(path).c_str(), R_OK) == 0;
+}
+
+class RunHook : public CNoSleepHook {
+  public:
+    RunHook(CAutomate& automate, const std::string& logFile, std::string answers, long maxSteps)
+        : automate_(automate),
+          screen_(logFile, LOG_DEBUG),
+          answers_(std::move(answers)),
+          maxSteps_(maxSteps) {}
+
+    int Status() const { return status_; }
+
+    bool Pump() override {
+        screen_.SetImage(automate_.GetContextImage());
+        char gui[CAutomateContext::kStringBufferBytes] = "";
+        screen_.GetString("Gui", 1, gui);
+        std::string name = ScreenName(gui);
+        if (!name.empty()) {
+            char nameState[CAutomateContext::kStringBufferBytes] = "";
+            screen_.GetString("NameState", 1, nameState);
+            screen_.SetString("Gui", 1, "");
+            std::printf("screen %s state %s\n", name.c_str(), nameState);
+            std::fflush(stdout);
+            screen_.SetInt("LastEvent", 1, 0);
+            if (!Answer(name))
+                return false;
+        }
+        int32_t next = 0;
+        if (screen_.GetInt("NextState", 1, &next) >= 0 && next != 0) {
+            screen_.SetInt("LastEvent", 1, next);
+            screen_.SetInt("NextState", 1, 0);
+            automate_.UpdateContextImage(screen_.GetImage());
+        } else if (!name.empty()) {
+            automate_.UpdateContextImage(screen_.GetImage());
+        }
+        return Continue();
+    }
+
+  private:
+    std::string Read(const std::string& section, const std::string& key) {
+        return Narrow(ReadProfileString(answers_, Widen(section), Widen(key), L"@1@"));
+    }
+
+    bool Fail(int status, const std::string& reason) {
+        std::fprintf(stderr, "qvtool run: %s\n", reason.c_str());
+        status_ = status;
+        return false;
+    }
+
+    // Saves the answer's entries and raises its event through NextState, as a screen does.
+    bool Answer(const std::string& screen) {
+        std::string event = Read(screen, "Event");
+        if (answers_.empty() || event == kMissingKey)
+            return Fail(kStatusNoAnswer, "no answer for screen " + screen);
+        long value = 0;
+        if (!ParseInt(event, INT32_MIN, INT32_MAX, &value))
+            return Fail(kStatusUsage, "[" + screen + "] Event is not a number: " + event);
+        for (int i = 1;; ++i) {
+            std::string key = "Set." + std::to_string(i);
+            std::string set = Read(screen, key);
+            if (set == kMissingKey)
+                break;
+            std::string reason = ApplySet(set);
+            if (!reason.empty())
+                return Fail(kStatusUsage, "[" + screen + "] " + key + ": " + reason);
+        }
+        screen_.SetInt("NextState", 1, static_cast<int32_t>(value));
+        return true;
+    }
+
+    // Name=Value or Name#occurrence=Value, converted by the property's size. Empty on success.
+    std::string ApplySet(const std::string& set) {
+        size_t eq = set.find('=');
+        if (eq == std::string::npos || eq == 0)
+            return "expected Name=Value or Name#occurrence=Value";
+        std::string name = set.substr(0, eq);
+        std::string value = set.substr(eq + 1);
+        long occurrence = 1;
+        size_t hash = name.rfind('#');
+        if (hash != std::string::npos) {
+            if (!ParseInt(name.substr(hash + 1), 1, QV_MAX_PROPERTIES, &occurrence))
+                return "bad occurrence in " + name;
+            name.resize(hash);
+        }
+        int index = screen_.Find(name.c_str(), static_cast<int>(occurrence));
+        if (index < 0)
+            return "no property " + name + "#" + std::to_string(occurrence);
+        int occ = static_cast<int>(occurrence);
+        switch (screen_.GetImage()->sizes[index]) {
+            case QV_INT_SIZE: {
+                long v = 0;
+                if (!ParseInt(value, INT32_MIN, INT32_MAX, &v))
+                    return name + " takes a number, not " + value;
+                screen_.SetInt(name.c_str(), occ, static_cast<int32_t>(v));
+                return {};
+            }
+            case QV_STRING_SIZE:
+                screen_.SetString(name.c_str(), occ, value.c_str());
+                return {};
+            case QV_VOID_SIZE:
+                screen_.SetWide(name.c_str(), occ, Widen(value));
+                return {};
+            default:
+                return name + " cannot be set from text";
+        }
+    }
+
+    // Stops runs that would never end by themselves.
+    bool Continue() {
+        CAutomateSharedMemory* block = CAutomate::SharedBlock();
+        int32_t current = 0, event = 0, lastEvent = 0;
+        if (!block || block->GetCurrentState(&current) != 0 || block->GetEvent(&event) != 0)
+            return true;
+        if (current == -1 || event == -1)
+            return true;  // the loop ends after this pass
+        if (automate_.Engine().Steps() >= maxSteps_) {
+            return Fail(kStatusMaxSteps, "stopped after " + std::to_string(maxSteps_) +
+                                             " transitions in state " + std::to_string(current));
+        }
+        screen_.GetInt("LastEvent", 1, &lastEvent);
+        if (event == 0 && lastEvent == 0) {
+            return Fail(kStatusNoAnswer, "state " + std::to_string(current) +
+                                             " waits for an event: no screen was asked for");
+        }
+        return true;
+    }
+
+    CAutomate& automate_;
+    CAutomateContext screen_;
+    std::string answers_;
+    long maxSteps_;
+    int status_ = 0;
+};
+
+}  // namespace
+
+int CmdRun(const std::vector<std::string>& argv) {
+    CommandArgs args = ParseCommandArgs(argv, {"--mode", "--answers", "--max-steps"}, {});
+    if (args.Has("--help")) {
+        std::printf(
+            "%s\n"
+            "Runs the mode's automaton without a screen, as the wizard would. Each screen a\n"
+            "service asks for is printed as 'screen NAME state NAMESTATE' and answered from\n"
+            "the answer file: section [NAME], key Event (the event the screen raises) and\n"
+            "keys Set.1, Set.2, ... = Name=Value or Name#occurrence=Value.\n"
+            "Exit status: 0 the run ended; 2 unusable arguments or files; 3 a screen has no\n"
+            "answer (or the automaton waits for an event nothing raises); 4 --max-steps\n"
+            "(default 1000) transitions passed.\n",
+            kUsage);
+        return 0;
+    }
+    std::string mode = args.Get("--mode", "QV");
+    long maxSteps = 1000;
+    if (!args.error.empty() || !args.positional.empty() || (mode != "QV" && mode != "RW") ||
+        !ParseInt(args.Get("--max-steps", "1000"), 1, LONG_MAX, &maxSteps)) {
+        std::fprintf(stderr, "qvtool run: %s\n", args.error.empty() ? kUsage : args.error.c_str());
+        return kStatusUsage;
+    }
+    // The answer file is named relative to where qvtool was started.
+    std::string answers;
+    if (!args.Get("--answers").empty()) {
+        char* resolved = realpath(args.Get("--answers").c_str(), nullptr);
+        if (!resolved || access(resolved, R_OK) != 0) {
+            std::free(resolved);
+            std::fprintf(stderr, "qvtool run: cannot read answer file %s\n",
+                         args.Get("--answers").c_str());
+            return kStatusUsage;
+        }
+        answers = resolved;
+        std::free(resolved);
+    }
+    if (!EnterProgramDirectory(args))
+        return kStatusUsage;
+
+    FileSet files = FileSet::For(mode == "RW" ? Mode::Reconfiguration : Mode::Installation);
+    if (!Readable(files.stateTable)) {
+        std::fprintf(stderr, "qvtool run: cannot read %s\n",
+                     platform::NativePath(files.stateTable).c_str());
+        return kStatusUsage;
+    }
+    // The first block number whose memory file does not exist yet, as the wizard picks it;
+    // a number whose mapping another tree's run holds is skipped too, since mapping names are
+    // machine-wide.
+    auto inUse = [](int n) {
+        if (access(MemoryFileName(n).c_str(), F_OK) == 0)
+            return true;
+        platform::NamedMapping probe;
+        return probe.OpenExisting(MemoryFileName(n));
+    };
+    int n = 0;
+    while (n < INT_MAX && inUse(n))
+        ++n;
+
+    int status = 0;
+    {
+        CAutomate automate(MemoryKeyName(n), MemoryFileName(n), files.stateTable, files.serviceList,
+                           files.parameters, files.logName, LOG_DEBUG);
+        if (!automate.GetContextImage()) {
+            std::fprintf(stderr, "qvtool run: cannot create the shared block %s\n",
+                         MemoryFileName(n).c_str());
+            return kStatusUsage;
+        }
+        RunHook hook(automate, files.logName, answers, maxSteps);
+        automate.SetEngineHook(&hook);
+        automate.Run();
+        automate.SetEngineHook(nullptr);
+        status = hook.Status();
+    }
+    return status;
+}
