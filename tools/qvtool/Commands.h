@@ -13,3 +13,4 @@ struct Command {
 };
 
 int CmdContext(const std::vector<std::string>& args);
+int CmdPlugin(const std::vector<std::string>& args);

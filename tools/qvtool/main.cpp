@@ -12,6 +12,7 @@ namespace {
 
 const Command kCommands[] = {
     {"context", "print the context definition of a mode's state table", &CmdContext},
+    {"plugin", "send one request text to a service plug-in", &CmdPlugin},
 };
 
 void Usage(FILE* out) {
