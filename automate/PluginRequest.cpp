@@ -16,8 +16,7 @@ constexpr std::wstring_view kSeparator = L"@@@";
 // The host side of QvText: the plug-in replaces the text through this callback, the host keeps
 // the only copy, so nothing is ever freed across the module boundary.
 int ReplaceText(QvText* self, const wchar_t* value, size_t length) noexcept {
-    if (!self || !self->host || (!value && length != 0) ||
-        length > CPluginRequest::kMaxTextChars)
+    if (!self || !self->host || (!value && length != 0) || length > CPluginRequest::kMaxTextChars)
         return -1;
     auto* storage = static_cast<std::wstring*>(self->host);
     try {
@@ -147,8 +146,8 @@ void CPluginRequest::Parse(std::wstring_view text) {
     size_t pos = sep + kSeparator.size();
     while (true) {
         size_t next = text.find(kSeparator, pos);
-        std::wstring_view segment =
-            text.substr(pos, next == std::wstring_view::npos ? std::wstring_view::npos : next - pos);
+        std::wstring_view segment = text.substr(
+            pos, next == std::wstring_view::npos ? std::wstring_view::npos : next - pos);
         size_t eq = segment.find(L'=');
         if (eq == std::wstring_view::npos)
             SetParameter(segment, {});

@@ -14,12 +14,12 @@ inline constexpr wchar_t kLibraryPath[] = L".\\noxMiscPluginu.dll";
 inline constexpr wchar_t kModuleName[] = L"noxMiscPlugin";
 
 // X(accessor, key): the parameters that have a setter returning a status and a getter.
-#define QV_MISC_PARAMETERS(X)                                                          \
-    X(BaseRegistry, L"MISC_LMQ_PLUGIN_BASE_REGISTRY_PARAMETER")                        \
-    X(PathManager, L"MISC_LMQ_PLUGIN_PATH_MANAGER_PARAMETER")                          \
-    X(PathAccount, L"MISC_LMQ_PLUGIN_PATH_ACCOUNT_PARAMETER")                          \
-    X(FilterStringAddrProto, L"MISC_LMQ_PLUGIN_FILTER_STRING_ADDR_PROTO_PARAMETER")    \
-    X(Filter1String, L"MISC_LMQ_PLUGIN_FILTER1_STRING_PARAMETER")                      \
+#define QV_MISC_PARAMETERS(X)                                                       \
+    X(BaseRegistry, L"MISC_LMQ_PLUGIN_BASE_REGISTRY_PARAMETER")                     \
+    X(PathManager, L"MISC_LMQ_PLUGIN_PATH_MANAGER_PARAMETER")                       \
+    X(PathAccount, L"MISC_LMQ_PLUGIN_PATH_ACCOUNT_PARAMETER")                       \
+    X(FilterStringAddrProto, L"MISC_LMQ_PLUGIN_FILTER_STRING_ADDR_PROTO_PARAMETER") \
+    X(Filter1String, L"MISC_LMQ_PLUGIN_FILTER1_STRING_PARAMETER")                   \
     X(Filter2String, L"MISC_LMQ_PLUGIN_FILTER2_STRING_PARAMETER")
 
 inline constexpr wchar_t kTestUrlKey[] = L"MISC_LMQ_PLUGIN_TEST_URL_PARAMETER";
@@ -65,15 +65,19 @@ class MiscServiceClient : public CPluginRequest {
 
     // Set<Name> stores the parameter and returns 0 when it reads back non-empty, else -1;
     // Get<Name> reads it from the given request object (empty when absent).
-#define QV_MISC_ACCESSORS(name, key)                                      \
-    int Set##name(std::wstring_view value) { return SetChecked(key, value); } \
-    static std::wstring Get##name(const CPluginParameters& request) {      \
-        return ValueOf(request, key);                                      \
+#define QV_MISC_ACCESSORS(name, key)                                  \
+    int Set##name(std::wstring_view value) {                          \
+        return SetChecked(key, value);                                \
+    }                                                                 \
+    static std::wstring Get##name(const CPluginParameters& request) { \
+        return ValueOf(request, key);                                 \
     }
     QV_MISC_PARAMETERS(QV_MISC_ACCESSORS)
 #undef QV_MISC_ACCESSORS
 
-    void SetTestUrl(std::wstring_view url) { SetParameter(miscservice::kTestUrlKey, url); }
+    void SetTestUrl(std::wstring_view url) {
+        SetParameter(miscservice::kTestUrlKey, url);
+    }
     static std::wstring GetTestUrl(const CPluginParameters& request) {
         return ValueOf(request, miscservice::kTestUrlKey);
     }

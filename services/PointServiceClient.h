@@ -27,17 +27,21 @@ class PointServiceClient : public CPluginRequest {
     int WriteLanguePays(std::wstring_view language, std::wstring_view country);
 
     // One Read<Field> / Write<Field> per field of the record that the client reads or writes.
-#define QV_PS_READ_1(name) \
-    int Read##name(std::wstring& value) { return ReadDataPoint(#name, value); }
+#define QV_PS_READ_1(name)                  \
+    int Read##name(std::wstring& value) {   \
+        return ReadDataPoint(#name, value); \
+    }
 #define QV_PS_READ_0(name)
-#define QV_PS_WRITE_1(name) \
-    int Write##name(std::wstring_view value) { return WriteDataPoint(#name, value); }
+#define QV_PS_WRITE_1(name)                    \
+    int Write##name(std::wstring_view value) { \
+        return WriteDataPoint(#name, value);   \
+    }
 #define QV_PS_WRITE_0(name)
 #define QV_PS_PASTE(a, b) a##b
 #define QV_PS_SELECT(prefix, flag) QV_PS_PASTE(prefix, flag)
-#define QV_PS_ACCESSORS(name, read, write)                  \
-    QV_PS_SELECT(QV_PS_READ_, QV_PS_FLAG(read))(name)       \
-        QV_PS_SELECT(QV_PS_WRITE_, QV_PS_FLAG(write))(name)
+#define QV_PS_ACCESSORS(name, read, write)      \
+    QV_PS_SELECT(QV_PS_READ_, QV_PS_FLAG(read)) \
+    (name) QV_PS_SELECT(QV_PS_WRITE_, QV_PS_FLAG(write))(name)
     QV_POINT_SERVICE_FIELDS(QV_PS_ACCESSORS)
 #undef QV_PS_ACCESSORS
 #undef QV_PS_SELECT

@@ -10,10 +10,9 @@ std::unique_ptr<CLog> LogFromRequest(const CPluginRequest& request, std::string_
         return nullptr;
     int level = request.GetLogLevel();
     int count = request.GetNbLogFile();
-    return std::make_unique<CLog>(Narrow(request.GetLogPathName()), Narrow(file),
-                                  request.GetLogSize(), std::string(tag),
-                                  static_cast<uint32_t>(count < 1 ? 1 : count),
-                                  static_cast<uint32_t>(level < 0 ? 0 : level));
+    return std::make_unique<CLog>(
+        Narrow(request.GetLogPathName()), Narrow(file), request.GetLogSize(), std::string(tag),
+        static_cast<uint32_t>(count < 1 ? 1 : count), static_cast<uint32_t>(level < 0 ? 0 : level));
 }
 
 void LogDebug(CLog* log, const std::string& line) {
@@ -62,8 +61,8 @@ int32_t Serve(QvText* text, std::string_view tag, Service service) {
         if (reply.code != 0)
             LogErr(log.get(), StrFormat("%s failed (%d): %s", name.c_str(), reply.code,
                                         Narrow(reply.message).c_str()));
-        LogDebug(log.get(), StrFormat("End RequestService %s - returns %d", name.c_str(),
-                                      reply.code));
+        LogDebug(log.get(),
+                 StrFormat("End RequestService %s - returns %d", name.c_str(), reply.code));
         return reply.code;
     } catch (...) {
         return kCodeInternalError;

@@ -15,7 +15,7 @@
 namespace qvplugin {
 
 // Codes every reference plug-in may return besides its own.
-inline constexpr int32_t kCodeInternalError = 90;  // the service failed unexpectedly
+inline constexpr int32_t kCodeInternalError = 90;    // the service failed unexpectedly
 inline constexpr int32_t kCodeReplyNotCarried = 91;  // the reply cannot be written as text
 
 struct Reply {

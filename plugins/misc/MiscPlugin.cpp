@@ -13,7 +13,8 @@
 //   getLMQVersionService           "Version <x.y.z> Release"
 //   getPathInstallService          the runtime tree: the parent of the program directory
 //   getFileKeyService              key "MISC_LMQ_PLUGIN_PROPERTY_KEY_PARAMETER" of section
-//                                  "General" of profile file "MISC_LMQ_PLUGIN_PATH_MANAGER_PARAMETER"
+//                                  "General" of profile file
+//                                  "MISC_LMQ_PLUGIN_PATH_MANAGER_PARAMETER"
 //   getFileSectionKeyService       the same in section "MISC_LMQ_PLUGIN_FILE_SECTION_PARAMETER"
 //   getLmqPluginVersionService     the plug-in's version
 //   getInternetAccountService, getJavaJreVersionService, getLastRapideRestoreDateService,
@@ -196,8 +197,8 @@ int Connect(const Endpoint& ep, Clock::time_point deadline, std::string& detail)
     int result = kFailed;
     detail = "no address";
     for (addrinfo* ai = list; ai; ai = ai->ai_next) {
-        int fd = socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                        ai->ai_protocol);
+        int fd =
+            socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
         if (fd < 0)
             continue;
         int err = 0;
@@ -255,8 +256,8 @@ Reply TestInternet(const CPluginRequest& request, CLog* log) {
 
 Reply TestDefaultList(CLog* log) {
     int timeout = ConfigNumber(L"Timeout", 3000, 50, 30000);
-    auto end = Clock::now() + std::chrono::milliseconds(
-                                  ConfigNumber(L"ListTimeout", 10000, 50, 60000));
+    auto end =
+        Clock::now() + std::chrono::milliseconds(ConfigNumber(L"ListTimeout", 10000, 50, 60000));
     Reply last = Fail(kBadParameter, L"No URL in " + Widen(kConfigFile));
     for (int i = 1; i <= kMaxListUrls; ++i) {
         std::wstring url = ReadProfileString(kConfigFile, L"TestInternet",
@@ -292,8 +293,8 @@ Reply FreeDiskSpace(const CPluginRequest& request) {
 Reply PathInstall() {
     char* dir = realpath("..", nullptr);
     if (!dir)
-        return Fail(kFailed, Widen(std::string("Cannot resolve the install path: ") +
-                                   std::strerror(errno)));
+        return Fail(kFailed,
+                    Widen(std::string("Cannot resolve the install path: ") + std::strerror(errno)));
     std::string path(dir);
     std::free(dir);
     return qvplugin::Ok(Widen(path));

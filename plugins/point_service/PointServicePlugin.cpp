@@ -88,7 +88,8 @@ class Database {
 
     // Adds the table and any missing column; the caller holds the write transaction.
     bool EnsureSchema() {
-        if (!Exec("CREATE TABLE IF NOT EXISTS PointService (Id INTEGER PRIMARY KEY CHECK (Id = 1))"))
+        if (!Exec(
+                "CREATE TABLE IF NOT EXISTS PointService (Id INTEGER PRIMARY KEY CHECK (Id = 1))"))
             return false;
         std::vector<std::string> present;
         if (!Columns(present))

@@ -77,7 +77,8 @@ TEST(PluginText, ParsesAnyText) {
         {L"svc@@@=orphan@@@a=1", L"svc", {{L"a", L"1"}}},
         {L"svc@@@a=1@@@b=2@@@a=3", L"svc", {{L"a", L"3"}, {L"b", L"2"}}},
         {L"svc@@@a=@@", L"svc", {{L"a", L"@@"}}},
-        {L"s\U0001F600@@@k\U00010348=v\U0001F600", L"s\U0001F600",
+        {L"s\U0001F600@@@k\U00010348=v\U0001F600",
+         L"s\U0001F600",
          {{L"k\U00010348", L"v\U0001F600"}}},
         {L"svc@@@a=x@@@", L"svc", {{L"a", L"x"}}},
     };
@@ -157,10 +158,18 @@ TEST(PluginParameters, RefusesWhatTheTextFormCannotCarry) {
 
 TEST(PluginText, WideToIntReadsLikeTheCLibrary) {
     const std::pair<const wchar_t*, int32_t> cases[] = {
-        {L"12", 12},        {L"12abc", 12},  {L"  -7", -7},         {L"+5", 5},
-        {L"abc", 0},        {L"", 0},        {L"-", 0},             {L"\t 3 4", 3},
-        {L"99999999999", 2147483647},        {L"-99999999999", -2147483647 - 1},
-        {L"2147483647", 2147483647},         {L"-2147483648", -2147483647 - 1},
+        {L"12", 12},
+        {L"12abc", 12},
+        {L"  -7", -7},
+        {L"+5", 5},
+        {L"abc", 0},
+        {L"", 0},
+        {L"-", 0},
+        {L"\t 3 4", 3},
+        {L"99999999999", 2147483647},
+        {L"-99999999999", -2147483647 - 1},
+        {L"2147483647", 2147483647},
+        {L"-2147483648", -2147483647 - 1},
     };
     for (auto [text, value] : cases)
         EXPECT_EQ(WideToInt(text), value) << testing::PrintToString(std::wstring(text));
@@ -257,9 +266,11 @@ TEST(PluginSend, CallsTheExportsInOrderAndReturnsThePluginsStatus) {
         L"echo@@@LMQ_PLUGIN_RESPONSE_RETURN_CODE=12@@@"
         L"LMQ_PLUGIN_RESPONSE_MESSAGE=svc|ECHO_STATUS=42|ECHO_CODE=12";
     EXPECT_EQ(text, expected);
-    EXPECT_EQ(ReadFile(trace), "I svc@@@ECHO_STATUS=42@@@ECHO_CODE=12\n"
-                               "S svc@@@ECHO_STATUS=42@@@ECHO_CODE=12\n"
-                               "R " + Narrow(expected) + "\n");
+    EXPECT_EQ(ReadFile(trace),
+              "I svc@@@ECHO_STATUS=42@@@ECHO_CODE=12\n"
+              "S svc@@@ECHO_STATUS=42@@@ECHO_CODE=12\n"
+              "R " +
+                  Narrow(expected) + "\n");
 }
 
 TEST(PluginSend, ResponsesOfAnySizeComeBackWhole) {

@@ -93,7 +93,8 @@ TEST(PointServicePlugin, EveryWritableFieldReadsBackAfterReloading) {
     for (const pointservice::Field& f : pointservice::kFields) {
         if (!f.write || std::string_view(f.name) == "LanguePays")
             continue;
-        std::wstring expected = L"v" + std::to_wstring(++n) + L" \u00e9\U0001F600 = " + Widen(f.name);
+        std::wstring expected =
+            L"v" + std::to_wstring(++n) + L" \u00e9\U0001F600 = " + Widen(f.name);
         if (std::string_view(f.name) != "Pays") {  // "LanguePays" came later
             EXPECT_EQ(Read(f.name), expected);
         }
@@ -154,7 +155,8 @@ TEST(PointServicePlugin, RefusalsCarryTheirCodeAndMessage) {
         if (c.value)
             b.client.SetParameter(pointservice::kValueKey, c.value);
         std::wstring text;
-        EXPECT_EQ(b.client.SendRequest(text), c.code) << c.service << " " << (c.field ? c.field : "");
+        EXPECT_EQ(b.client.SendRequest(text), c.code)
+            << c.service << " " << (c.field ? c.field : "");
         CPluginRequest response{std::wstring_view(text)};
         std::wstring message, code;
         response.GetParameter(kMessageKey, message);
@@ -196,7 +198,7 @@ TEST(PointServicePlugin, BrokenStorageGivesACodeAndKeepsTheRecord) {
         EXPECT_EQ(Read("CodeClient"), L"before");
         std::filesystem::permissions(tree.Path("data"), std::filesystem::perms::owner_all);
         std::filesystem::permissions(tree.Path(kDatabase), std::filesystem::perms::owner_read |
-                                                                std::filesystem::perms::owner_write);
+                                                               std::filesystem::perms::owner_write);
     }
 
     // Corrupt.
@@ -313,8 +315,8 @@ TEST(MiscPlugin, DefaultListTriesEachUrlInTurn) {
 
     std::string closed = "http://127.0.0.1:" + std::to_string(ClosedPort());
     tree.Write("config/noxMiscPlugin.ini",
-               "[TestInternet]\nTimeout=500\nURL.1=" + closed + "\nURL.2=127.0.0.1:" +
-                   std::to_string(listener.port) + "\n");
+               "[TestInternet]\nTimeout=500\nURL.1=" + closed +
+                   "\nURL.2=127.0.0.1:" + std::to_string(listener.port) + "\n");
     EXPECT_EQ(b.client.TestInternetService_defaultListURL(message), 0) << Narrow(message);
     EXPECT_NE(message.find(Widen(std::to_string(listener.port))), std::wstring::npos);
 
@@ -390,7 +392,8 @@ TEST(MiscPlugin, WorkstationQuestions) {
 
     EXPECT_EQ(c.updateCertificatSSLService(), 5);
     EXPECT_NE(c.GetLastMessage().find(L"not available on this platform"), std::wstring::npos);
-    EXPECT_EQ(c.getMasterVersionService(L"x"), L"getMasterVersionService is not available on this platform");
+    EXPECT_EQ(c.getMasterVersionService(L"x"),
+              L"getMasterVersionService is not available on this platform");
     EXPECT_EQ(c.GetLastReturnCode(), 5);
 
     c.SetServiceName(L"noSuchService");

@@ -79,23 +79,24 @@ TEST(PointServiceClient, EveryAccessorNamesItsOwnField) {
     BindEcho(c);
     std::wstring value;
     int reads = 0, writes = 0;
-#define QV_CHECK_READ_1(name)                                                       \
-    c.Read##name(value);                                                            \
+#define QV_CHECK_READ_1(name)                                                             \
+    c.Read##name(value);                                                                  \
     EXPECT_NE(value.find(std::wstring(kField) + L## #name), std::wstring::npos) << #name; \
     ++reads;
 #define QV_CHECK_READ_0(name)
-#define QV_CHECK_WRITE_1(name)                                                      \
-    c.Write##name(L"v" #name);                                                      \
-    EXPECT_NE(c.GetLastMessage().find(std::wstring(kField) + L## #name + L"|" + kValue + L"v" #name), \
-              std::wstring::npos)                                                   \
-        << #name;                                                                   \
+#define QV_CHECK_WRITE_1(name)                                                                  \
+    c.Write##name(L"v" #name);                                                                  \
+    EXPECT_NE(                                                                                  \
+        c.GetLastMessage().find(std::wstring(kField) + L## #name + L"|" + kValue + L"v" #name), \
+        std::wstring::npos)                                                                     \
+        << #name;                                                                               \
     ++writes;
 #define QV_CHECK_WRITE_0(name)
 #define QV_CHECK_PASTE(a, b) a##b
 #define QV_CHECK_SELECT(prefix, flag) QV_CHECK_PASTE(prefix, flag)
 #define QV_CHECK(name, read, write)                   \
-    QV_CHECK_SELECT(QV_CHECK_READ_, QV_PS_FLAG(read))(name) \
-    QV_CHECK_SELECT(QV_CHECK_WRITE_, QV_PS_FLAG(write))(name)
+    QV_CHECK_SELECT(QV_CHECK_READ_, QV_PS_FLAG(read)) \
+    (name) QV_CHECK_SELECT(QV_CHECK_WRITE_, QV_PS_FLAG(write))(name)
     QV_POINT_SERVICE_FIELDS(QV_CHECK)
     EXPECT_EQ(reads, 24);
     EXPECT_EQ(writes, 16);
@@ -153,7 +154,8 @@ TEST(MiscServiceClient, EachOperationSendsItsParametersInOrder) {
          L"getJavaJreVersionService|MISC_LMQ_PLUGIN_BASE_REGISTRY_PARAMETER=B|"
          L"MISC_LMQ_PLUGIN_PATH_MANAGER_PARAMETER=M|MISC_LMQ_PLUGIN_FILTER1_STRING_PARAMETER=F1|"
          L"MISC_LMQ_PLUGIN_FILTER2_STRING_PARAMETER=F2"},
-        {"restore", [&](MiscServiceClient& c) { message = c.getLastRapideRestoreDateService(L"M"); },
+        {"restore",
+         [&](MiscServiceClient& c) { message = c.getLastRapideRestoreDateService(L"M"); },
          L"getLastRapideRestoreDateService|MISC_LMQ_PLUGIN_PATH_MANAGER_PARAMETER=M"},
         {"save",
          [&](MiscServiceClient& c) { message = c.getRapideRestoreLastSaveDateService(L"M"); },

@@ -49,7 +49,9 @@ int CmdPlugin(const std::vector<std::string>& argv) {
     // One line, whatever the plug-in answered.
     std::string shown;
     for (char c : Narrow(text))
-        shown += c == '\n' ? std::string("\\n") : c == '\r' ? std::string("\\r") : std::string(1, c);
+        shown += c == '\n'   ? std::string("\\n")
+                 : c == '\r' ? std::string("\\r")
+                             : std::string(1, c);
     std::printf("%s\n%d\n", shown.c_str(), result);
     return 0;
 }
