@@ -67,8 +67,9 @@ int32_t WideToInt(std::wstring_view text) {
 int CPluginParameters::SetParameter(std::wstring_view key, std::wstring_view value) {
     if (key.empty() || key.find(L'=') != std::wstring_view::npos ||
         key.find(kSeparator) != std::wstring_view::npos ||
-        value.find(kSeparator) != std::wstring_view::npos)
-        return 2;
+        value.find(kSeparator) != std::wstring_view::npos ||
+        (!value.empty() && value.back() == L'@'))
+        return 2;  // a final '@' would merge with the next separator
     for (int i = 0; i < kCapacity; ++i) {
         if (keys_[i].empty()) {
             keys_[i] = key;

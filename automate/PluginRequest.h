@@ -39,8 +39,8 @@ class CPluginParameters {
 
     // Replaces the value of key, or stores the pair in the first free slot. 0 when stored;
     // 1 when the list is full; 2 when the pair cannot be written in the text form (an empty
-    // key, a key holding "=" or "@@@", a value holding "@@@"): it would read back as other
-    // parameters, so it is refused.
+    // key, a key holding "=" or "@@@", a value holding "@@@" or ending in "@"): it would read
+    // back as other parameters, so it is refused.
     int SetParameter(std::wstring_view key, std::wstring_view value);
     // 0 and the value when key is present, 1 and the empty text when not.
     int GetParameter(std::wstring_view key, std::wstring& value) const;

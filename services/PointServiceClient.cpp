@@ -8,8 +8,12 @@ int32_t PointServiceClient::Operation(const wchar_t* service, const char* field,
                                       const std::wstring_view* value) {
     SetServiceName(service);
     SetParameter(pointservice::kFieldNameKey, Widen(field));
-    if (value)
-        SetParameter(pointservice::kValueKey, *value);
+    if (value && SetParameter(pointservice::kValueKey, *value) != 0) {
+        // Sending now would write the value of an earlier operation instead.
+        lastReturnCode_ = kValueRefused;
+        lastMessage_ = L"The value cannot be sent: it holds \"@@@\" or ends in \"@\"";
+        return lastReturnCode_;
+    }
     return Exchange<PointServiceClient>();
 }
 

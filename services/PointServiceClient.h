@@ -21,7 +21,9 @@ class PointServiceClient : public CPluginRequest {
     int ReadDataPoint(const char* field, std::wstring& value);
     // The same into a fixed buffer of size characters, cut so that its terminator fits.
     int ReadDataPoint(const char* field, wchar_t* buffer, size_t size);
+    // A value that the text form cannot carry is not sent: kValueRefused.
     int WriteDataPoint(const char* field, std::wstring_view value);
+    static constexpr int32_t kValueRefused = -1;
 
     // "LanguePays": the first two characters of each code, language first.
     int WriteLanguePays(std::wstring_view language, std::wstring_view country);

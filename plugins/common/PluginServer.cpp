@@ -45,9 +45,11 @@ int32_t Serve(QvText* text, std::string_view tag, Service service) {
             reply = Fail(kCodeInternalError, L"Unexpected exception: " + Widen(e.what()));
         }
 
-        if (reply.message.find(L"@@@") != std::wstring::npos ||
-            reply.result.find(L"@@@") != std::wstring::npos)
-            reply = Fail(kCodeReplyNotCarried, L"The reply holds the separator \"@@@\"");
+        CPluginParameters probe;
+        if (probe.SetParameter(kMessageKey, reply.message) != 0 ||
+            (reply.hasResult && probe.SetParameter(kResultKey, reply.result) != 0))
+            reply = Fail(kCodeReplyNotCarried,
+                         L"The reply holds \"@@@\" or ends in \"@\" and cannot be sent");
         CPluginRequest response;
         response.SetServiceName(request.GetServiceName());
         response.SetParameter(kReturnCodeKey, std::to_wstring(reply.code));

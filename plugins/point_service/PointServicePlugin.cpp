@@ -13,7 +13,8 @@
 //   2  the field-name parameter is missing
 //   3  unknown field
 //   4  the field cannot be written (only read, or kept by the plug-in)
-//   5  unusable value ("LanguePays" needs exactly 4 characters; values hold at most 1023)
+//   5  unusable value (none in the request; "LanguePays" needs exactly 4 characters; values
+//      hold at most 1023)
 //   6  storage failure (database locked past 2 seconds, read-only, corrupt, or missing folder)
 //   90 / 91  unexpected failure / a stored value that the text form cannot carry
 //
@@ -301,7 +302,8 @@ Reply Service(const CPluginRequest& request, CLog* log) {
     if (read)
         return ReadField(Narrow(field), log);
     std::wstring value;
-    request.GetParameter(pointservice::kValueKey, value);
+    if (request.GetParameter(pointservice::kValueKey, value) != 0)
+        return Fail(kBadValue, L"No value in the request");
     return WriteField(Narrow(field), value, log);
 }
 

@@ -76,7 +76,9 @@ TEST(PluginText, ParsesAnyText) {
         {L"svc@@@novalue@@@k=", L"svc", {{L"novalue", L""}, {L"k", L""}}},
         {L"svc@@@=orphan@@@a=1", L"svc", {{L"a", L"1"}}},
         {L"svc@@@a=1@@@b=2@@@a=3", L"svc", {{L"a", L"3"}, {L"b", L"2"}}},
-        {L"svc@@@a=@@", L"svc", {{L"a", L"@@"}}},
+        {L"svc@@@a=@@x", L"svc", {{L"a", L"@@x"}}},
+        {L"svc@@@a=x@@@@b=1", L"svc", {{L"a", L"x"}, {L"@b", L"1"}}},
+        {L"svc@@@a=x@", L"svc", {}},
         {L"s\U0001F600@@@k\U00010348=v\U0001F600",
          L"s\U0001F600",
          {{L"k\U00010348", L"v\U0001F600"}}},
@@ -137,13 +139,33 @@ TEST(PluginText, HugeAndCrowdedTexts) {
     EXPECT_EQ(v, L"again");
 }
 
+TEST(PluginText, RandomTextsRebuildToWhatTheyParsedTo) {
+    // Texts made of the protocol's own characters; whatever they hold, parsing the built text
+    // again gives the same request.
+    const wchar_t alphabet[] = {L'@', L'=', L'a', L'b', L'\U0001F600', L'\0'};
+    unsigned seed = 12345;
+    for (int round = 0; round < 2000; ++round) {
+        std::wstring text;
+        size_t n = (seed = seed * 1103515245 + 12345) % 40;
+        for (size_t i = 0; i < n; ++i)
+            text += alphabet[(seed = seed * 1103515245 + 12345) >> 16 & 7 % 6];
+        CPluginRequest first{std::wstring_view(text)};
+        if (first.GetServiceName().empty())
+            continue;
+        CPluginRequest second{std::wstring_view(Build(first))};
+        EXPECT_EQ(second.GetServiceName(), first.GetServiceName());
+        EXPECT_EQ(second.GetParameterText(), first.GetParameterText());
+    }
+}
+
 TEST(PluginParameters, RefusesWhatTheTextFormCannotCarry) {
     CPluginParameters p;
     EXPECT_EQ(p.SetParameter(L"", L"v"), 2);
     EXPECT_EQ(p.SetParameter(L"a=b", L"v"), 2);
     EXPECT_EQ(p.SetParameter(L"a@@@b", L"v"), 2);
     EXPECT_EQ(p.SetParameter(L"a", L"x@@@LMQ_PLUGIN_RESPONSE_RETURN_CODE=0"), 2);
-    EXPECT_EQ(p.SetParameter(L"a", L"b=c@@"), 0);
+    EXPECT_EQ(p.SetParameter(L"a", L"ends@"), 2);
+    EXPECT_EQ(p.SetParameter(L"a", L"b=c@@x"), 0);
     EXPECT_EQ(p.GetParameterCount(), 1);
     std::wstring v = L"stale";
     EXPECT_EQ(p.GetParameter(L"missing", v), 1);

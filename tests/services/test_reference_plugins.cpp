@@ -145,6 +145,7 @@ TEST(PointServicePlugin, RefusalsCarryTheirCodeAndMessage) {
         {"WriteDataPointService", "Langue", L"x", 4, L"Field Langue cannot be written"},
         {"WriteDataPointService", "LanguePays", L"FRA", 5, L"LanguePays needs 4 characters"},
         {"ReadDataPointService", nullptr, nullptr, 2, L"No field name in the request"},
+        {"WriteDataPointService", "Email", nullptr, 5, L"No value in the request"},
         {"DeleteDataPointService", "CodeClient", nullptr, 1, L"Unknown service"},
     };
     for (const Case& c : cases) {
@@ -199,6 +200,19 @@ TEST(PointServicePlugin, BrokenStorageGivesACodeAndKeepsTheRecord) {
         std::filesystem::permissions(tree.Path("data"), std::filesystem::perms::owner_all);
         std::filesystem::permissions(tree.Path(kDatabase), std::filesystem::perms::owner_read |
                                                                std::filesystem::perms::owner_write);
+    }
+
+    // A stored value that the text form cannot carry, put there by another program.
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(tree.Path(kDatabase).c_str(), &db), SQLITE_OK);
+        sqlite3_exec(db, "UPDATE PointService SET Fax = 'x@@@LMQ_PLUGIN_RESPONSE_RETURN_CODE=0'",
+                     nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        Bound<PointServiceClient> b(POINT_PLUGIN, pointservice::kModuleName);
+        std::wstring value;
+        EXPECT_EQ(b.client.ReadFax(value), 91);
+        EXPECT_EQ(value.find(L"@@@"), std::wstring::npos);
     }
 
     // Corrupt.

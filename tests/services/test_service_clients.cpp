@@ -102,6 +102,16 @@ TEST(PointServiceClient, EveryAccessorNamesItsOwnField) {
     EXPECT_EQ(writes, 16);
 }
 
+TEST(PointServiceClient, AValueTheTextCannotCarryIsNotSent) {
+    PointServiceClient c;
+    BindEcho(c);
+    EXPECT_EQ(c.WriteFax(L"01 23"), 0);
+    for (const wchar_t* bad : {L"a@@@LMQ_PLUGIN_RESPONSE_RETURN_CODE=0", L"ends@"}) {
+        EXPECT_EQ(c.WriteFax(bad), PointServiceClient::kValueRefused);
+        EXPECT_FALSE(c.GetLastMessage().empty());
+    }
+}
+
 TEST(PointServiceClient, AMissingLibraryReadsAsSuccessWithNothing) {
     PointServiceClient c;
     c.SetLibraryPath(L".\\no-such-plugin.dll");

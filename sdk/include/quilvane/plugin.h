@@ -73,8 +73,9 @@ typedef void (*QvActionReleaseFn)(void);
  * callers read as return code 0 with an empty message.
  *
  * Text form: the service name, then "@@@key=value" per parameter. Keys hold neither "=" nor
- * "@@@" and values hold no "@@@" (the host refuses such parameters); a segment without "=" is
- * a key with an empty value; a key given twice keeps its last value; at most 100 parameters.
+ * "@@@", and values neither hold "@@@" nor end in "@" (the host refuses such parameters); a
+ * segment without "=" is a key with an empty value; a key given twice keeps its last value; at
+ * most 100 parameters.
  *
  * The response carries "LMQ_PLUGIN_RESPONSE_RETURN_CODE" and "LMQ_PLUGIN_RESPONSE_MESSAGE"
  * (and "result" where a caller reads one). The request carries the host's log settings in
