@@ -15,3 +15,4 @@ struct Command {
 int CmdContext(const std::vector<std::string>& args);
 int CmdLang(const std::vector<std::string>& args);
 int CmdRun(const std::vector<std::string>& args);
+int CmdPlugin(const std::vector<std::string>& args);

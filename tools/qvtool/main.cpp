@@ -14,6 +14,7 @@ const Command kCommands[] = {
     {"context", "print the context definition of a mode's state table", &CmdContext},
     {"lang", "look up a translation or list the languages of language.ini", &CmdLang},
     {"run", "run a mode's automaton without a screen, answering from a file", &CmdRun},
+    {"plugin", "send one request text to a service plug-in", &CmdPlugin},
 };
 
 void Usage(FILE* out) {

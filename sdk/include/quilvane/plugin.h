@@ -92,6 +92,19 @@ typedef void (*QvActionReleaseFn)(void);
  * storage, so the plug-in may free or reuse its buffer right after the call. The plug-in never
  * frees text->text. The returned status is handed back to the caller (0 = success).
  *
+ * For every request the host loads the module, calls Initialize, RequestService and Release
+ * once each, in that order, and unloads it again: a plug-in keeps nothing in memory from one
+ * request to the next, and must leave no thread of its own running when Release returns. The
+ * texts given to Initialize and Release are valid during the call only. replace may be called
+ * any number of times (value may point into text->text); the host refuses texts longer than
+ * 16 Mi characters. A plug-in that never calls replace hands the request back unchanged, which
+ * callers read as return code 0 with an empty message.
+ *
+ * Text form: the service name, then "@@@key=value" per parameter. Keys hold neither "=" nor
+ * "@@@", and values neither hold "@@@" nor end in "@" (the host refuses such parameters); a
+ * segment without "=" is a key with an empty value; a key given twice keeps its last value; at
+ * most 100 parameters.
+ *
  * The response carries "LMQ_PLUGIN_RESPONSE_RETURN_CODE" and "LMQ_PLUGIN_RESPONSE_MESSAGE"
  * (and "result" where a caller reads one). The request carries the host's log settings in
  * "LMQ_PLUGIN_LOGPATHNAME_PARAMETER", "LMQ_PLUGIN_LOGFILENAME_PARAMETER",

@@ -1,0 +1,314 @@
+#include "automate/PluginRequest.h"
+
+#include <climits>
+#include <cwctype>
+#include <new>
+
+#include "base/Log.h"
+#include "base/Text.h"
+#include "platform/Module.h"
+#include "quilvane/plugin.h"
+
+namespace {
+
+constexpr std::wstring_view kSeparator = L"@@@";
+
+// The host side of QvText: the plug-in replaces the text through this callback, the host keeps
+// the only copy, so nothing is ever freed across the module boundary.
+int ReplaceText(QvText* self, const wchar_t* value, size_t length) noexcept {
+    if (!self || !self->host || (!value && length != 0) || length > CPluginRequest::kMaxTextChars)
+        return -1;
+    auto* storage = static_cast<std::wstring*>(self->host);
+    try {
+        // Copy first: value may point into the storage itself.
+        std::wstring copy = value ? std::wstring(value, length) : std::wstring();
+        storage->swap(copy);
+    } catch (...) {
+        return -1;
+    }
+    self->text = storage->c_str();
+    self->length = storage->size();
+    return 0;
+}
+
+std::wstring Decimal(int value) {
+    return std::to_wstring(value);
+}
+
+}  // namespace
+
+int32_t WideToInt(std::wstring_view text) {
+    size_t i = 0;
+    while (i < text.size() && std::iswspace(static_cast<wint_t>(text[i])))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
+        negative = text[i] == L'-';
+        ++i;
+    }
+    int64_t value = 0;
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+        value = value * 10 + (text[i] - L'0');
+        if (value > int64_t{INT32_MAX} + 1)
+            value = int64_t{INT32_MAX} + 1;  // saturate; keeps the loop from overflowing
+    }
+    if (negative)
+        value = -value;
+    if (value > INT32_MAX)
+        return INT32_MAX;
+    if (value < INT32_MIN)
+        return INT32_MIN;
+    return static_cast<int32_t>(value);
+}
+
+// ---------------------------------------------------------------------------------------------
+// CPluginParameters
+
+int CPluginParameters::SetParameter(std::wstring_view key, std::wstring_view value) {
+    if (key.empty() || key.find(L'=') != std::wstring_view::npos ||
+        key.find(kSeparator) != std::wstring_view::npos ||
+        value.find(kSeparator) != std::wstring_view::npos ||
+        (!value.empty() && value.back() == L'@'))
+        return 2;  // a final '@' would merge with the next separator
+    for (int i = 0; i < kCapacity; ++i) {
+        if (keys_[i].empty()) {
+            keys_[i] = key;
+            values_[i] = value;
+            return 0;
+        }
+        if (keys_[i] == key) {
+            values_[i] = value;
+            return 0;
+        }
+    }
+    return 1;
+}
+
+int CPluginParameters::GetParameter(std::wstring_view key, std::wstring& value) const {
+    for (int i = 0; i < kCapacity && !keys_[i].empty(); ++i) {
+        if (keys_[i] == key) {
+            value = values_[i];
+            return 0;
+        }
+    }
+    value.clear();
+    return 1;
+}
+
+std::wstring CPluginParameters::GetParameterText() const {
+    std::wstring text;
+    bool first = true;
+    for (int i = 0; i < kCapacity; ++i) {
+        if (keys_[i].empty())
+            continue;
+        if (!first)
+            text += separator_;
+        first = false;
+        text += keys_[i];
+        text += L'=';
+        text += values_[i];
+    }
+    return text;
+}
+
+int CPluginParameters::GetParameterCount() const {
+    int count = 0;
+    for (const std::wstring& key : keys_)
+        count += key.empty() ? 0 : 1;
+    return count;
+}
+
+// ---------------------------------------------------------------------------------------------
+// CPluginRequest
+
+CPluginRequest::CPluginRequest() = default;
+
+CPluginRequest::CPluginRequest(std::string_view text) {
+    Parse(text);
+}
+
+CPluginRequest::CPluginRequest(std::wstring_view text) {
+    Parse(text);
+}
+
+CPluginRequest::~CPluginRequest() = default;
+
+void CPluginRequest::Parse(std::string_view text) {
+    Parse(std::wstring_view(Widen(text)));
+}
+
+void CPluginRequest::Parse(std::wstring_view text) {
+    size_t sep = text.find(kSeparator);
+    if (sep == std::wstring_view::npos) {
+        serviceName_ = text;
+        return;
+    }
+    serviceName_ = text.substr(0, sep);
+    size_t pos = sep + kSeparator.size();
+    while (true) {
+        size_t next = text.find(kSeparator, pos);
+        std::wstring_view segment = text.substr(
+            pos, next == std::wstring_view::npos ? std::wstring_view::npos : next - pos);
+        size_t eq = segment.find(L'=');
+        if (eq == std::wstring_view::npos)
+            SetParameter(segment, {});
+        else
+            SetParameter(segment.substr(0, eq), segment.substr(eq + 1));
+        if (next == std::wstring_view::npos)
+            break;
+        pos = next + kSeparator.size();
+    }
+}
+
+int CPluginRequest::SetAndCheck(const wchar_t* key, std::wstring_view value) {
+    SetParameter(key, value);
+    std::wstring stored;
+    GetParameter(key, stored);
+    return stored.empty() ? -1 : 0;
+}
+
+int CPluginRequest::SetLogPathName(std::wstring_view dir) {
+    return SetAndCheck(kLogPathNameKey, dir);
+}
+int CPluginRequest::SetLogFileName(std::wstring_view name) {
+    return SetAndCheck(kLogFileNameKey, name);
+}
+int CPluginRequest::SetLogLevel(int level) {
+    return SetAndCheck(kLogLevelKey, Decimal(level));
+}
+int CPluginRequest::SetLogSize(int sizeKb) {
+    return SetAndCheck(kLogSizeKey, Decimal(sizeKb));
+}
+int CPluginRequest::SetNbLogFile(int count) {
+    return SetAndCheck(kNbLogFileKey, Decimal(count));
+}
+
+std::wstring CPluginRequest::GetLogPathName() const {
+    std::wstring v;
+    GetParameter(kLogPathNameKey, v);
+    return v;
+}
+std::wstring CPluginRequest::GetLogFileName() const {
+    std::wstring v;
+    GetParameter(kLogFileNameKey, v);
+    return v;
+}
+int CPluginRequest::GetLogLevel() const {
+    std::wstring v;
+    GetParameter(kLogLevelKey, v);
+    return WideToInt(v);
+}
+int CPluginRequest::GetLogSize() const {
+    std::wstring v;
+    GetParameter(kLogSizeKey, v);
+    return WideToInt(v);
+}
+int CPluginRequest::GetNbLogFile() const {
+    std::wstring v;
+    GetParameter(kNbLogFileKey, v);
+    return WideToInt(v);
+}
+
+int CPluginRequest::SetLogSettings(std::wstring_view dir, std::wstring_view fileName,
+                                   std::wstring_view moduleName, int level, int sizeKb,
+                                   int fileCount) {
+    int sum = SetLogPathName(dir);
+    sum += SetLogFileName(fileName);
+    sum += SetLogLevel(level);
+    sum += SetNbLogFile(fileCount);
+    sum += SetLogSize(sizeKb);
+    log_ = std::make_unique<CLog>(dir, fileName, sizeKb, moduleName,
+                                  static_cast<uint32_t>(fileCount < 0 ? 0 : fileCount),
+                                  static_cast<uint32_t>(level < 0 ? 0 : level));
+    return sum;
+}
+
+int CPluginRequest::SetLogSettingsFrom(const CLog& log, std::wstring_view moduleName) {
+    // The logger names file n "<dir><n>_<base>": the paths of files 1 and 2 first differ at the
+    // index, which tells the directory and the base name apart whatever either holds.
+    std::string one = log.FilePath(1);
+    std::string two = log.FilePath(2);
+    size_t at = 0;
+    while (at < one.size() && at < two.size() && one[at] == two[at])
+        ++at;
+    std::string dir = one.substr(0, at);
+    std::string base = at + 2 <= one.size() ? one.substr(at + 2) : std::string();
+    // The logger does not tell its size limit and file count; every log set of the system
+    // uses the same ones.
+    return SetLogSettings(Widen(dir), Widen(base), moduleName, static_cast<int>(log.Level()),
+                          kLogSetSizeKb, kLogSetFileCount);
+}
+
+std::wstring CPluginRequest::GetResult() const {
+    std::wstring v;
+    GetParameter(kResultKey, v);
+    return v;
+}
+
+std::wstring CPluginRequest::BuildRequest(int& flag) const {
+    if (serviceName_.empty()) {
+        flag = 1;
+        return {};
+    }
+    flag = 0;
+    std::wstring text = serviceName_;
+    if (GetParameterCount() > 0) {
+        text += separator_;
+        text += GetParameterText();
+    }
+    return text;
+}
+
+int CPluginRequest::SendRequest(std::wstring& text) {
+    if (libraryPath_.empty())
+        return 3;
+    int flag = 0;
+    std::wstring request = BuildRequest(flag);
+    if (flag == 1)
+        return 1;
+    std::unique_ptr<platform::Module> module = platform::Module::Load(Narrow(libraryPath_));
+    if (!module)
+        return 2;
+    auto initialize = module->Function<QvServiceInitializeFn>("Initialize");
+    auto requestService = module->Function<QvServiceRequestServiceFn>("RequestService");
+    auto release = module->Function<QvServiceReleaseFn>("Release");
+    if (!initialize || !requestService || !release)
+        return 4;  // the module is unloaded on the way out
+
+    {
+        std::wstring copy = request;
+        initialize(copy.c_str());
+    }
+    QvText shared{request.c_str(), request.size(), &ReplaceText, &request};
+    int32_t result = requestService(&shared);
+    text = request;
+    {
+        std::wstring copy = request;
+        release(copy.c_str());
+    }
+    module.reset();
+    return result;
+}
+
+int CPluginRequest::CallService(std::wstring& result) {
+    int flag = 0;
+    std::wstring text = BuildRequest(flag);
+    int status = SendRequest(text);
+    CPluginRequest response{std::wstring_view(text)};
+    result = response.GetResult();
+    return status;
+}
+
+std::wstring CPluginRequest::GetPluginVersion() {
+    serviceName_ = kVersionService;
+    Exchange<CPluginRequest>();
+    return lastMessage_;
+}
+
+void CPluginRequest::TakeOutcome() {
+    std::wstring code;
+    response_->GetParameter(kReturnCodeKey, code);
+    lastReturnCode_ = WideToInt(code);
+    response_->GetParameter(kMessageKey, lastMessage_);
+    response_.reset();
+}
