@@ -12,4 +12,5 @@ struct Command {
     CommandMain main;
 };
 
+int CmdAgent(const std::vector<std::string>& args);
 int CmdContext(const std::vector<std::string>& args);

@@ -11,6 +11,7 @@
 namespace {
 
 const Command kCommands[] = {
+    {"agent", "tell whether the background agent runs; --start starts it", &CmdAgent},
     {"context", "print the context definition of a mode's state table", &CmdContext},
 };
 
