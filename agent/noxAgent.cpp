@@ -57,6 +57,7 @@ int main(int argc, char** argv) {
 
     const std::string backing = blockName + ".def";
     CAgentSharedMemory block(blockName);
+    block.PublishOnCreate(text);
     if (!block.Create(backing)) {
         if (OtherAgentRuns()) {
             std::fprintf(stderr, "noxAgent: another agent owns %s\n", blockName.c_str());
@@ -71,7 +72,6 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    block.SetPublishedText(text);
 
     int sig = 0;
     while (sigwait(&stop, &sig) != 0) {

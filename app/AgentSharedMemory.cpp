@@ -18,6 +18,8 @@ int CAgentSharedMemory::Create(const std::string& backingFile) {
     if (created != 1)
         return 0;
     LoadImage();
+    if (!createText_.empty())
+        SetPublishedText(createText_);
     SetAgentRunning(true);
     return 1;
 }
@@ -67,7 +69,8 @@ bool CAgentSharedMemory::SetText(AgentText t, std::string_view text) {
     std::string_view cut = CutUtf8(text, size - 1);
     unsigned char* field = view + static_cast<size_t>(t);
     std::memset(field, 0, size);
-    std::memcpy(field, cut.data(), cut.size());
+    if (!cut.empty())
+        std::memcpy(field, cut.data(), cut.size());
     return true;
 }
 

@@ -80,6 +80,9 @@ class CAgentSharedMemory : public CSharedMemory {
     // the save file is then loaded into it and the running flag set. 0 (false) when a block of
     // that name exists already or creation fails.
     int Create(const std::string& backingFile) override;
+    // A text that Create publishes before it sets the running flag, so that a reader never
+    // sees a running agent without its text.
+    void PublishOnCreate(std::string text) { createText_ = std::move(text); }
     // True when the block exists, is mapped and its running flag is set.
     bool Open() override;
 
@@ -126,4 +129,5 @@ class CAgentSharedMemory : public CSharedMemory {
     // While the base class works (Create), its calls of Open must reach the plain one.
     bool plainOpen_ = false;
     std::string saveFile_ = kAgentSaveFile;
+    std::string createText_;
 };
