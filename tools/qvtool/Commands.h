@@ -12,6 +12,7 @@ struct Command {
     CommandMain main;
 };
 
+int CmdAgent(const std::vector<std::string>& args);
 int CmdContext(const std::vector<std::string>& args);
 int CmdLang(const std::vector<std::string>& args);
 int CmdRun(const std::vector<std::string>& args);

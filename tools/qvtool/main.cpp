@@ -11,6 +11,7 @@
 namespace {
 
 const Command kCommands[] = {
+    {"agent", "tell whether the background agent runs; --start starts it", &CmdAgent},
     {"context", "print the context definition of a mode's state table", &CmdContext},
     {"lang", "look up a translation or list the languages of language.ini", &CmdLang},
     {"run", "run a mode's automaton without a screen, answering from a file", &CmdRun},

@@ -1,0 +1,50 @@
+#include "app/AgentLauncher.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "base/ProgramDirectory.h"
+#include "platform/Process.h"
+
+bool IsAgentRunning(const std::string& blockName) {
+    CAgentSharedMemory block(blockName);
+    if (block.Open())
+        return block.GetAgentRunning();
+    block.Unmap();
+    return false;
+}
+
+bool StartAgent(const std::string& blockName) {
+    if (IsAgentRunning(blockName))
+        return true;
+    const std::string dir = GetProgramDirectory();
+    const std::string starter = "\"" + dir + "\\noxStart.exe\"";
+    const std::string agent = "\"" + dir + "\\noxAgent.exe\"";
+    const std::string settings = dir + "\\..\\config\\VEKplugins.ini";
+    const int retries =
+        std::atoi(ReadProfileText("VEKFoundationServices", "NbRetryRunNoxAgent", settings).c_str());
+    int delay =
+        std::atoi(ReadProfileText("VEKFoundationServices", "DelayRunNoxAgent", settings).c_str());
+    if (delay < 0)
+        delay = 0;
+
+    bool running = false;
+    for (int attempt = 1; attempt <= retries && !running; ++attempt) {
+        // A starter that cannot be launched shows up as an agent that does not run.
+        platform::ShellStart("open", starter, agent, dir);
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+        running = IsAgentRunning(blockName);
+    }
+    return running;
+}
+
+std::string GetAgentText(const std::string& blockName) {
+    if (!IsAgentRunning(blockName))
+        return {};
+    CAgentSharedMemory block(blockName);
+    std::string text;
+    if (!block.GetPublishedText(text))
+        return {};
+    return text;
+}

@@ -1,0 +1,25 @@
+#pragma once
+// The user's desktop directory and atomic file replacement, for the desktop entry.
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Environment variable that redirects the desktop directory (tests, kiosk images).
+inline constexpr const char kDesktopDirVariable[] = "QV_DESKTOP_DIR";
+
+// The user's desktop directory: QV_DESKTOP_DIR when set; else XDG_DESKTOP_DIR from
+// $XDG_CONFIG_HOME/user-dirs.dirs (default ~/.config), else the variable XDG_DESKTOP_DIR;
+// else ~/Desktop. Empty when no home directory is known.
+std::string DesktopDirectory();
+
+// The value of XDG_DESKTOP_DIR in the text of a user-dirs.dirs file ("$HOME/..." expanded with
+// home, or an absolute path); empty when absent or malformed.
+std::string ParseUserDirsDesktop(std::string_view text, const std::string& home);
+
+// Replaces path with bytes: a temporary file in the same directory, written, flushed and given
+// mode, then renamed over path, so readers see the old or the new file, never a part. Returns
+// 0 or the system error code; on failure path is left as it was.
+int WriteFileAtomically(const std::string& path, std::string_view bytes, unsigned mode);
+
+}  // namespace platform
