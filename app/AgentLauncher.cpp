@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "base/ProgramDirectory.h"
+#include "base/Text.h"
 #include "platform/Process.h"
 
 bool IsAgentRunning(const std::string& blockName) {
@@ -23,9 +24,9 @@ bool StartAgent(const std::string& blockName) {
     const std::string agent = "\"" + dir + "\\noxAgent.exe\"";
     const std::string settings = dir + "\\..\\config\\VEKplugins.ini";
     const int retries =
-        std::atoi(ReadProfileText("VEKFoundationServices", "NbRetryRunNoxAgent", settings).c_str());
+        ParseDecimal(ReadProfileText("VEKFoundationServices", "NbRetryRunNoxAgent", settings));
     int delay =
-        std::atoi(ReadProfileText("VEKFoundationServices", "DelayRunNoxAgent", settings).c_str());
+        ParseDecimal(ReadProfileText("VEKFoundationServices", "DelayRunNoxAgent", settings));
     if (delay < 0)
         delay = 0;
 

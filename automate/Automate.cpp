@@ -119,7 +119,7 @@ int CAutomate::LoadingIniFile() {
                     take(n, key.c_str(), AutomateState::kMaxEventChars);
         }
         if (ReadIniString(path, section.c_str(), "Event_Default", value) == 0)
-            state.eventDefault = AutomateAtoi(value);
+            state.eventDefault = ParseDecimal(value);
     }
     log_->Info(StrFormat("%d états dans l'automate", definedStates_));
     log_->Debug("End LoadingIniFile");

@@ -79,7 +79,7 @@ int CAutomateContext::LoadContext(const std::string& path) {
         countText = countText.substr(0, countText.find(':'));
         if (!name.empty() && name.front() == '@')
             break;
-        int count = std::atoi(countText.c_str());
+        int count = ParseDecimal(countText);
         result = addPropertiesContext(name, type, count);
         std::string shownName(name.substr(0, kMaxNameChars));
         log_->Info(StrFormat("Add Properties : %s Type : %.*s Nombre : %d", shownName.c_str(),

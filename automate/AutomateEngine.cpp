@@ -21,24 +21,6 @@ constexpr int kActionPauseMs = 200;
 
 }  // namespace
 
-int32_t AutomateAtoi(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > static_cast<int64_t>(INT32_MAX) + 1)
-            break;
-    }
-    if (negative)
-        value = -value;
-    return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
-}
-
 CAutomateEngine::CAutomateEngine() = default;
 
 CAutomateEngine::~CAutomateEngine() {
@@ -165,7 +147,7 @@ int CAutomateEngine::SetNewState() {
                 Debug(StrFormat("NextState Var event found %d", next));
             }
         } else {
-            next = AutomateAtoi(text);
+            next = ParseDecimal(text);
         }
         if (resolved && (next < -1 || next > kMaxStateNumber)) {
             Write(LOG_ERR, StrFormat("New State %d out of range : State %d kept", next, current));

@@ -25,10 +25,6 @@ struct AutomateState {
 inline constexpr int kMaxStateNumber = 700;
 inline constexpr int kStateCount = kMaxStateNumber + 1;
 
-// Reads a number the way atoi does (blanks, sign, leading digits; no digits gives 0), but
-// saturates at the 32-bit limits instead of overflowing.
-int32_t AutomateAtoi(std::string_view text);
-
 class CAutomateEngine {
   public:
     CAutomateEngine();

@@ -1,6 +1,7 @@
 #include "base/Text.h"
 
 #include <langinfo.h>
+#include <algorithm>
 #include <climits>
 #include <clocale>
 #include <cstdarg>
@@ -90,4 +91,22 @@ bool CopyToField(char* field, size_t fieldSize, std::string_view text) {
     std::memcpy(field, cut.data(), cut.size());
     field[cut.size()] = '\0';
     return cut.size() == text.size();
+}
+
+int32_t ParseDecimal(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    int64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > int64_t{INT32_MAX} + 1)
+            break;
+    }
+    if (negative)
+        value = -value;
+    return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
 }

@@ -2,6 +2,7 @@
 // Text helpers: 8-bit text is UTF-8, wide text is wchar_t (UTF-32); conversions go through the
 // C library's multibyte functions, so every program calls InitLocale first.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,10 @@ std::string StrFormat(const char* fmt, ...) __attribute__((format(printf, 1, 2))
 // Copies text into a fixed field of fieldSize bytes, cut so that the terminator always fits.
 // Returns true when the whole text fitted.
 bool CopyToField(char* field, size_t fieldSize, std::string_view text);
+
+// Reads a decimal number the way atoi does (blanks, a sign, leading digits; no digits gives
+// 0), but saturates at the 32-bit limits instead of overflowing.
+int32_t ParseDecimal(std::string_view text);
 
 // Cuts text to at most maxBytes without splitting a UTF-8 sequence.
 std::string_view CutUtf8(std::string_view text, size_t maxBytes);

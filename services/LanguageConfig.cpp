@@ -42,26 +42,6 @@ std::string ToNarrowArg(std::wstring_view text) {
 
 }  // namespace
 
-int DecimalValue(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    long long v = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        v = v * 10 + (text[i] - '0');
-        if (v > static_cast<long long>(INT_MAX) + 1)
-            return 0;
-    }
-    if (negative)
-        v = -v;
-    if (v > INT_MAX || v < INT_MIN)
-        return 0;
-    return static_cast<int>(v);
-}
-
 std::string LanguageFilePath() {
     return GetProgramDirectory() + "\\..\\config\\language.ini";
 }
@@ -71,7 +51,7 @@ std::string PluginsFilePath() {
 }
 
 int DefaultLanguageIndex() {
-    return DecimalValue(
+    return ParseDecimal(
         ReadProfileText("VEKFoundationServices", "IndexDefaultLangue", PluginsFilePath()));
 }
 
@@ -80,7 +60,7 @@ int LanguageIndex(std::string_view text) {
     if (at != std::string_view::npos) {
         std::string_view number = text.substr(at + 7);
         number = number.substr(0, number.find('.'));
-        return DecimalValue(number);
+        return ParseDecimal(number);
     }
     if (text.size() == 2) {
         for (int n = 0; n < INT_MAX; ++n) {
@@ -215,7 +195,7 @@ void ApplyLanguageFonts(int n, const LanguageFontDefaults& defaults) {
     if (font.buttonFace.empty())
         font.buttonFace = defaults.face;
     std::string size = Read("Size", n);
-    font.height = DecimalValue(size.empty() ? defaults.size : size);
+    font.height = ParseDecimal(size.empty() ? defaults.size : size);
     std::string mode = Read("Mode", n);
     font.weight = (mode.empty() ? defaults.mode : mode) == "Bold" ? 700 : 400;
     g_currentFont = font;

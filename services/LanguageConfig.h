@@ -75,7 +75,3 @@ LanguageFontDefaults StartupFontDefaults();
 void ApplyLanguageFonts(int n, const LanguageFontDefaults& defaults);
 const TextFont& CurrentTextFont();
 void SetCurrentTextFont(const TextFont& font);
-
-// Decimal value with atoi's reading (leading blanks, sign, digits up to the first other
-// character); 0 when there is no number or it does not fit an int.
-int DecimalValue(std::string_view text);

@@ -13,9 +13,8 @@
 #include "platform/Paths.h"
 #include "platform/SharedMemory.h"
 #include "tests/platform/ProcessTestSupport.h"
+#include "tests/support/RunProgram.h"
 #include "tests/support/TempTree.h"
-
-extern char** environ;
 
 namespace {
 
@@ -76,33 +75,8 @@ struct FixedBlockGuard {
     ProcessSweeper sweeper;
 };
 
-struct ToolResult {
-    int status = -1;
-    std::string out;
-};
-
-ToolResult RunQvtool(const std::vector<std::string>& args) {
-    std::string outPath = "/tmp/qvtool-agent-out-" + std::to_string(getpid());
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::string exe = QVTOOL_PATH;
-    std::vector<std::string> words = args;
-    std::vector<char*> argv{exe.data()};
-    for (auto& w : words)
-        argv.push_back(w.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    ToolResult r;
-    if (posix_spawn(&pid, exe.c_str(), &fa, nullptr, argv.data(), environ) == 0) {
-        int st = 0;
-        waitpid(pid, &st, 0);
-        r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    }
-    posix_spawn_file_actions_destroy(&fa);
-    r.out = ReadFile(outPath);
-    std::filesystem::remove(outPath);
-    return r;
+ProgramResult RunQvtool(const std::vector<std::string>& args) {
+    return RunProgram(QVTOOL_PATH, args);
 }
 
 }  // namespace
@@ -347,7 +321,7 @@ TEST(AgentLauncher, RealStarterAndAgentBringTheAgentUp) {
         view.SetFlag(AgentFlag::Flag0, 1);
         view.SetText(AgentText::Text69, "not saved");
     }
-    ToolResult running = RunQvtool({"agent", "--root", tree.Bin()});
+    ProgramResult running = RunQvtool({"agent", "--root", tree.Bin()});
     EXPECT_EQ(running.status, 0);
     EXPECT_NE(running.out.find(std::string("text: noxAgent ") + QV_VERSION), std::string::npos)
         << running.out;
@@ -358,12 +332,12 @@ TEST(AgentLauncher, RealStarterAndAgentBringTheAgentUp) {
     EXPECT_FALSE(BlockExists(kAgentBlockName));
     EXPECT_FALSE(tree.Exists("bin/JXAgentShareMemory.def"));
     EXPECT_EQ(tree.Read("data/VEKSM.bin"), saved);
-    ToolResult stopped = RunQvtool({"agent", "--root", tree.Bin()});
+    ProgramResult stopped = RunQvtool({"agent", "--root", tree.Bin()});
     EXPECT_EQ(stopped.status, 1);
     EXPECT_NE(stopped.out.find("agent: not running"), std::string::npos);
 
     // qvtool starts it the way the wizard does.
-    ToolResult started = RunQvtool({"agent", "--root", tree.Bin(), "--start"});
+    ProgramResult started = RunQvtool({"agent", "--root", tree.Bin(), "--start"});
     EXPECT_EQ(started.status, 0) << started.out;
     EXPECT_TRUE(IsAgentRunning());
     EXPECT_EQ(RunQvtool({"agent", "--bogus"}).status, 2);

@@ -7,41 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/RunProgram.h"
 #include "tests/support/TempTree.h"
-
-extern char** environ;
 
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out;
-};
-
-// Runs qvtool with arguments (no shell); standard output is collected, standard error dropped.
-Result RunTool(const std::vector<std::string>& args) {
-    std::string outPath = "/tmp/qvtool-lang-out-" + std::to_string(getpid());
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<std::string> copy = args;
-    std::string exe = QVTOOL_PATH;
-    std::vector<char*> argv{exe.data()};
-    for (auto& a : copy)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    Result r;
-    if (posix_spawn(&pid, exe.c_str(), &fa, nullptr, argv.data(), environ) == 0) {
-        int st = 0;
-        waitpid(pid, &st, 0);
-        r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    }
-    posix_spawn_file_actions_destroy(&fa);
-    r.out = ReadFile(outPath);
-    std::filesystem::remove(outPath);
-    return r;
+ProgramResult RunTool(const std::vector<std::string>& args) {
+    return RunProgram(QVTOOL_PATH, args);
 }
 
 class QvtoolLang : public testing::Test {
@@ -57,7 +29,7 @@ class QvtoolLang : public testing::Test {
 }  // namespace
 
 TEST_F(QvtoolLang, PrintsATranslationOrNothing) {
-    Result r = RunTool({"lang", "--root", tree.Bin(), "--id", "id0070", "--lang", "de"});
+    ProgramResult r = RunTool({"lang", "--root", tree.Bin(), "--id", "id0070", "--lang", "de"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "Die Installation wurde erfolgreich abgeschlossen.\n");
     r = RunTool({"lang", "--root", tree.Bin(), "--id", "PAYAT", "--lang", "de"});
@@ -76,7 +48,7 @@ TEST_F(QvtoolLang, PrintsATranslationOrNothing) {
 }
 
 TEST_F(QvtoolLang, ListsTheLanguageFile) {
-    Result r = RunTool({"lang", "--root", tree.Bin(), "--list"});
+    ProgramResult r = RunTool({"lang", "--root", tree.Bin(), "--list"});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("2     de   Deutsch                  -        de\n"), std::string::npos)
         << r.out;

@@ -7,47 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/RunProgram.h"
 #include "tests/support/TempTree.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs qvtool with arguments (no shell) and collects its standard output and error.
-Result RunTool(const std::vector<std::string>& args) {
-    std::string base = "/tmp/qvtool-run-" + std::to_string(getpid());
-    std::string outPath = base + ".out", errPath = base + ".err";
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&fa, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::string exe = QVTOOL_PATH;
-    std::vector<std::string> copy = args;
-    std::vector<char*> argv{exe.data()};
-    for (auto& a : copy)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    Result r;
-    if (posix_spawn(&pid, exe.c_str(), &fa, nullptr, argv.data(), environ) == 0) {
-        int st = 0;
-        waitpid(pid, &st, 0);
-        r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    }
-    posix_spawn_file_actions_destroy(&fa);
-    r.out = ReadFile(outPath);
-    r.err = ReadFile(errPath);
-    fs::remove(outPath);
-    fs::remove(errPath);
-    return r;
+ProgramResult RunTool(const std::vector<std::string>& args) {
+    return RunProgram(QVTOOL_PATH, args);
 }
 
 // A tree holding the demo configuration and both plug-ins.
@@ -74,7 +42,7 @@ struct RunTree {
         }
         tree.Write("config/QV/QV_serv.xml", xml + "</services>");
     }
-    Result Run(const std::string& answers, std::vector<std::string> extra = {}) const {
+    ProgramResult Run(const std::string& answers, std::vector<std::string> extra = {}) const {
         std::vector<std::string> args{"run", "--root", tree.Bin()};
         if (!answers.empty()) {
             tree.Write("answers.ini", answers);
@@ -93,8 +61,8 @@ const char kDemoScreens[] =
 
 TEST(QvtoolRun, StagedDemoRunsToItsEnd) {
     for (const char* mode : {"QV", "RW"}) {
-        Result r = RunTool({"run", "--root", STAGE_BIN, "--mode", mode, "--answers",
-                            STAGE_BIN "/../config/demo_answers.ini"});
+        ProgramResult r = RunTool({"run", "--root", STAGE_BIN, "--mode", mode, "--answers",
+                                   STAGE_BIN "/../config/demo_answers.ini"});
         EXPECT_EQ(r.status, 0) << mode << r.err;
         EXPECT_EQ(r.out, kDemoScreens) << mode;
     }
@@ -147,7 +115,7 @@ TEST(QvtoolRun, DemoOutcomes) {
     };
     for (const Row& row : rows) {
         RunTree t;
-        Result r = t.Run(row.answers, row.extra);
+        ProgramResult r = t.Run(row.answers, row.extra);
         EXPECT_EQ(r.status, row.status) << row.name << ": " << r.err;
         if (!row.out.empty()) {
             EXPECT_EQ(r.out, row.out) << row.name;
@@ -164,7 +132,7 @@ TEST(QvtoolRun, AnswersSetPropertiesByTheirSize) {
         "[0]\nActionToRun=\nEvent_1=1\n[1]\nActionToRun=Screen.One\nEvent_1=${Target}\n"
         "[3]\nActionToRun=Screen.Three\nEvent_1=-1\n",
         {"Screen.One", "Screen.Three"});
-    Result r = t.Run(
+    ProgramResult r = t.Run(
         "[One]\nSet.1=Target=3\nSet.2=Name#2=second\nSet.3=Text=\xC3\xA9t\xC3\xA9\nEvent=1\n"
         "[Three]\nEvent=1\n");
     EXPECT_EQ(r.status, 0) << r.err;
@@ -175,7 +143,7 @@ TEST(QvtoolRun, AnswersSetPropertiesByTheirSize) {
 
     for (const char* bad :
          {"Set.1=Name#3=x", "Set.1=Name#0=x", "Set.1=Where=1", "Set.1=Target=99999999999"}) {
-        Result b = t.Run(std::string("[One]\nEvent=1\n") + bad + "\n");
+        ProgramResult b = t.Run(std::string("[One]\nEvent=1\n") + bad + "\n");
         EXPECT_EQ(b.status, 2) << bad << ": " << b.err;
     }
 }
@@ -198,7 +166,7 @@ TEST(QvtoolRun, GuiIsReducedToAScreenName) {
         std::string service = std::string("Gui.") + row.gui;
         t.Table("[0]\nActionToRun=\nEvent_1=1\n[1]\nActionToRun=" + service + "\nEvent_1=-1\n",
                 {service});
-        Result r = t.Run(std::string("[") + row.screen + "]\nEvent=1\n");
+        ProgramResult r = t.Run(std::string("[") + row.screen + "]\nEvent=1\n");
         EXPECT_EQ(r.status, 0) << row.gui << ": " << r.err;
         EXPECT_EQ(r.out, std::string("screen ") + row.screen + " state raw\n") << row.gui;
     }
@@ -207,7 +175,7 @@ TEST(QvtoolRun, GuiIsReducedToAScreenName) {
 TEST(QvtoolRun, StateThatWaitsForeverIsReported) {
     RunTree t;
     t.Table("[0]\nActionToRun=\nEvent_1=1\n[1]\nActionToRun=Noop\nEvent_1=-1\n", {"Noop"});
-    Result r = t.Run("[X]\nEvent=1\n");
+    ProgramResult r = t.Run("[X]\nEvent=1\n");
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.err.find("state 1 waits for an event"), std::string::npos) << r.err;
 }
@@ -223,7 +191,7 @@ TEST(QvtoolRun, UnusableArguments) {
         {"run", "--root", t.tree.Bin(), "extra"},
     };
     for (const auto& args : rows) {
-        Result r = RunTool(args);
+        ProgramResult r = RunTool(args);
         EXPECT_EQ(r.status, 2) << args.back();
         EXPECT_FALSE(r.err.empty());
     }

@@ -1,0 +1,13 @@
+#pragma once
+// Runs a program of the build as a child process (argument vector, never a shell) and collects
+// its exit status and output.
+#include <string>
+#include <vector>
+
+struct ProgramResult {
+    int status = -1;  // exit status, or -1 when it did not exit normally
+    std::string out;
+    std::string err;
+};
+
+ProgramResult RunProgram(const std::string& exe, const std::vector<std::string>& args);
