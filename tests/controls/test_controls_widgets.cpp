@@ -314,6 +314,15 @@ TEST(VEKButton, CaptionColourEdgesAndReadBack) {
     EXPECT_EQ(Px(img, 159, 25), Rgb(127, 127, 127));
     EXPECT_EQ(Px(img, 158, 25), Rgb(178, 178, 178));
 
+    // Held down: sunken edges, white outer bottom-right.
+    b.SetEdgeStyles(kEdgeRaised, false, kEdgeSunken, kEdgeRaised, kEdgeFlat);
+    b.setDown(true);
+    ASSERT_EQ(b.CurrentState(), kStatePushed);
+    QImage down = Grab(b);
+    EXPECT_EQ(Px(down, 5, 0), Rgb(127, 127, 127));
+    EXPECT_EQ(Px(down, 159, 25), Rgb(255, 255, 255));
+    b.setDown(false);
+
     b.setEnabled(false);  // embossed caption: no red left
     QImage disabled = Grab(b);
     for (int y = 0; y < disabled.height(); ++y) {
