@@ -309,9 +309,10 @@ void AnimatedPicture::paintEvent(QPaintEvent*) {
         p.fillRect(rect(), palette().color(QPalette::Window));
         return;
     }
-    if (paintRect_.isEmpty()) {
-        p.drawImage(0, 0, buffer_);
-    } else {
-        p.drawImage(QPoint(0, 0), buffer_, paintRect_);
+    const QRect source = paintRect_.isEmpty() ? buffer_.rect() : paintRect_ & buffer_.rect();
+    if (!QRect(QPoint(0, 0), source.size()).contains(rect())) {
+        // A control taller or wider than its picture shows the window colour around it.
+        p.fillRect(rect(), palette().color(QPalette::Window));
     }
+    p.drawImage(QPoint(0, 0), buffer_, source);
 }

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFontInfo>
 #include <QImage>
 #include <QMouseEvent>
 #include <QTemporaryDir>
@@ -628,4 +629,15 @@ TEST(SkinFields, ComboVisibleItemsAndOwnerDraw) {
     EXPECT_GT(red, 30);
     list.SetTooltip(QStringLiteral("a tip"), QFont());
     EXPECT_TRUE(list.toolTip().contains(QStringLiteral("a tip")));
+}
+
+TEST(Fonts, ConfiguredFacesResolveToInstalledSansFonts) {
+    for (const char* face : {"Arial", "Arial Unicode MS"}) {
+        QFontInfo info(MakeFont(QString::fromLatin1(face), 16, 700));
+        EXPECT_TRUE(info.family() == QStringLiteral("Liberation Sans") ||
+                    info.family() == QStringLiteral("DejaVu Sans"))
+            << face << " -> " << info.family().toStdString();
+        EXPECT_EQ(info.pixelSize(), 16);
+        EXPECT_TRUE(info.bold());
+    }
 }
