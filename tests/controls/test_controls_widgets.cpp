@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QElapsedTimer>
+#include <QEnterEvent>
 #include <QFontInfo>
 #include <QImage>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <memory>
 
 #include "controls/AnimatedPicture.h"
@@ -146,6 +150,29 @@ TEST(GradientLabel, TextOperationsAndBitmap) {
     EXPECT_TRUE(Near(Px(img, 30, 15), kGreen, 2));
 
     EXPECT_EQ(CGradientLabel::HeightToPoints(CGradientLabel::PointsToHeight(12)), 12);
+}
+
+TEST(GradientLabel, DroppedBitmapFile) {
+    QTemporaryDir dir;
+    QString green = SolidPicture(dir, "drop.BMP", ToQColor(kGreen), 8, 8);
+    QString png = dir.filePath(QStringLiteral("drop.png"));
+    ASSERT_TRUE(QImage(8, 8, QImage::Format_RGB32).save(png, "PNG"));
+    CGradientLabel label;
+    label.resize(40, 20);
+    auto drop = [&](const QList<QUrl>& urls) {
+        QMimeData mime;
+        mime.setUrls(urls);
+        QDropEvent event(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        // Delivered as the drag manager would, without a real drag in progress.
+        static_cast<QObject&>(label).event(&event);
+    };
+    drop({QUrl::fromLocalFile(png)});
+    drop({QUrl::fromLocalFile(green), QUrl::fromLocalFile(green)});
+    EXPECT_FALSE(label.HasBitmap());
+    drop({QUrl::fromLocalFile(green)});
+    EXPECT_TRUE(label.HasBitmap());
+    EXPECT_EQ(label.size(), QSize(40, 20));
+    EXPECT_TRUE(Near(Px(Grab(label), 20, 10), kGreen, 2));
 }
 
 TEST(GradientLabel, AutoShrinkStepsDownOnePointPerPaint) {
@@ -354,6 +381,43 @@ TEST(VEKButton, KeyColourRegionBecomesTheMask) {
     b.BuildSkin(nullptr, 0, kLayerNoFocus);
     (void)Grab(b);
     EXPECT_EQ(b.mask().boundingRect(), QRect(5, 5, 10, 10));
+}
+
+TEST(VEKButton, BackdropHoverAndCheckModeCompanions) {
+    SkinFiles f;
+    QImage backdrop(300, 100, QImage::Format_RGB32);
+    backdrop.fill(ToQColor(kRed));
+    QWidget parent;
+    parent.resize(300, 100);
+    CVEKButton b(&parent);
+    b.setGeometry(100, 30, 100, 40);
+    b.SetCaptions(L"x");
+    b.SetEdgeWidths(0, true);
+    b.SetCheckMode(false);  // no fills: the parent's picture under the button shows
+    b.BuildSkin(&backdrop, 0, kLayerNoFocus);
+    EXPECT_EQ(Px(Grab(b), 2, 2), kRed);
+
+    QEnterEvent enter(QPointF(5, 5), QPointF(105, 35), QPointF(105, 35));
+    QApplication::sendEvent(&b, &enter);
+    EXPECT_TRUE(b.IsHot());
+    EXPECT_EQ(b.CurrentState(), kStateHot);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&b, &leave);
+    EXPECT_FALSE(b.IsHot());
+
+    // Check mode places its pictures left and right, centred when less than half as tall.
+    GifFrameSpec small{0, 0, 10, 10, std::vector<uint8_t>(100, 1), -1, 0, -1};
+    auto gif = WriteGif(10, 10, {0, kBlue}, 0, {small});
+    AnimatedPicture left(&parent);
+    AnimatedPicture right(&parent);
+    ASSERT_TRUE(left.LoadMemory(gif.data(), gif.size()));
+    ASSERT_TRUE(right.LoadMemory(gif.data(), gif.size()));
+    b.SetCheckMode(true, &left, &right);
+    EXPECT_EQ(b.ButtonType(), kTypeRadio);
+    EXPECT_EQ(left.geometry(), QRect(90, 45, 10, 40));
+    EXPECT_EQ(right.geometry(), QRect(200, 45, 10, 40));
+    b.BuildSkin(&backdrop, 0, kLayerNoFocus);
+    EXPECT_EQ(Px(Grab(b), 2, 2), Rgb(255, 255, 255));
 }
 
 // ---- animated picture ----
