@@ -27,7 +27,7 @@ int DisplayDpiY() {
 }
 
 std::wstring FormatWide(const wchar_t* format, va_list args) {
-    wchar_t buffer[kFormatChars];
+    wchar_t buffer[kFormatChars] = {};
     int n = std::vswprintf(buffer, kFormatChars, format, args);
     if (n < 0) {
         // Too long for the buffer (or a bad format): keep what was written, terminated.

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QPainter>
+#include <algorithm>
 #include <atomic>
 
 #include "base/Log.h"
