@@ -1,0 +1,105 @@
+#include "controls/QtSupport.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QPainter>
+#include <algorithm>
+#include <atomic>
+
+#include "base/Log.h"
+
+namespace controls {
+
+namespace {
+std::atomic<CLog*> g_log{nullptr};
+}
+
+void SetControlsLog(CLog* log) {
+    g_log = log;
+}
+
+void ControlsLogError(std::string_view message) {
+    if (CLog* log = g_log.load()) {
+        log->Err(message);
+    }
+}
+
+uint32_t SystemColour(QPalette::ColorRole role) {
+    return FromQColor(QApplication::palette().color(QPalette::Active, role));
+}
+
+QFont MakeFont(const QString& face, int height, int weight) {
+    QFont font;
+    if (!face.isEmpty()) {
+        font.setFamily(face);
+    }
+    int px = height < 0 ? -height : height;
+    if (px > 0) {
+        font.setPixelSize(px);
+    }
+    if (weight > 0) {
+        font.setWeight(QFont::Weight(std::clamp(weight, 1, 1000)));
+    }
+    return font;
+}
+
+void DrawTextFlags(QPainter& p, const QRect& rect, const QString& text, uint32_t flags) {
+    int qt = 0;
+    if (flags & kDtRight) {
+        qt |= Qt::AlignRight;
+    } else if (flags & kDtCenter) {
+        qt |= Qt::AlignHCenter;
+    } else {
+        qt |= Qt::AlignLeft;
+    }
+    if (flags & kDtSingleLine) {
+        qt |= Qt::TextSingleLine;
+        if (flags & kDtBottom) {
+            qt |= Qt::AlignBottom;
+        } else if (flags & kDtVCenter) {
+            qt |= Qt::AlignVCenter;
+        } else {
+            qt |= Qt::AlignTop;
+        }
+    } else {
+        qt |= Qt::AlignTop;
+        if (flags & kDtWordBreak) {
+            qt |= Qt::TextWordWrap;
+        }
+    }
+    if (flags & kDtExpandTabs) {
+        qt |= Qt::TextExpandTabs;
+    }
+    QString shown = text;
+    if (!(flags & kDtNoPrefix)) {
+        qt |= Qt::TextShowMnemonic;
+    }
+    if (flags & (kDtEndEllipsis | kDtPathEllipsis | kDtWordEllipsis)) {
+        Qt::TextElideMode mode = (flags & kDtPathEllipsis) && !(flags & kDtEndEllipsis)
+                                     ? Qt::ElideMiddle
+                                     : Qt::ElideRight;
+        shown = p.fontMetrics().elidedText(text, mode, rect.width(), qt);
+    }
+    p.drawText(rect, qt, shown);
+}
+
+MeasureFn FontMeasure(const QFont& font) {
+    return [fm = QFontMetrics(font)](std::wstring_view s) {
+        return fm.horizontalAdvance(ToQString(s));
+    };
+}
+
+QString WrappedToolTip(const QString& text, const QFont& font) {
+    std::vector<std::wstring> lines = SplitLabelLines(ToWide(text), 500, FontMeasure(font));
+    QStringList parts;
+    for (const std::wstring& l : lines) {
+        parts << ToQString(l).toHtmlEscaped();
+    }
+    return QStringLiteral(
+               "<span style=\"font-family:'%1'; font-size:%2px; white-space:pre\">%3</span>")
+        .arg(font.family().toHtmlEscaped())
+        .arg(font.pixelSize() > 0 ? font.pixelSize() : QFontMetrics(font).height())
+        .arg(parts.join(QStringLiteral("<br>")));
+}
+
+}  // namespace controls

@@ -1,0 +1,57 @@
+#pragma once
+// Glue between the controls' 0x00BBGGRR colours, text flags and fonts and Qt.
+#include <QColor>
+#include <QFont>
+#include <QPalette>
+#include <QRect>
+#include <QString>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "controls/ControlsLogic.h"
+
+class CLog;
+class QPainter;
+
+namespace controls {
+
+inline QColor ToQColor(uint32_t c) {
+    return QColor(int(RedOf(c)), int(GreenOf(c)), int(BlueOf(c)));
+}
+inline uint32_t FromQColor(const QColor& c) {
+    return Rgb(unsigned(c.red()), unsigned(c.green()), unsigned(c.blue()));
+}
+// A system colour: an application palette role (active group).
+uint32_t SystemColour(QPalette::ColorRole role);
+
+inline QString ToQString(std::wstring_view s) {
+    return QString::fromWCharArray(s.data(), qsizetype(s.size()));
+}
+inline std::wstring ToWide(const QString& s) {
+    return s.toStdWString();
+}
+
+// A font from a face name, a height in pixels (negative: character height; either way a pixel
+// size) and a weight (400 normal, 700 bold).
+QFont MakeFont(const QString& face, int height, int weight);
+
+// Draws one piece of text with text-drawing flags (alignment, single line, word break,
+// ellipses, tabs, prefix) into a rectangle.
+void DrawTextFlags(QPainter& p, const QRect& rect, const QString& text, uint32_t flags);
+
+// Width of a text in the font, for the line splitting and the tooltips.
+MeasureFn FontMeasure(const QFont& font);
+
+// Tooltip text wrapped to at most 500 pixels in the font, as rich text carrying the font.
+QString WrappedToolTip(const QString& text, const QFont& font);
+
+// Logger for the controls' failures; the application sets it (none by default).
+void SetControlsLog(CLog* log);
+void ControlsLogError(std::string_view message);
+
+inline QRect ToQRect(const Rect& r) {
+    return QRect(r.x, r.y, r.w, r.h);
+}
+
+}  // namespace controls

@@ -1,0 +1,301 @@
+#include "controls/SkinControls.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QStyle>
+
+#include "controls/QtSupport.h"
+
+using namespace controls;
+
+unsigned VirtualKeyFromQt(int key) {
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24) {
+        return kVkF1 + unsigned(key - Qt::Key_F1);
+    }
+    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)) {
+        return unsigned(key);  // the same codes
+    }
+    switch (key) {
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            return kVkTab;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return kVkReturn;
+        case Qt::Key_Left:
+            return kVkLeft;
+        case Qt::Key_Up:
+            return kVkUp;
+        case Qt::Key_Right:
+            return kVkRight;
+        case Qt::Key_Down:
+            return kVkDown;
+        case Qt::Key_Backspace:
+            return kVkBack;
+        case Qt::Key_Escape:
+            return kVkEscape;
+        case Qt::Key_Space:
+            return kVkSpace;
+        case Qt::Key_PageUp:
+            return 0x21;
+        case Qt::Key_PageDown:
+            return 0x22;
+        case Qt::Key_End:
+            return 0x23;
+        case Qt::Key_Home:
+            return 0x24;
+        case Qt::Key_Insert:
+            return 0x2D;
+        case Qt::Key_Delete:
+            return 0x2E;
+        default:
+            return 0;
+    }
+}
+
+NavigationHandler* FindNavigationHandler(QWidget* control, NavigationHandler* explicitHandler) {
+    if (explicitHandler) {
+        return explicitHandler;
+    }
+    for (QWidget* w = control ? control->parentWidget() : nullptr; w; w = w->parentWidget()) {
+        if (auto* handler = dynamic_cast<NavigationHandler*>(w)) {
+            return handler;
+        }
+    }
+    return nullptr;
+}
+
+namespace {
+
+// Tab reaches the forwarding controls as a key press instead of moving the focus.
+bool IsTabPress(QEvent* event) {
+    if (event->type() != QEvent::KeyPress) {
+        return false;
+    }
+    auto* key = static_cast<QKeyEvent*>(event);
+    return (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) &&
+           !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+}
+
+void Forward(QWidget* control, NavigationHandler* explicitHandler, NavKind kind, QKeyEvent* event) {
+    const unsigned vk = VirtualKeyFromQt(event->key());
+    event->accept();
+    if (vk == 0 || !ForwardsKey(kind, vk)) {
+        return;
+    }
+    if (NavigationHandler* handler = FindNavigationHandler(control, explicitHandler)) {
+        handler->OnNavigationKey(control, NavTypeName(kind), vk);
+    }
+}
+
+}  // namespace
+
+// ---- SkinEdit ----
+
+SkinEdit::SkinEdit(QWidget* parent) : QLineEdit(parent) {}
+SkinEdit::~SkinEdit() = default;
+
+void SkinEdit::SetFont(const QString& face, int height, int weight) {
+    setFont(MakeFont(face, height, weight));
+}
+
+void SkinEdit::SetTooltip(const QString& text, const QFont& font) {
+    setToolTip(WrappedToolTip(text, font));
+}
+
+void SkinEdit::SetText(const std::wstring& text) {
+    lastMeasure_ = MeasureEditText(text, contentsRect().width(), FontMeasure(font()));
+    setText(ToQString(text));
+}
+
+void SkinEdit::CheckText() {
+    lastMeasure_ = MeasureEditText(ToWide(text()), contentsRect().width(), FontMeasure(font()));
+}
+
+bool SkinEdit::event(QEvent* event) {
+    // The edit wants every key, Tab included.
+    if (IsTabPress(event)) {
+        keyPressEvent(static_cast<QKeyEvent*>(event));
+        return true;
+    }
+    return QLineEdit::event(event);
+}
+
+void SkinEdit::keyPressEvent(QKeyEvent* event) {
+    const QString text = event->text();
+    const bool character = !text.isEmpty() && text.at(0) != QChar(0x7F);
+    if (character) {
+        if (digitsOnly_ && !DigitsOnlyAccepts(wchar_t(text.at(0).unicode()))) {
+            event->accept();
+            return;
+        }
+        QPointer<SkinEdit> self(this);
+        QMetaObject::invokeMethod(
+            this,
+            [self] {
+                if (self) {
+                    self->CheckText();
+                }
+            },
+            Qt::QueuedConnection);
+    }
+    if (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) {
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+// ---- items ----
+
+void SkinItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                             const QModelIndex& index) const {
+    painter->save();
+    QColor pen = option.palette.color(QPalette::Active, QPalette::WindowText);
+    if (option.state & QStyle::State_Selected) {
+        // The choice stays visible in the list.
+        painter->fillRect(option.rect, option.palette.color(QPalette::Active, QPalette::Highlight));
+        pen = option.palette.color(QPalette::Active, QPalette::HighlightedText);
+    }
+    painter->setFont(option.font);
+    painter->setPen(pen);
+    DrawTextFlags(*painter, option.rect, index.data(Qt::DisplayRole).toString(), *format_);
+    painter->restore();
+}
+
+// ---- SkinListBox ----
+
+SkinListBox::SkinListBox(QWidget* parent) : QListWidget(parent) {}
+SkinListBox::~SkinListBox() = default;
+
+void SkinListBox::SetFont(const QString& face, int height, int weight) {
+    setFont(MakeFont(face, height, weight));
+}
+
+void SkinListBox::SetTooltip(const QString& text, const QFont& font) {
+    setToolTip(WrappedToolTip(text, font));
+}
+
+void SkinListBox::SetOwnerDraw(bool on) {
+    if (on && !delegate_) {
+        delegate_ = new SkinItemDelegate(this, &itemFormat_);
+        setItemDelegate(delegate_);
+    } else if (!on && delegate_) {
+        setItemDelegate(nullptr);
+        delete delegate_;
+        delegate_ = nullptr;
+    }
+}
+
+bool SkinListBox::event(QEvent* event) {
+    return QListWidget::event(event);
+}
+
+// ---- SkinComboBox ----
+
+SkinComboBox::SkinComboBox(QWidget* parent) : QComboBox(parent) {}
+SkinComboBox::~SkinComboBox() = default;
+
+void SkinComboBox::SetFont(const QString& face, int height, int weight) {
+    setFont(MakeFont(face, height, weight));
+}
+
+void SkinComboBox::SetTooltip(const QString& text, const QFont& font) {
+    setToolTip(WrappedToolTip(text, font));
+}
+
+void SkinComboBox::SetOwnerDraw(bool on) {
+    if (on && !delegate_) {
+        delegate_ = new SkinItemDelegate(this, &itemFormat_);
+        setItemDelegate(delegate_);
+    } else if (!on && delegate_) {
+        setItemDelegate(new QStyledItemDelegate(this));
+        delete delegate_;
+        delegate_ = nullptr;
+    }
+}
+
+int SkinComboBox::SelectionItemHeight() const {
+    return fontMetrics().height();
+}
+
+int SkinComboBox::ListItemHeight() const {
+    int h = count() > 0 ? view()->sizeHintForRow(0) : -1;
+    return h > 0 ? h : fontMetrics().height();
+}
+
+int SkinComboBox::EdgeHeight() const {
+    return style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
+}
+
+void SkinComboBox::SetVisibleItems(int n) {
+    visibleItems_ = std::max(1, n);
+    setMaxVisibleItems(visibleItems_);
+    dropDownHeight_ =
+        ComboHeight(SelectionItemHeight(), ListItemHeight(), visibleItems_, EdgeHeight());
+}
+
+bool SkinComboBox::event(QEvent* event) {
+    return QComboBox::event(event);
+}
+
+// ---- forwarding variants ----
+
+NavButton::~NavButton() = default;
+
+bool NavButton::event(QEvent* event) {
+    if (IsTabPress(event)) {
+        keyPressEvent(static_cast<QKeyEvent*>(event));
+        return true;
+    }
+    return CVEKButton::event(event);
+}
+
+void NavButton::keyPressEvent(QKeyEvent* event) {
+    CVEKButton::keyPressEvent(event);
+    Forward(this, handler_, NavKind::Button, event);
+}
+
+NavEdit::~NavEdit() = default;
+
+void NavEdit::keyPressEvent(QKeyEvent* event) {
+    SkinEdit::keyPressEvent(event);
+    Forward(this, handler_, NavKind::Edit, event);
+}
+
+NavListBox::~NavListBox() = default;
+
+bool NavListBox::event(QEvent* event) {
+    if (IsTabPress(event)) {
+        keyPressEvent(static_cast<QKeyEvent*>(event));
+        return true;
+    }
+    return SkinListBox::event(event);
+}
+
+void NavListBox::keyPressEvent(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Tab && event->key() != Qt::Key_Backtab) {
+        SkinListBox::keyPressEvent(event);
+    }
+    Forward(this, handler_, NavKind::ListBox, event);
+}
+
+NavComboBox::~NavComboBox() = default;
+
+bool NavComboBox::event(QEvent* event) {
+    if (IsTabPress(event)) {
+        keyPressEvent(static_cast<QKeyEvent*>(event));
+        return true;
+    }
+    return SkinComboBox::event(event);
+}
+
+void NavComboBox::keyPressEvent(QKeyEvent* event) {
+    const unsigned vk = VirtualKeyFromQt(event->key());
+    if (!WithholdsOwnProcessing(NavKind::ComboBox, vk) && event->key() != Qt::Key_Tab &&
+        event->key() != Qt::Key_Backtab) {
+        SkinComboBox::keyPressEvent(event);
+    }
+    Forward(this, handler_, NavKind::ComboBox, event);
+}

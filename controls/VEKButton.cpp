@@ -1,0 +1,709 @@
+#include "controls/VEKButton.h"
+
+#include <QApplication>
+#include <QBitmap>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QThread>
+#include <algorithm>
+
+#include "controls/AnimatedPicture.h"
+#include "controls/QtSupport.h"
+
+using namespace controls;
+
+namespace {
+
+constexpr int kNormal = 0;
+constexpr int kPushed = 1;
+constexpr int kHot = 2;
+constexpr int kDisabled = 3;
+
+uint32_t ButtonText() {
+    return SystemColour(QPalette::ButtonText);
+}
+uint32_t GreyText() {
+    return FromQColor(QApplication::palette().color(QPalette::Disabled, QPalette::Text));
+}
+uint32_t ButtonFace() {
+    return SystemColour(QPalette::Button);
+}
+
+QImage LoadWithRetry(const QString& path) {
+    QImage image(path);
+    if (image.isNull()) {
+        // A picture that is still being written may load a moment later.
+        QThread::msleep(100);
+        image = QImage(path);
+    }
+    if (image.isNull()) {
+        ControlsLogError("CVEKButton: cannot load bitmap " + path.toStdString());
+    }
+    return image;
+}
+
+void Draw3dRect(QPainter& p, QRect r, uint32_t topLeft, uint32_t bottomRight) {
+    if (r.width() <= 0 || r.height() <= 0) {
+        return;
+    }
+    QColor tl = ToQColor(topLeft);
+    QColor br = ToQColor(bottomRight);
+    p.fillRect(QRect(r.left(), r.top(), r.width() - 1, 1), tl);
+    p.fillRect(QRect(r.left(), r.top(), 1, r.height() - 1), tl);
+    p.fillRect(QRect(r.right(), r.top(), 1, r.height()), br);
+    p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), br);
+}
+
+QRegion RegionFromImage(const QImage& image, uint32_t key1, uint32_t key2) {
+    QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    // Key colours compared as 0xFFRRGGBB pixels.
+    auto pixel = [](uint32_t c) {
+        return 0xFF000000u | (RedOf(c) << 16) | (GreenOf(c) << 8) | BlueOf(c);
+    };
+    const uint32_t k1 = pixel(key1);
+    const uint32_t k2 = pixel(key2);
+    QRegion region;
+    QList<QRect> block;
+    block.reserve(40);
+    for (int y = rgb.height() - 1; y >= 0; --y) {
+        const uint32_t* row = reinterpret_cast<const uint32_t*>(rgb.constScanLine(y));
+        for (auto [b, e] : OpaqueRuns(row, rgb.width(), k1, k2)) {
+            block.append(QRect(b, y, e - b, 1));
+            if (block.size() == 40) {
+                QRegion part;
+                part.setRects(block.constData(), int(block.size()));
+                region += part;
+                block.clear();
+            }
+        }
+    }
+    if (!block.isEmpty()) {
+        QRegion part;
+        part.setRects(block.constData(), int(block.size()));
+        region += part;
+    }
+    return region;
+}
+
+}  // namespace
+
+CVEKButton::CVEKButton(QWidget* parent) : QAbstractButton(parent) {
+    fontHeight_.fill(kDefaultFontHeight);
+    fontStyle_.fill(0);
+    textColour_ = {ButtonText(), ButtonText(), ButtonText(), GreyText()};
+    textFormat_.fill(kDefaultTextFormat);
+    alignment_.fill(kDefaultAlignment);
+    background_.fill(ButtonFace());
+    edgeWidth_.fill(2);
+    edgeStyle_ = {kEdgeFlat, kEdgeSunken, kEdgeRaised, kEdgeFlat};
+    drawBackground_.fill(true);
+    bitmapShift_.fill(true);
+    captionShift_.fill(false);
+    opacity_.fill(255);
+    keyColoursSet_.fill(false);
+    key1_.fill(0);
+    key2_.fill(0);
+    for (int i = 0; i < kStateCount; ++i) {
+        edges_[size_t(i)] = EdgeColours(edgeStyle_[size_t(i)], background_[size_t(i)]);
+    }
+    setAttribute(Qt::WA_OpaquePaintEvent, true);
+    setAttribute(Qt::WA_Hover, true);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+CVEKButton::~CVEKButton() = default;
+
+void CVEKButton::Repaint() {
+    if (skinBuilt_) {
+        update();
+    }
+}
+
+void CVEKButton::SetBitmaps(const QString& normal, bool applyToUnset, const QString& pushed,
+                            const QString& hot, const QString& disabled) {
+    PerState<QString> files = bitmapFile_;
+    ApplyStateValues(files, normal, applyToUnset, pushed, hot, disabled, QString());
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (files[i] == bitmapFile_[i] && !bitmap_[i].isNull()) {
+            continue;
+        }
+        bitmapFile_[i] = files[i];
+        bitmap_[i] = files[i].isEmpty() ? QImage() : LoadWithRetry(files[i]);
+        bitmapRect_[i] = Rect{};
+    }
+    Repaint();
+}
+
+void CVEKButton::SetCaptions(const std::wstring& normal, bool applyToUnset,
+                             const std::wstring& pushed, const std::wstring& hot,
+                             const std::wstring& disabled) {
+    ApplyStateValues(caption_, normal, applyToUnset, pushed, hot, disabled, std::wstring());
+    setText(ToQString(caption_[kNormal]));
+    Repaint();
+}
+
+void CVEKButton::SetFontFaces(const QString& normal, bool applyToUnset, const QString& pushed,
+                              const QString& hot, const QString& disabled) {
+    ApplyStateValues(fontFace_, normal, applyToUnset, pushed, hot, disabled, QString());
+    Repaint();
+}
+
+void CVEKButton::SetFontHeights(int normal, bool applyToUnset, int pushed, int hot, int disabled) {
+    ApplyStateValues(fontHeight_, normal, applyToUnset, pushed, hot, disabled, kDefaultFontHeight);
+    Repaint();
+}
+
+void CVEKButton::SetFontStyles(uint32_t normal, bool applyToUnset, uint32_t pushed, uint32_t hot,
+                               uint32_t disabled) {
+    ApplyStateValues(fontStyle_, normal, applyToUnset, pushed, hot, disabled, 0u);
+    Repaint();
+}
+
+void CVEKButton::SetTextColors(uint32_t normal, bool applyToUnset, uint32_t pushed, uint32_t hot,
+                               uint32_t disabled) {
+    ApplyStateValues(textColour_, normal, applyToUnset, pushed, hot, disabled, ButtonText(),
+                     GreyText());
+    Repaint();
+}
+
+void CVEKButton::SetTextColors(uint32_t normal, bool applyToUnset) {
+    SetTextColors(normal, applyToUnset, ButtonText(), ButtonText(), GreyText());
+}
+
+void CVEKButton::SetTextFormats(uint32_t normal, bool applyToUnset, uint32_t pushed, uint32_t hot,
+                                uint32_t disabled) {
+    ApplyStateValues(textFormat_, normal, applyToUnset, pushed, hot, disabled, kDefaultTextFormat);
+    Repaint();
+}
+
+void CVEKButton::SetBitmapAlignments(int normal, bool applyToUnset, int pushed, int hot,
+                                     int disabled) {
+    ApplyStateValues(alignment_, normal, applyToUnset, pushed, hot, disabled, kDefaultAlignment);
+    Repaint();
+}
+
+void CVEKButton::SetBackgroundColors(uint32_t normal, bool applyToUnset, uint32_t pushed,
+                                     uint32_t hot, uint32_t disabled) {
+    ApplyStateValues(background_, normal, applyToUnset, pushed, hot, disabled, ButtonFace());
+    for (size_t i = 0; i < edges_.size(); ++i) {
+        edges_[i] = EdgeColours(edgeStyle_[i], background_[i]);
+    }
+    Repaint();
+}
+
+void CVEKButton::SetBackgroundColors(uint32_t normal, bool applyToUnset) {
+    SetBackgroundColors(normal, applyToUnset, ButtonFace(), ButtonFace(), ButtonFace());
+}
+
+void CVEKButton::SetEdgeWidths(int normal, bool applyToUnset, int pushed, int hot, int disabled) {
+    ApplyStateValues(edgeWidth_, normal, applyToUnset, pushed, hot, disabled, 2);
+    Repaint();
+}
+
+void CVEKButton::SetEdgeStyles(int normal, bool applyToUnset, int pushed, int hot, int disabled) {
+    // The normal value is always taken; the others have their own sentinels.
+    edgeStyle_[kNormal] = normal;
+    const int args[] = {pushed, hot, disabled};
+    const int sentinels[] = {kEdgeSunken, kEdgeRaised, kEdgeFlat};
+    for (int i = 0; i < 3; ++i) {
+        if (args[i] != sentinels[i]) {
+            edgeStyle_[size_t(i + 1)] = args[i];
+        } else if (applyToUnset) {
+            edgeStyle_[size_t(i + 1)] = normal;
+        } else {
+            edgeStyle_[size_t(i + 1)] = args[i];
+        }
+    }
+    for (size_t i = 0; i < edges_.size(); ++i) {
+        edges_[i] = EdgeColours(edgeStyle_[i], background_[i]);
+    }
+    Repaint();
+}
+
+namespace {
+void ApplyFlags(std::array<bool, kStateCount>& dst, bool normal, bool all, bool pushed, bool hot,
+                bool disabled) {
+    dst = all ? std::array<bool, kStateCount>{normal, normal, normal, normal}
+              : std::array<bool, kStateCount>{normal, pushed, hot, disabled};
+}
+}  // namespace
+
+void CVEKButton::SetDrawBackground(bool normal, bool all, bool pushed, bool hot, bool disabled) {
+    ApplyFlags(drawBackground_, normal, all, pushed, hot, disabled);
+    Repaint();
+}
+
+void CVEKButton::SetBitmapShift(bool normal, bool all, bool pushed, bool hot, bool disabled) {
+    ApplyFlags(bitmapShift_, normal, all, pushed, hot, disabled);
+    Repaint();
+}
+
+void CVEKButton::SetCaptionShift(bool normal, bool all, bool pushed, bool hot, bool disabled) {
+    ApplyFlags(captionShift_, normal, all, pushed, hot, disabled);
+    Repaint();
+}
+
+void CVEKButton::SetOpacity(int state, int opacity) {
+    int i = StateIndex(state);
+    if (i >= 0 && i < kStateCount) {
+        opacity_[size_t(i)] = std::clamp(opacity, 0, 255);
+        Repaint();
+    }
+}
+
+void CVEKButton::SetKeyColors(int state, uint32_t key1, uint32_t key2) {
+    int i = StateIndex(state);
+    if (i >= 0 && i < kStateCount) {
+        keyColoursSet_[size_t(i)] = true;
+        key1_[size_t(i)] = key1;
+        key2_[size_t(i)] = key2;
+    }
+}
+
+void CVEKButton::SetBitmapRect(int state, const Rect& r) {
+    int i = StateIndex(state);
+    if (i >= 0 && i < kStateCount) {
+        bitmapRect_[size_t(i)] = r;
+    }
+}
+
+void CVEKButton::SetTextRect(int state, const Rect& r) {
+    int i = StateIndex(state);
+    if (i >= 0 && i < kStateCount) {
+        textRect_[size_t(i)] = r;
+    }
+}
+
+void CVEKButton::SetCorners(int width, int height) {
+    cornerW_ = std::max(0, width);
+    cornerH_ = std::max(0, height);
+}
+
+void CVEKButton::SetButtonType(int type, bool radioGlyph) {
+    type_ = (type == kTypeCheck || type == kTypeRadio) ? type : kTypePush;
+    radioGlyph_ = radioGlyph;
+    if (type_ == kTypePush) {
+        checked_ = false;
+    }
+    Repaint();
+}
+
+int CVEKButton::MaxEdgeWidth() const {
+    return *std::max_element(edgeWidth_.begin(), edgeWidth_.end());
+}
+
+void CVEKButton::BuildSkin(const QImage* parentBackground, intptr_t callerValue, uint32_t layerOff,
+                           bool initialCheck) {
+    callerValue_ = callerValue;
+    if (type_ != kTypePush) {
+        SetCheck(initialCheck);
+    }
+    const QRect whole = rect();
+    if (parentBackground && !parentBackground->isNull()) {
+        snapshot_ = parentBackground->copy(geometry()).convertToFormat(QImage::Format_RGB32);
+    } else {
+        snapshot_ = QImage();
+    }
+    for (size_t i = 0; i < kStateCount; ++i) {
+        edges_[i] = EdgeColours(edgeStyle_[i], background_[i]);
+    }
+    for (size_t i = 0; i < kStateCount; ++i) {
+        if (textRect_[i].Empty()) {
+            if (type_ == kTypePush || !radioGlyph_) {
+                textRect_[i] = Rect{0, 0, whole.width(), whole.height()};
+            } else {
+                textRect_[i] = Rect{18, 0, std::max(0, whole.width() - 18), whole.height()};
+            }
+        }
+    }
+    const int inset = MaxEdgeWidth() + 1;
+    const Rect area{inset, inset, whole.width() - 2 * inset, whole.height() - 2 * inset};
+    for (size_t i = 0; i < kStateCount; ++i) {
+        stretched_[i] = QImage();
+        region_[i] = QRegion();
+        if (bitmap_[i].isNull()) {
+            continue;
+        }
+        layerBitmap_ = true;
+        if (bitmapRect_[i].Empty()) {
+            bitmapRect_[i] =
+                PlaceBitmap(alignment_[i], area, bitmap_[i].width(), bitmap_[i].height());
+        }
+        const Rect& r = bitmapRect_[i];
+        stretched_[i] =
+            bitmap_[i].scaled(r.w, r.h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (keyColoursSet_[i]) {
+            region_[i] = RegionFromImage(stretched_[i], key1_[i], key2_[i]).translated(r.x, r.y);
+        }
+    }
+    rounded_ = QRegion();
+    if (cornerW_ > 0 || cornerH_ > 0) {
+        int cw = std::min(cornerW_, whole.width());
+        int ch = std::min(cornerH_, whole.height());
+        QPainterPath path;
+        path.addRoundedRect(QRectF(whole), cw / 2.0, ch / 2.0);
+        rounded_ = QRegion(path.toFillPolygon().toPolygon());
+    }
+    layerBackground_ = !(layerOff & kLayerNoBackground);
+    layerCaption_ = !(layerOff & kLayerNoCaption);
+    if (layerOff & kLayerNoBitmaps) {
+        layerBitmap_ = false;
+    }
+    layerEdges_ = !(layerOff & kLayerNoEdges);
+    layerFocus_ = !(layerOff & kLayerNoFocus);
+    skinBuilt_ = true;
+    update();
+}
+
+void CVEKButton::SetCheckMode(bool on, AnimatedPicture* left, AnimatedPicture* right) {
+    if (!on) {
+        drawBackground_.fill(false);
+        Repaint();
+        return;
+    }
+    type_ = kTypeRadio;
+    radioGlyph_ = false;
+    layerEdges_ = true;
+    bitmapShift_.fill(false);
+    edgeWidth_.fill(0);
+    edgeStyle_ = {kEdgeFlat, kEdgeSunken, kEdgeRaised, kEdgeFlat};
+    drawBackground_.fill(true);
+    background_.fill(Rgb(255, 255, 255));
+    for (size_t i = 0; i < kStateCount; ++i) {
+        edges_[i] = EdgeColours(edgeStyle_[i], background_[i]);
+    }
+    const QRect g = geometry();
+    auto place = [&](AnimatedPicture* picture, bool leftSide) {
+        if (!picture) {
+            return;
+        }
+        QSize size = picture->PictureSize();
+        int x = leftSide ? g.left() - size.width() : g.right() + 1;
+        int y = g.top();
+        if (size.height() < g.height() / 2) {
+            y += (g.height() - size.height()) / 2;
+        }
+        picture->setGeometry(x, y, size.width(), g.height());
+        picture->SetPaintRect(QRect(0, 0, size.width(), g.height()));
+    };
+    place(left, true);
+    place(right, false);
+    Repaint();
+}
+
+void CVEKButton::SetTooltip(const QString& text, const QFont& font) {
+    setToolTip(WrappedToolTip(text, font));
+}
+
+void CVEKButton::SetButtonCursor(int id) {
+    Qt::CursorShape shape = Qt::ArrowCursor;
+    switch (id) {
+        case 32513:
+            shape = Qt::IBeamCursor;
+            break;
+        case 32514:
+            shape = Qt::WaitCursor;
+            break;
+        case 32515:
+            shape = Qt::CrossCursor;
+            break;
+        case 32516:
+            shape = Qt::UpArrowCursor;
+            break;
+        case 32648:
+            shape = Qt::ForbiddenCursor;
+            break;
+        case 32649:
+            shape = Qt::PointingHandCursor;
+            break;
+        case 32650:
+            shape = Qt::BusyCursor;
+            break;
+        case 32651:
+            shape = Qt::WhatsThisCursor;
+            break;
+        default:
+            break;
+    }
+    setCursor(shape);
+}
+
+std::wstring CVEKButton::Caption(int state) const {
+    int i = StateIndex(state);
+    if (i < 0 || i >= kStateCount) {
+        return {};
+    }
+    return caption_[size_t(i)];
+}
+
+void CVEKButton::Latch() {
+    checked_ = true;
+    OnGroupChecked();
+    mouseDown_ = false;
+    update();
+}
+
+void CVEKButton::SetCheck(bool checked) {
+    if (type_ == kTypePush) {
+        checked = false;
+    }
+    checked_ = checked;
+    if (checked && type_ == kTypeRadio) {
+        OnGroupChecked();
+    }
+    update();
+}
+
+void CVEKButton::OnGroupChecked() {
+    QWidget* parent = parentWidget();
+    if (!parent) {
+        return;
+    }
+    for (CVEKButton* other : parent->findChildren<CVEKButton*>(Qt::FindDirectChildrenOnly)) {
+        if (other != this && other->group_ == group_ && other->type_ == kTypeRadio &&
+            other->checked_) {
+            other->checked_ = false;
+            other->update();
+        }
+    }
+}
+
+int CVEKButton::CurrentState() const {
+    return ChooseState(!isEnabled(), isDown(), checked_, hot_);
+}
+
+void CVEKButton::DrawBitmapLayer(QPainter& p, int state) const {
+    const size_t i = size_t(StateIndex(state));
+    if (stretched_[i].isNull()) {
+        return;
+    }
+    Rect r = bitmapRect_[i];
+    QRegion region = region_[i];
+    if (bitmapShift_[i]) {
+        int d = edgeStyle_[i] == kEdgeRaised ? -1 : edgeStyle_[i] == kEdgeSunken ? 1 : 0;
+        r.x += d;
+        r.y += d;
+        region.translate(d, d);
+    }
+    const QRect target = ToQRect(r);
+    if (state == kStateDisabled && bitmapFile_[kDisabled] == bitmapFile_[kNormal]) {
+        // The normal picture standing in for the disabled one: an embossed silhouette.
+        QColor dark = ToQColor(Darken70(background_[kDisabled]));
+        if (!region.isEmpty()) {
+            p.save();
+            p.setClipRegion(region);
+            p.fillRect(target, Qt::white);
+            p.setClipRegion(region.translated(-1, -1));
+            p.fillRect(target.translated(-1, -1), dark);
+            p.restore();
+        } else {
+            p.fillRect(target, Qt::white);
+            p.fillRect(target.translated(-1, -1), dark);
+        }
+        return;
+    }
+    p.save();
+    if (!region.isEmpty()) {
+        p.setClipRegion(region);
+    }
+    if (opacity_[i] != 255) {
+        p.setOpacity(opacity_[i] / 255.0);
+    }
+    p.drawImage(target.topLeft(), stretched_[i]);
+    p.restore();
+}
+
+void CVEKButton::DrawCaption(QPainter& p, int state) const {
+    const size_t i = size_t(StateIndex(state));
+    if (caption_[i].empty()) {
+        return;
+    }
+    QFont font = MakeFont(fontFace_[i], fontHeight_[i], (fontStyle_[i] & kFontBold) ? 700 : 400);
+    font.setItalic(fontStyle_[i] & kFontItalic);
+    font.setUnderline(fontStyle_[i] & kFontUnderline);
+    font.setStrikeOut(fontStyle_[i] & kFontStrikeOut);
+    font.setStyleStrategy(QFont::PreferAntialias);
+    p.setFont(font);
+    QRect r = ToQRect(textRect_[i]);
+    if (r == rect()) {
+        int inset = MaxEdgeWidth() + 1;
+        r.adjust(inset, inset, -inset, -inset);
+    }
+    if (captionShift_[i]) {
+        int d = edgeStyle_[i] == kEdgeRaised ? -1 : edgeStyle_[i] == kEdgeSunken ? 1 : 0;
+        r.translate(d, d);
+    }
+    const QString text = ToQString(caption_[i]);
+    if (state == kStateDisabled) {
+        p.setPen(Qt::white);
+        DrawTextFlags(p, r.translated(1, 1), text, textFormat_[i]);
+        p.setPen(ToQColor(Darken70(background_[i])));
+        DrawTextFlags(p, r, text, textFormat_[i]);
+    } else {
+        p.setPen(ToQColor(textColour_[i]));
+        DrawTextFlags(p, r, text, textFormat_[i]);
+    }
+}
+
+void CVEKButton::DrawGlyph(QPainter& p, int state) const {
+    if (type_ == kTypePush || !radioGlyph_) {
+        return;
+    }
+    QRect box(2, (height() - 13) / 2, 13, 13);
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(ToQColor(state == kStateDisabled ? GreyText() : ButtonText()));
+    p.setBrush(Qt::white);
+    if (type_ == kTypeRadio) {
+        p.drawEllipse(box);
+        if (checked_) {
+            p.setBrush(p.pen().color());
+            p.drawEllipse(box.adjusted(4, 4, -4, -4));
+        }
+    } else {
+        p.drawRect(box.adjusted(0, 0, -1, -1));
+        if (checked_) {
+            p.drawLine(box.left() + 3, box.center().y(), box.center().x(), box.bottom() - 3);
+            p.drawLine(box.center().x(), box.bottom() - 3, box.right() - 3, box.top() + 3);
+        }
+    }
+    p.restore();
+}
+
+void CVEKButton::DrawEdges(QPainter& p, int state) const {
+    const size_t i = size_t(StateIndex(state));
+    const int w = edgeWidth_[i];
+    if (w != 1 && w != 2) {
+        return;
+    }
+    const auto& e = edges_[i];
+    QRect r = rect();
+    Draw3dRect(p, r, e[0], e[2]);
+    if (w == 2) {
+        Draw3dRect(p, r.adjusted(1, 1, -1, -1), e[1], e[3]);
+    }
+}
+
+void CVEKButton::paintEvent(QPaintEvent*) {
+    const QRect whole = rect();
+    if (whole.isEmpty()) {
+        return;
+    }
+    const int state = CurrentState();
+    const size_t i = size_t(StateIndex(state));
+    const bool rounded = !rounded_.isEmpty();
+
+    QImage buffer(whole.size(), QImage::Format_RGB32);
+    buffer.fill(ToQColor(ButtonFace()));
+    QPainter p(&buffer);
+    if (rounded) {
+        p.setClipRegion(rounded_);
+    }
+    if (!snapshot_.isNull()) {
+        p.drawImage(0, 0, snapshot_);
+    }
+    if (rounded) {
+        p.fillRect(whole, ToQColor(background_[i]));
+    } else if (layerBackground_ && drawBackground_[i]) {
+        p.fillRect(whole, ToQColor(background_[i]));
+    }
+    if (layerBitmap_) {
+        DrawBitmapLayer(p, state);
+    }
+    if (layerCaption_) {
+        DrawCaption(p, state);
+        DrawGlyph(p, state);
+    }
+    if (layerEdges_ && !rounded) {
+        DrawEdges(p, state);
+    }
+    p.end();
+
+    const QRegion& shape = rounded ? rounded_ : region_[i];
+    if (shape != mask()) {
+        if (shape.isEmpty()) {
+            clearMask();
+        } else {
+            setMask(shape);
+        }
+    }
+
+    QPainter out(this);
+    out.drawImage(0, 0, buffer);
+    if (hasFocus() && layerFocus_) {
+        QPen pen(Qt::black, 1, Qt::DotLine);
+        out.setPen(pen);
+        QRect focus = whole.adjusted(3, 3, -4, -4);
+        if (type_ != kTypePush && radioGlyph_) {
+            focus = ToQRect(textRect_[i]).adjusted(-18, 1, -1, -2);
+        }
+        out.drawRect(focus);
+    }
+}
+
+void CVEKButton::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        mouseDown_ = true;
+    }
+    QAbstractButton::mousePressEvent(event);
+}
+
+void CVEKButton::mouseMoveEvent(QMouseEvent* event) {
+    if (mouseDown_ && (event->buttons() & Qt::LeftButton)) {
+        // While its own press holds the mouse, the pushed look follows the cursor.
+        hot_ = hitButton(event->position().toPoint());
+    }
+    QAbstractButton::mouseMoveEvent(event);
+}
+
+void CVEKButton::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        return;
+    }
+    if (event->button() == Qt::LeftButton) {
+        if (isDown() && hitButton(event->position().toPoint())) {
+            if (type_ == kTypeCheck) {
+                SetCheck(!checked_);
+            } else if (type_ == kTypeRadio) {
+                SetCheck(true);
+            }
+        }
+        mouseDown_ = false;
+    }
+    // Emits clicked() only when the press started here and the cursor is still over the
+    // button.
+    QAbstractButton::mouseReleaseEvent(event);
+}
+
+void CVEKButton::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space && !event->isAutoRepeat()) {
+        if (type_ == kTypeCheck) {
+            SetCheck(!checked_);
+        } else if (type_ == kTypeRadio) {
+            SetCheck(true);
+        }
+    }
+    QAbstractButton::keyPressEvent(event);
+}
+
+void CVEKButton::enterEvent(QEnterEvent* event) {
+    hot_ = true;
+    update();
+    QAbstractButton::enterEvent(event);
+}
+
+void CVEKButton::leaveEvent(QEvent* event) {
+    hot_ = false;
+    update();
+    QAbstractButton::leaveEvent(event);
+}
+
+void CVEKButton::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::EnabledChange) {
+        update();
+    }
+    QAbstractButton::changeEvent(event);
+}

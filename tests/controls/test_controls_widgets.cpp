@@ -1,0 +1,707 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QEnterEvent>
+#include <QFontInfo>
+#include <QImage>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+#include <memory>
+
+#include "controls/AnimatedPicture.h"
+#include "controls/GifWalk.h"
+#include "controls/GradientLabel.h"
+#include "controls/QtSupport.h"
+#include "controls/SkinControls.h"
+#include "controls/VEKButton.h"
+
+using namespace controls;
+
+namespace {
+
+uint32_t Px(const QImage& image, int x, int y) {
+    return FromQColor(image.pixelColor(x, y));
+}
+
+bool Near(uint32_t a, uint32_t b, int tolerance = 3) {
+    return std::abs(int(RedOf(a)) - int(RedOf(b))) <= tolerance &&
+           std::abs(int(GreenOf(a)) - int(GreenOf(b))) <= tolerance &&
+           std::abs(int(BlueOf(a)) - int(BlueOf(b))) <= tolerance;
+}
+
+QImage Grab(QWidget& w) {
+    return w.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+QString SolidPicture(const QTemporaryDir& dir, const char* name, QColor colour, int w, int h) {
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(colour);
+    QString path = dir.filePath(QString::fromLatin1(name));
+    EXPECT_TRUE(image.save(path, "BMP"));
+    return path;
+}
+
+void SendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button,
+               Qt::MouseButtons buttons) {
+    QMouseEvent e(type, QPointF(pos), w->mapToGlobal(QPointF(pos)), button, buttons,
+                  Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+const uint32_t kRed = Rgb(255, 0, 0);
+const uint32_t kBlue = Rgb(0, 0, 255);
+const uint32_t kGreen = Rgb(0, 255, 0);
+
+}  // namespace
+
+// ---- gradient label ----
+
+TEST(GradientLabel, GradientDirections) {
+    QWidget parent;
+    parent.resize(220, 60);
+    CGradientLabel label(&parent);
+    label.setGeometry(10, 10, 200, 40);
+
+    label.SetGradient(kRed, kBlue, 1);
+    QImage h = Grab(label);
+    EXPECT_TRUE(Near(Px(h, 0, 20), kRed, 4)) << std::hex << Px(h, 0, 20);
+    EXPECT_TRUE(Near(Px(h, 199, 20), kBlue, 4)) << std::hex << Px(h, 199, 20);
+    EXPECT_TRUE(Near(Px(h, 0, 0), Px(h, 0, 39), 1));  // no vertical change
+    EXPECT_GT(RedOf(Px(h, 50, 20)), RedOf(Px(h, 150, 20)));
+
+    label.SetGradient(kRed, kBlue, 2);
+    QImage v = Grab(label);
+    EXPECT_TRUE(Near(Px(v, 100, 0), kRed, 8));
+    EXPECT_TRUE(Near(Px(v, 100, 39), kBlue, 8));
+    EXPECT_TRUE(Near(Px(v, 0, 10), Px(v, 199, 10), 1));
+
+    label.SetGradient(kGreen, kBlue, 0);
+    QImage s = Grab(label);
+    EXPECT_EQ(Px(s, 0, 0), kGreen);
+    EXPECT_EQ(Px(s, 199, 39), kGreen);
+}
+
+TEST(GradientLabel, TextColourAndTransparency) {
+    QWidget parent;
+    parent.resize(300, 80);
+    QPalette pal = parent.palette();
+    pal.setColor(QPalette::Window, ToQColor(kBlue));
+    parent.setPalette(pal);
+    parent.setAutoFillBackground(true);
+    CGradientLabel label(&parent);
+    label.setGeometry(0, 0, 300, 80);
+    label.SetFont(QStringLiteral("Arial"), 48, 700);
+    label.SetTextColor(kRed);
+    label.SetTransparent(true);
+    label.SetText(std::wstring(L"MMMM"));
+    parent.show();
+
+    QImage with = Grab(parent);
+    int red = 0;
+    int other = 0;
+    for (int y = 0; y < with.height(); ++y) {
+        for (int x = 0; x < with.width(); ++x) {
+            uint32_t c = Px(with, x, y);
+            if (Near(c, kRed, 40)) {
+                ++red;
+            } else if (!Near(c, kBlue, 0) && BlueOf(c) < 200 && GreenOf(c) > 40) {
+                ++other;
+            }
+        }
+    }
+    EXPECT_GT(red, 200);  // the caption is red and the parent shows around it
+    EXPECT_EQ(other, 0);
+    EXPECT_TRUE(Near(Px(with, 299, 79), kBlue, 0));
+
+    label.SetText(std::wstring());
+    QImage without = Grab(parent);
+    for (int y = 0; y < without.height(); y += 3) {
+        for (int x = 0; x < without.width(); x += 3) {
+            ASSERT_EQ(Px(without, x, y), kBlue) << x << "," << y;
+        }
+    }
+    parent.hide();
+}
+
+TEST(GradientLabel, TextOperationsAndBitmap) {
+    QTemporaryDir dir;
+    CGradientLabel label(nullptr, kSsCenter);
+    label.resize(60, 30);
+    label.FormatText(L"%d-%ls", 42, L"x");
+    EXPECT_EQ(label.Text(), L"42-x");
+    label.AppendFormatText(L"%ls", L"yz");
+    EXPECT_EQ(label.Text(), L"42-xyz");
+    std::wstring huge(5000, L'a');
+    label.FormatText(L"%ls", huge.c_str());  // longer than the buffer: cut, never overrun
+    EXPECT_LT(label.Text().size(), 2048u);
+    (void)Grab(label);
+
+    EXPECT_FALSE(label.SetBitmapFile(dir.filePath(QStringLiteral("missing.bmp"))));
+    EXPECT_FALSE(label.HasBitmap());
+    QString green = SolidPicture(dir, "g.bmp", ToQColor(kGreen), 10, 10);
+    EXPECT_TRUE(label.SetBitmapFile(green));
+    QImage img = Grab(label);
+    EXPECT_EQ(label.size(), QSize(60, 30));
+    EXPECT_TRUE(Near(Px(img, 30, 15), kGreen, 2));
+
+    EXPECT_EQ(CGradientLabel::HeightToPoints(CGradientLabel::PointsToHeight(12)), 12);
+}
+
+TEST(GradientLabel, DroppedBitmapFile) {
+    QTemporaryDir dir;
+    QString green = SolidPicture(dir, "drop.BMP", ToQColor(kGreen), 8, 8);
+    QString png = dir.filePath(QStringLiteral("drop.png"));
+    ASSERT_TRUE(QImage(8, 8, QImage::Format_RGB32).save(png, "PNG"));
+    CGradientLabel label;
+    label.resize(40, 20);
+    auto drop = [&](const QList<QUrl>& urls) {
+        QMimeData mime;
+        mime.setUrls(urls);
+        QDropEvent event(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        // Delivered as the drag manager would, without a real drag in progress.
+        static_cast<QObject&>(label).event(&event);
+    };
+    drop({QUrl::fromLocalFile(png)});
+    drop({QUrl::fromLocalFile(green), QUrl::fromLocalFile(green)});
+    EXPECT_FALSE(label.HasBitmap());
+    drop({QUrl::fromLocalFile(green)});
+    EXPECT_TRUE(label.HasBitmap());
+    EXPECT_EQ(label.size(), QSize(40, 20));
+    EXPECT_TRUE(Near(Px(Grab(label), 20, 10), kGreen, 2));
+}
+
+TEST(GradientLabel, AutoShrinkStepsDownOnePointPerPaint) {
+    CGradientLabel label;
+    label.resize(40, 10);
+    label.SetAutoShrink(true);
+    label.SetText(std::wstring(L"several words in a tiny label"));
+    int before = label.PointSize();
+    (void)Grab(label);
+    EXPECT_EQ(label.PointSize(), before - 1);
+}
+
+// ---- skinned button ----
+
+namespace {
+
+struct SkinFiles {
+    QTemporaryDir dir;
+    QString normal = SolidPicture(dir, "n.bmp", ToQColor(kGreen), 40, 20);
+    QString pushed = SolidPicture(dir, "p.bmp", ToQColor(kBlue), 40, 20);
+    QString hot = SolidPicture(dir, "h.bmp", QColor(255, 255, 0), 40, 20);
+};
+
+void ScreenButton(CVEKButton& b, const SkinFiles& f) {
+    b.resize(100, 40);
+    b.SetBitmaps(f.normal, false, f.pushed, f.hot, QString());
+    b.SetFontHeights(24, true);
+    b.SetCheckMode(false);
+    b.SetEdgeWidths(0, true);
+    b.SetEdgeStyles(kEdgeFlat, false, kEdgeSunken, kEdgeRaised, kEdgeFlat);
+    b.SetBitmapShift(false, true);
+    b.SetButtonType(kTypeRadio, false);
+    b.BuildSkin(nullptr, 0, kLayerNoFocus);
+}
+
+}  // namespace
+
+TEST(VEKButton, PushedBitmapShowsWhileChecked) {
+    SkinFiles f;
+    QWidget parent;
+    CVEKButton b(&parent);
+    ScreenButton(b, f);
+    EXPECT_EQ(b.CurrentState(), kStateNormal);
+    EXPECT_TRUE(Near(Px(Grab(b), 50, 20), kGreen, 2));
+    b.SetCheck(true);
+    EXPECT_EQ(b.CurrentState(), kStatePushed);
+    EXPECT_TRUE(Near(Px(Grab(b), 50, 20), kBlue, 2));
+    b.SetCheck(false);
+    EXPECT_TRUE(Near(Px(Grab(b), 50, 20), kGreen, 2));
+}
+
+TEST(VEKButton, RadioLatchingLeavesOneChecked) {
+    SkinFiles f;
+    QWidget parent;
+    parent.resize(400, 100);
+    std::vector<std::unique_ptr<CVEKButton>> buttons;
+    for (int i = 0; i < 3; ++i) {
+        buttons.push_back(std::make_unique<CVEKButton>(&parent));
+        ScreenButton(*buttons.back(), f);
+        buttons.back()->move(i * 110, 0);
+    }
+    CVEKButton other(&parent);  // another group is left alone
+    other.SetButtonType(kTypeRadio);
+    other.SetGroup(1);
+    other.SetCheck(true);
+    parent.show();
+
+    for (int pick : {1, 2, 0}) {
+        QTest::mouseClick(buttons[size_t(pick)].get(), Qt::LeftButton, {}, QPoint(50, 20));
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(buttons[size_t(i)]->GetCheck(), i == pick) << "pick " << pick << " i " << i;
+        }
+        EXPECT_TRUE(Near(Px(Grab(*buttons[size_t(pick)]), 50, 20), kBlue, 2));
+    }
+    EXPECT_TRUE(other.GetCheck());
+    buttons[1]->Latch();
+    EXPECT_TRUE(buttons[1]->GetCheck());
+    EXPECT_FALSE(buttons[0]->GetCheck());
+
+    // A push button never stays checked; a check box toggles.
+    CVEKButton push(&parent);
+    push.SetCheck(true);
+    EXPECT_FALSE(push.GetCheck());
+    CVEKButton box(&parent);
+    box.resize(50, 20);
+    box.SetButtonType(kTypeCheck);
+    QTest::mouseClick(&box, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_TRUE(box.GetCheck());
+    QTest::mouseClick(&box, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_FALSE(box.GetCheck());
+    parent.hide();
+}
+
+TEST(VEKButton, PressDragOffReleaseSendsNoClick) {
+    SkinFiles f;
+    QWidget parent;
+    parent.resize(300, 100);
+    CVEKButton b(&parent);
+    ScreenButton(b, f);
+    b.SetButtonType(kTypePush);
+    parent.show();
+    int clicks = 0;
+    QObject::connect(&b, &QAbstractButton::clicked, [&] { ++clicks; });
+
+    SendMouse(&b, QEvent::MouseButtonPress, QPoint(50, 20), Qt::LeftButton, Qt::LeftButton);
+    EXPECT_EQ(b.CurrentState(), kStatePushed);
+    SendMouse(&b, QEvent::MouseMove, QPoint(250, 80), Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(b.CurrentState(), kStateNormal);
+    EXPECT_TRUE(Near(Px(Grab(b), 50, 20), kGreen, 2));
+    SendMouse(&b, QEvent::MouseButtonRelease, QPoint(250, 80), Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(clicks, 0);
+
+    // The same press released over the button clicks.
+    SendMouse(&b, QEvent::MouseButtonPress, QPoint(50, 20), Qt::LeftButton, Qt::LeftButton);
+    SendMouse(&b, QEvent::MouseButtonRelease, QPoint(50, 20), Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(clicks, 1);
+    parent.hide();
+}
+
+TEST(VEKButton, DisabledWithNormalBitmapIsEmbossed) {
+    SkinFiles f;
+    CVEKButton b;
+    b.resize(100, 40);
+    b.SetBitmaps(f.normal, true);  // every state uses the normal picture
+    const uint32_t face = Rgb(200, 100, 50);
+    b.SetBackgroundColors(face, true, face, face, face);
+    b.SetEdgeWidths(0, true);
+    b.BuildSkin(nullptr, 0, kLayerNoFocus);
+    b.setEnabled(false);
+    ASSERT_EQ(b.CurrentState(), kStateDisabled);
+    QImage img = Grab(b);
+    // Picture of 40 x 20 centred: (30, 10) .. (69, 29).
+    EXPECT_EQ(Px(img, 50, 20), Darken70(face));
+    EXPECT_EQ(Px(img, 69, 29), Rgb(255, 255, 255));  // the white layer shows at the far edges
+    EXPECT_EQ(Px(img, 29, 9), Darken70(face));       // the dark layer sits one pixel up-left
+    EXPECT_EQ(Px(img, 5, 5), face);
+    for (int y = 0; y < img.height(); ++y) {
+        for (int x = 0; x < img.width(); ++x) {
+            ASSERT_NE(Px(img, x, y), kGreen);
+        }
+    }
+}
+
+TEST(VEKButton, CaptionColourEdgesAndReadBack) {
+    CVEKButton b;
+    b.resize(160, 50);
+    b.SetCaptions(L"MMMM");
+    b.SetFontHeights(30, true);
+    b.SetFontStyles(kFontBold, true);
+    b.SetTextColors(kRed, true);
+    b.SetBackgroundColors(Rgb(255, 255, 255), true);
+    b.SetEdgeWidths(2, true);
+    b.SetEdgeStyles(kEdgeRaised, true);
+    b.BuildSkin(nullptr, 7, kLayerNoFocus);
+    EXPECT_EQ(b.CallerValue(), 7);
+    EXPECT_EQ(b.Caption(kStateHot), L"MMMM");
+    QImage img = Grab(b);
+    int red = 0;
+    for (int y = 0; y < img.height(); ++y) {
+        for (int x = 0; x < img.width(); ++x) {
+            red += Near(Px(img, x, y), kRed, 40);
+        }
+    }
+    EXPECT_GT(red, 100);
+    // Raised edges of a white face: white outer top-left, half-grey outer bottom-right.
+    EXPECT_EQ(Px(img, 5, 0), Rgb(255, 255, 255));
+    EXPECT_EQ(Px(img, 159, 25), Rgb(127, 127, 127));
+    EXPECT_EQ(Px(img, 158, 25), Rgb(178, 178, 178));
+
+    // Held down: sunken edges, white outer bottom-right.
+    b.SetEdgeStyles(kEdgeRaised, false, kEdgeSunken, kEdgeRaised, kEdgeFlat);
+    b.setDown(true);
+    ASSERT_EQ(b.CurrentState(), kStatePushed);
+    QImage down = Grab(b);
+    EXPECT_EQ(Px(down, 5, 0), Rgb(127, 127, 127));
+    EXPECT_EQ(Px(down, 159, 25), Rgb(255, 255, 255));
+    b.setDown(false);
+
+    b.setEnabled(false);  // embossed caption: no red left
+    QImage disabled = Grab(b);
+    for (int y = 0; y < disabled.height(); ++y) {
+        for (int x = 0; x < disabled.width(); ++x) {
+            ASSERT_FALSE(Near(Px(disabled, x, y), kRed, 40));
+        }
+    }
+}
+
+TEST(VEKButton, KeyColourRegionBecomesTheMask) {
+    QTemporaryDir dir;
+    QImage shape(20, 20, QImage::Format_RGB32);
+    shape.fill(QColor(255, 0, 255));
+    for (int y = 5; y < 15; ++y) {
+        for (int x = 5; x < 15; ++x) {
+            shape.setPixelColor(x, y, ToQColor(kBlue));
+        }
+    }
+    QString path = dir.filePath(QStringLiteral("shape.bmp"));
+    ASSERT_TRUE(shape.save(path, "BMP"));
+    CVEKButton b;
+    b.resize(20, 20);
+    b.SetBitmaps(path, true);
+    b.SetEdgeWidths(0, true);
+    b.SetBitmapAlignments(0x20, true);
+    b.SetBitmapRect(kStateNormal, Rect{0, 0, 20, 20});
+    b.SetKeyColors(kStateNormal, Rgb(255, 0, 255), Rgb(255, 0, 255));
+    b.BuildSkin(nullptr, 0, kLayerNoFocus);
+    (void)Grab(b);
+    EXPECT_EQ(b.mask().boundingRect(), QRect(5, 5, 10, 10));
+}
+
+TEST(VEKButton, BackdropHoverAndCheckModeCompanions) {
+    SkinFiles f;
+    QImage backdrop(300, 100, QImage::Format_RGB32);
+    backdrop.fill(ToQColor(kRed));
+    QWidget parent;
+    parent.resize(300, 100);
+    CVEKButton b(&parent);
+    b.setGeometry(100, 30, 100, 40);
+    b.SetCaptions(L"x");
+    b.SetEdgeWidths(0, true);
+    b.SetCheckMode(false);  // no fills: the parent's picture under the button shows
+    b.BuildSkin(&backdrop, 0, kLayerNoFocus);
+    EXPECT_EQ(Px(Grab(b), 2, 2), kRed);
+
+    QEnterEvent enter(QPointF(5, 5), QPointF(105, 35), QPointF(105, 35));
+    QApplication::sendEvent(&b, &enter);
+    EXPECT_TRUE(b.IsHot());
+    EXPECT_EQ(b.CurrentState(), kStateHot);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&b, &leave);
+    EXPECT_FALSE(b.IsHot());
+
+    // Check mode places its pictures left and right, centred when less than half as tall.
+    GifFrameSpec small{0, 0, 10, 10, std::vector<uint8_t>(100, 1), -1, 0, -1};
+    auto gif = WriteGif(10, 10, {0, kBlue}, 0, {small});
+    AnimatedPicture left(&parent);
+    AnimatedPicture right(&parent);
+    ASSERT_TRUE(left.LoadMemory(gif.data(), gif.size()));
+    ASSERT_TRUE(right.LoadMemory(gif.data(), gif.size()));
+    b.SetCheckMode(true, &left, &right);
+    EXPECT_EQ(b.ButtonType(), kTypeRadio);
+    EXPECT_EQ(left.geometry(), QRect(90, 45, 10, 40));
+    EXPECT_EQ(right.geometry(), QRect(200, 45, 10, 40));
+    b.BuildSkin(&backdrop, 0, kLayerNoFocus);
+    EXPECT_EQ(Px(Grab(b), 2, 2), Rgb(255, 255, 255));
+}
+
+// ---- animated picture ----
+
+namespace {
+
+std::vector<uint8_t> DisposalGif() {
+    // Frame 1 fills the picture in red and is disposed to the background; frame 2 puts a blue
+    // square in the top-left corner and stays a second.
+    GifFrameSpec a{0, 0, 8, 8, std::vector<uint8_t>(64, 1), 5, 2, -1};
+    GifFrameSpec b{0, 0, 4, 4, std::vector<uint8_t>(16, 2), 100, 0, -1};
+    return WriteGif(8, 8, {Rgb(255, 255, 255), kRed, kBlue}, 0, {a, b});
+}
+
+bool WaitFor(const std::function<bool()>& condition, int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        QApplication::processEvents();
+        if (condition()) {
+            return true;
+        }
+        QTest::qWait(5);
+    }
+    return condition();
+}
+
+}  // namespace
+
+TEST(AnimatedPicture, DisposalClearsBeforeNextFrame) {
+    auto gif = DisposalGif();
+    AnimatedPicture pic;
+    ASSERT_TRUE(pic.LoadMemory(gif.data(), gif.size()));
+    EXPECT_TRUE(pic.IsGif());
+    EXPECT_EQ(pic.FrameCount(), 2);
+    EXPECT_EQ(pic.size(), QSize(8, 8));
+    EXPECT_EQ(pic.FrameDisposal(0), 2);
+    EXPECT_EQ(pic.FrameDelay(1), 100);
+    pic.SetBackgroundColor(kGreen);
+    EXPECT_FALSE(pic.Start());
+    EXPECT_TRUE(WaitFor([&] { return pic.IsPlaying(); }, 2000));
+    QImage seen;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            seen = Grab(pic);
+            return Px(seen, 1, 1) == kBlue;
+        },
+        3000));
+    EXPECT_EQ(Px(seen, 6, 6), kGreen);  // frame 1's red is gone
+    pic.Stop();
+    EXPECT_FALSE(pic.IsPlaying());
+}
+
+TEST(AnimatedPicture, DestroyingAPlayingPictureStopsItsThread) {
+    auto gif = DisposalGif();
+    for (int round = 0; round < 3; ++round) {
+        QWidget parent;
+        auto* pic = new AnimatedPicture(&parent);
+        ASSERT_TRUE(pic->LoadMemory(gif.data(), gif.size()));
+        pic->Start();
+        ASSERT_TRUE(WaitFor([&] { return pic->IsPlaying(); }, 2000));
+        QTest::qWait(20 * round);
+        delete pic;  // joins the thread; queued repaints for it are dropped
+        QApplication::processEvents();
+    }
+    // And with the parent taking it down.
+    auto parent = std::make_unique<QWidget>();
+    auto* pic = new AnimatedPicture(parent.get());
+    ASSERT_TRUE(pic->LoadMemory(gif.data(), gif.size()));
+    pic->Start();
+    parent.reset();
+    QApplication::processEvents();
+}
+
+TEST(AnimatedPicture, StillsAndSingleFrames) {
+    QTemporaryDir dir;
+    QString png = dir.filePath(QStringLiteral("still.png"));
+    QImage still(30, 20, QImage::Format_RGB32);
+    still.fill(ToQColor(kRed));
+    ASSERT_TRUE(still.save(png, "PNG"));
+    AnimatedPicture pic;
+    ASSERT_TRUE(pic.LoadFile(png));
+    EXPECT_FALSE(pic.IsGif());
+    EXPECT_EQ(pic.PictureSize(), QSize(30, 20));
+    EXPECT_EQ(pic.size(), QSize(30, 20));
+    EXPECT_TRUE(pic.Start());
+    EXPECT_FALSE(pic.IsPlaying());
+    EXPECT_EQ(Px(Grab(pic), 15, 10), kRed);
+    pic.SetPaintRect(QRect(0, 0, 10, 10));
+    (void)Grab(pic);
+
+    GifFrameSpec one{0, 0, 6, 6, std::vector<uint8_t>(36, 1), -1, 0, -1};
+    auto gif = WriteGif(6, 6, {Rgb(0, 0, 0), kBlue}, 0, {one});
+    ASSERT_TRUE(pic.LoadMemory(gif.data(), gif.size()));
+    EXPECT_TRUE(pic.IsGif());
+    EXPECT_EQ(pic.FrameCount(), 0);
+    EXPECT_TRUE(pic.Start());
+    EXPECT_FALSE(pic.IsPlaying());
+    EXPECT_EQ(Px(Grab(pic), 3, 3), kBlue);
+
+    pic.Unload();
+    EXPECT_FALSE(pic.IsLoaded());
+    EXPECT_FALSE(pic.Start());
+    EXPECT_FALSE(pic.LoadFile(dir.filePath(QStringLiteral("missing.gif"))));
+}
+
+TEST(AnimatedPicture, BadInputLeavesItEmpty) {
+    AnimatedPicture pic;
+    // A 65535 x 65535 logical screen.
+    auto huge = WriteGif(4, 4, {0, kRed}, 0,
+                         {GifFrameSpec{0, 0, 4, 4, std::vector<uint8_t>(16, 1), 5, 0, -1},
+                          GifFrameSpec{0, 0, 4, 4, std::vector<uint8_t>(16, 0), 5, 0, -1}});
+    huge[6] = huge[7] = huge[8] = huge[9] = 0xFF;
+    EXPECT_FALSE(pic.LoadMemory(huge.data(), huge.size()));
+    EXPECT_FALSE(pic.IsLoaded());
+    // No frames at all.
+    std::vector<uint8_t> none(huge.begin(), huge.begin() + 13 + 6);
+    none[6] = 4;
+    none[7] = 0;
+    none[8] = 4;
+    none[9] = 0;
+    none.push_back(0x3B);
+    EXPECT_FALSE(pic.LoadMemory(none.data(), none.size()));
+    const char junk[] = "not a picture at all";
+    EXPECT_FALSE(pic.LoadMemory(junk, sizeof junk));
+    EXPECT_FALSE(pic.LoadMemory(nullptr, 0));
+
+    // Corrupted bytes: whatever loads can play and stop.
+    auto gif = DisposalGif();
+    uint32_t seed = 12345;
+    for (int round = 0; round < 60; ++round) {
+        auto bad = gif;
+        for (int k = 0; k < 4; ++k) {
+            seed = seed * 1103515245u + 12345u;
+            size_t pos = 6 + (seed >> 8) % (bad.size() - 6);
+            bad[pos] = uint8_t(seed >> 24);
+        }
+        if (round % 3 == 0) {
+            bad.resize(bad.size() / 2 + size_t(round));
+        }
+        if (pic.LoadMemory(bad.data(), bad.size())) {
+            pic.Start();
+            QApplication::processEvents();
+            pic.Stop();
+        }
+    }
+}
+
+// ---- edit, list and combo ----
+
+namespace {
+
+class RecordingScreen : public QWidget, public NavigationHandler {
+  public:
+    struct Call {
+        QWidget* control;
+        std::string type;
+        unsigned vk;
+    };
+    void OnNavigationKey(QWidget* control, const char* typeName, unsigned vk) override {
+        calls.push_back({control, typeName, vk});
+    }
+    std::vector<Call> calls;
+};
+
+}  // namespace
+
+TEST(SkinFields, DigitsOnlyEdit) {
+    SkinEdit edit;
+    edit.SetDigitsOnly(true);
+    QTest::keyClicks(&edit, QStringLiteral("a1b2-3"));
+    EXPECT_EQ(edit.text(), QStringLiteral("123"));
+    QTest::keyClick(&edit, Qt::Key_Backspace);
+    EXPECT_EQ(edit.text(), QStringLiteral("12"));
+    edit.SetDigitsOnly(false);
+    QTest::keyClicks(&edit, QStringLiteral("x"));
+    EXPECT_EQ(edit.text(), QStringLiteral("12x"));
+    QApplication::processEvents();  // the queued check of the text runs harmlessly
+}
+
+TEST(SkinFields, ForwardingEdit) {
+    RecordingScreen screen;
+    NavEdit* edit = new NavEdit(&screen);
+    QTest::keyClick(edit, Qt::Key_A);
+    EXPECT_TRUE(screen.calls.empty());
+    EXPECT_EQ(edit->text(), QStringLiteral("a"));
+    QTest::keyClick(edit, Qt::Key_F5);
+    QTest::keyClick(edit, Qt::Key_Tab);
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTest::keyClick(edit, Qt::Key_Left);
+    ASSERT_EQ(screen.calls.size(), 4u);
+    EXPECT_EQ(screen.calls[0].vk, 0x74u);
+    EXPECT_EQ(screen.calls[0].type, "EDIT");
+    EXPECT_EQ(screen.calls[0].control, edit);
+    EXPECT_EQ(screen.calls[1].vk, 0x09u);
+    EXPECT_EQ(screen.calls[2].vk, 0x0Du);
+    EXPECT_EQ(screen.calls[3].vk, 0x25u);
+}
+
+TEST(SkinFields, ForwardingComboKeepsItsSelectionOnUpDown) {
+    RecordingScreen screen;
+    NavComboBox* combo = new NavComboBox(&screen);
+    combo->addItems({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+    combo->setCurrentIndex(1);
+    QTest::keyClick(combo, Qt::Key_Down);
+    QTest::keyClick(combo, Qt::Key_Up);
+    QTest::keyClick(combo, Qt::Key_Down);
+    EXPECT_EQ(combo->currentIndex(), 1);
+    ASSERT_EQ(screen.calls.size(), 3u);
+    EXPECT_EQ(screen.calls[0].vk, 0x28u);
+    EXPECT_EQ(screen.calls[1].vk, 0x26u);
+    EXPECT_EQ(screen.calls[0].type, "COMBOBOX");
+    QTest::keyClick(combo, Qt::Key_Tab);
+    EXPECT_EQ(screen.calls.back().vk, 0x09u);
+}
+
+TEST(SkinFields, ForwardingListAndButton) {
+    RecordingScreen screen;
+    NavListBox* list = new NavListBox(&screen);
+    list->addItems({QStringLiteral("a"), QStringLiteral("b")});
+    list->setCurrentRow(0);
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(list->currentRow(), 1);  // a list box moves, then forwards
+    QTest::keyClick(list, Qt::Key_Q);
+    ASSERT_EQ(screen.calls.size(), 2u);
+    EXPECT_EQ(screen.calls[0].type, "LISTBOX");
+    EXPECT_EQ(screen.calls[1].vk, unsigned('Q'));
+
+    NavButton* button = new NavButton(&screen);
+    button->SetButtonType(kTypeRadio);
+    QTest::keyClick(button, Qt::Key_Space);
+    EXPECT_TRUE(button->GetCheck());
+    EXPECT_EQ(screen.calls.back().type, "BUTTON");
+    EXPECT_EQ(screen.calls.back().vk, 0x20u);
+
+    // An explicit handler takes precedence over the screen.
+    RecordingScreen other;
+    button->SetNavigationHandler(&other);
+    QTest::keyClick(button, Qt::Key_F1);
+    ASSERT_EQ(other.calls.size(), 1u);
+    EXPECT_EQ(other.calls[0].vk, 0x70u);
+}
+
+TEST(SkinFields, ComboVisibleItemsAndOwnerDraw) {
+    SkinComboBox combo;
+    combo.SetFont(QStringLiteral("Arial"), 14, 400);
+    combo.addItems({QStringLiteral("one"), QStringLiteral("two")});
+    EXPECT_EQ(combo.VisibleItems(), 5);
+    combo.SetVisibleItems(5);
+    EXPECT_EQ(combo.maxVisibleItems(), 5);
+    EXPECT_EQ(combo.DropDownHeight(),
+              combo.SelectionItemHeight() + 5 * combo.ListItemHeight() + 4 * combo.EdgeHeight());
+    combo.SetOwnerDraw(true);
+    combo.resize(120, 30);
+    (void)Grab(combo);
+
+    SkinListBox list;
+    list.SetOwnerDraw(true);
+    list.SetFont(QStringLiteral("Arial"), 20, 700);
+    QPalette pal = list.palette();
+    pal.setColor(QPalette::Base, Qt::white);
+    pal.setColor(QPalette::WindowText, ToQColor(kRed));
+    list.setPalette(pal);
+    list.addItem(QStringLiteral("MMMM"));
+    list.resize(150, 60);
+    QImage img = Grab(list);
+    int red = 0;
+    for (int y = 0; y < img.height(); ++y) {
+        for (int x = 0; x < img.width(); ++x) {
+            red += Near(Px(img, x, y), kRed, 40);
+        }
+    }
+    EXPECT_GT(red, 30);
+    list.SetTooltip(QStringLiteral("a tip"), QFont());
+    EXPECT_TRUE(list.toolTip().contains(QStringLiteral("a tip")));
+}
+
+TEST(Fonts, ConfiguredFacesResolveToInstalledSansFonts) {
+    for (const char* face : {"Arial", "Arial Unicode MS"}) {
+        QFontInfo info(MakeFont(QString::fromLatin1(face), 16, 700));
+        EXPECT_TRUE(info.family() == QStringLiteral("Liberation Sans") ||
+                    info.family() == QStringLiteral("DejaVu Sans"))
+            << face << " -> " << info.family().toStdString();
+        EXPECT_EQ(info.pixelSize(), 16);
+        EXPECT_TRUE(info.bold());
+    }
+}
