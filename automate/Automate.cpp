@@ -25,7 +25,8 @@ CAutomate::CAutomate(const std::string& memoryKey, const std::string& memoryFile
       stateTablePath_(CutName(stateTablePath)),
       serviceListPath_(CutName(serviceListPath)),
       states_(kStateCount) {
-    log_ = std::make_unique<CLog>("..\\Log\\", logFile, 3072, "CAutomate", 3, logLevel);
+    log_ = std::make_unique<CLog>("..\\Log\\", logFile, kLogSizeKb, "CAutomate", kLogFileCount,
+                                  logLevel);
     logger_ = log_.get();
 
     log_->Info("Initialize Context");

@@ -20,8 +20,8 @@ int32_t CAutomateContext::TypeSize(std::string_view type) {
 }
 
 CAutomateContext::CAutomateContext(const std::string& logFileName, uint32_t logLevel)
-    : log_(std::make_unique<CLog>("..\\Log\\", logFileName, 3072, "Automate Context", 3,
-                                  logLevel)) {}
+    : log_(std::make_unique<CLog>("..\\Log\\", logFileName, kLogSizeKb, "Automate Context",
+                                  kLogFileCount, logLevel)) {}
 
 CAutomateContext::~CAutomateContext() = default;
 

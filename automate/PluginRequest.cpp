@@ -37,30 +37,6 @@ std::wstring Decimal(int value) {
 
 }  // namespace
 
-int32_t WideToInt(std::wstring_view text) {
-    size_t i = 0;
-    while (i < text.size() && std::iswspace(static_cast<wint_t>(text[i])))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
-        negative = text[i] == L'-';
-        ++i;
-    }
-    int64_t value = 0;
-    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
-        value = value * 10 + (text[i] - L'0');
-        if (value > int64_t{INT32_MAX} + 1)
-            value = int64_t{INT32_MAX} + 1;  // saturate; keeps the loop from overflowing
-    }
-    if (negative)
-        value = -value;
-    if (value > INT32_MAX)
-        return INT32_MAX;
-    if (value < INT32_MIN)
-        return INT32_MIN;
-    return static_cast<int32_t>(value);
-}
-
 // ---------------------------------------------------------------------------------------------
 // CPluginParameters
 
@@ -196,17 +172,17 @@ std::wstring CPluginRequest::GetLogFileName() const {
 int CPluginRequest::GetLogLevel() const {
     std::wstring v;
     GetParameter(kLogLevelKey, v);
-    return WideToInt(v);
+    return ParseDecimal(v);
 }
 int CPluginRequest::GetLogSize() const {
     std::wstring v;
     GetParameter(kLogSizeKey, v);
-    return WideToInt(v);
+    return ParseDecimal(v);
 }
 int CPluginRequest::GetNbLogFile() const {
     std::wstring v;
     GetParameter(kNbLogFileKey, v);
-    return WideToInt(v);
+    return ParseDecimal(v);
 }
 
 int CPluginRequest::SetLogSettings(std::wstring_view dir, std::wstring_view fileName,
@@ -224,19 +200,9 @@ int CPluginRequest::SetLogSettings(std::wstring_view dir, std::wstring_view file
 }
 
 int CPluginRequest::SetLogSettingsFrom(const CLog& log, std::wstring_view moduleName) {
-    // The logger names file n "<dir><n>_<base>": the paths of files 1 and 2 first differ at the
-    // index, which tells the directory and the base name apart whatever either holds.
-    std::string one = log.FilePath(1);
-    std::string two = log.FilePath(2);
-    size_t at = 0;
-    while (at < one.size() && at < two.size() && one[at] == two[at])
-        ++at;
-    std::string dir = one.substr(0, at);
-    std::string base = at + 2 <= one.size() ? one.substr(at + 2) : std::string();
-    // The logger does not tell its size limit and file count; every log set of the system
-    // uses the same ones.
-    return SetLogSettings(Widen(dir), Widen(base), moduleName, static_cast<int>(log.Level()),
-                          kLogSetSizeKb, kLogSetFileCount);
+    return SetLogSettings(Widen(log.Directory()), Widen(log.BaseName()), moduleName,
+                          static_cast<int>(log.Level()), log.SizeLimitKb(),
+                          static_cast<int>(log.FileCount()));
 }
 
 std::wstring CPluginRequest::GetResult() const {
@@ -308,7 +274,7 @@ std::wstring CPluginRequest::GetPluginVersion() {
 void CPluginRequest::TakeOutcome() {
     std::wstring code;
     response_->GetParameter(kReturnCodeKey, code);
-    lastReturnCode_ = WideToInt(code);
+    lastReturnCode_ = ParseDecimal(code);
     response_->GetParameter(kMessageKey, lastMessage_);
     response_.reset();
 }

@@ -22,14 +22,6 @@ inline constexpr wchar_t kReturnCodeKey[] = L"LMQ_PLUGIN_RESPONSE_RETURN_CODE";
 inline constexpr wchar_t kMessageKey[] = L"LMQ_PLUGIN_RESPONSE_MESSAGE";
 inline constexpr wchar_t kVersionService[] = L"getLmqPluginVersionService";
 
-// Size limit and file count of the system's log set (every logger is created with them).
-inline constexpr int kLogSetSizeKb = 3072;
-inline constexpr int kLogSetFileCount = 3;
-
-// Decimal conversion of a wide text the way _wtoi reads it: leading blanks, an optional sign,
-// digits up to the first non-digit; no digits give 0. Out-of-range values are clamped.
-int32_t WideToInt(std::wstring_view text);
-
 class CPluginParameters {
   public:
     static constexpr int kCapacity = 100;

@@ -17,6 +17,10 @@ enum LogLevel : unsigned {
     LOG_DEBUG = 7,
 };
 
+// Size limit and file count every logger of the system is created with.
+inline constexpr int32_t kLogSizeKb = 3072;
+inline constexpr uint32_t kLogFileCount = 3;
+
 // Name written in the line for a level ("EMERG" ... "DEBUG"; errors are "ERR").
 const char* LogLevelName(unsigned level);
 
@@ -79,6 +83,10 @@ class CLog {
     uint32_t Level() const { return level_; }
     uint32_t CurrentIndex() const { return index_; }
     const std::string& Tag() const { return tag_; }
+    const std::string& Directory() const { return dir_; }
+    const std::string& BaseName() const { return baseName_; }
+    int32_t SizeLimitKb() const { return sizeLimitKb_; }
+    uint32_t FileCount() const { return fileCount_; }
     std::string FilePath(uint32_t index) const;
 
     // Longest line written, CR LF included.

@@ -93,7 +93,9 @@ bool CopyToField(char* field, size_t fieldSize, std::string_view text) {
     return cut.size() == text.size();
 }
 
-int32_t ParseDecimal(std::string_view text) {
+namespace {
+template <typename Char>
+int32_t ParseDecimalOf(std::basic_string_view<Char> text) {
     size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
         ++i;
@@ -109,4 +111,12 @@ int32_t ParseDecimal(std::string_view text) {
     if (negative)
         value = -value;
     return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
+}  // namespace
+
+int32_t ParseDecimal(std::string_view text) {
+    return ParseDecimalOf(text);
+}
+int32_t ParseDecimal(std::wstring_view text) {
+    return ParseDecimalOf(text);
 }

@@ -23,6 +23,7 @@ bool CopyToField(char* field, size_t fieldSize, std::string_view text);
 // Reads a decimal number the way atoi does (blanks, a sign, leading digits; no digits gives
 // 0), but saturates at the 32-bit limits instead of overflowing.
 int32_t ParseDecimal(std::string_view text);
+int32_t ParseDecimal(std::wstring_view text);
 
 // Cuts text to at most maxBytes without splitting a UTF-8 sequence.
 std::string_view CutUtf8(std::string_view text, size_t maxBytes);

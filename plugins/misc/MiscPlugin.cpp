@@ -78,7 +78,7 @@ int ConfigNumber(const wchar_t* key, int def, int low, int high) {
     std::wstring text = ReadProfileString(kConfigFile, L"TestInternet", key, L"");
     if (text.empty())
         return def;
-    int value = WideToInt(text);
+    int value = ParseDecimal(text);
     return std::clamp(value, low, high);
 }
 

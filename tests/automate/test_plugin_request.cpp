@@ -178,25 +178,6 @@ TEST(PluginParameters, RefusesWhatTheTextFormCannotCarry) {
     EXPECT_EQ(p.GetParameter(L"one-too-many", v), 1);
 }
 
-TEST(PluginText, WideToIntReadsLikeTheCLibrary) {
-    const std::pair<const wchar_t*, int32_t> cases[] = {
-        {L"12", 12},
-        {L"12abc", 12},
-        {L"  -7", -7},
-        {L"+5", 5},
-        {L"abc", 0},
-        {L"", 0},
-        {L"-", 0},
-        {L"\t 3 4", 3},
-        {L"99999999999", 2147483647},
-        {L"-99999999999", -2147483647 - 1},
-        {L"2147483647", 2147483647},
-        {L"-2147483648", -2147483647 - 1},
-    };
-    for (auto [text, value] : cases)
-        EXPECT_EQ(WideToInt(text), value) << testing::PrintToString(std::wstring(text));
-}
-
 TEST(PluginLogSettings, SettersStoreDecimalTextAndReportEmptyValues) {
     CPluginRequest r;
     EXPECT_EQ(r.SetLogLevel(7), 0);

@@ -27,6 +27,25 @@ TEST(Text, ParseDecimalReadsLikeAtoiAndSaturates) {
         EXPECT_EQ(ParseDecimal(text), value) << text;
 }
 
+TEST(Text, ParseDecimalOfWideText) {
+    const std::pair<const wchar_t*, int32_t> cases[] = {
+        {L"12", 12},
+        {L"12abc", 12},
+        {L"  -7", -7},
+        {L"+5", 5},
+        {L"abc", 0},
+        {L"", 0},
+        {L"-", 0},
+        {L"\t 3 4", 3},
+        {L"99999999999", 2147483647},
+        {L"-99999999999", -2147483647 - 1},
+        {L"2147483647", 2147483647},
+        {L"-2147483648", -2147483647 - 1},
+    };
+    for (auto [text, value] : cases)
+        EXPECT_EQ(ParseDecimal(text), value) << testing::PrintToString(std::wstring(text));
+}
+
 TEST(Text, CopyToFieldCutsOnACharacterBoundary) {
     char field[5];
     EXPECT_TRUE(CopyToField(field, sizeof field, "abcd"));

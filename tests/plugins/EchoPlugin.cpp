@@ -55,7 +55,7 @@ QV_PLUGIN_EXPORT int32_t RequestService(QvText* text) {
     CPluginRequest request{std::wstring_view(received)};
     std::wstring value;
     if (request.GetParameter(L"ECHO_SILENT", value) == 0)
-        return WideToInt(L"0");
+        return ParseDecimal(L"0");
 
     CPluginRequest response;
     response.SetServiceName(L"echo");
@@ -63,7 +63,7 @@ QV_PLUGIN_EXPORT int32_t RequestService(QvText* text) {
         response.SetParameter(kReturnCodeKey, value);
     if (request.GetParameter(L"ECHO_CHARS", value) == 0) {
         std::wstring big;
-        int n = WideToInt(value);
+        int n = ParseDecimal(value);
         for (int i = 0; i < n; ++i)
             big += i % 3 == 0 ? L'\U0001F600' : static_cast<wchar_t>(L'a' + i % 26);
         response.SetParameter(kMessageKey, big);
@@ -78,7 +78,7 @@ QV_PLUGIN_EXPORT int32_t RequestService(QvText* text) {
     text->replace(text, text->text, text->length);
     text->replace(text, out.data(), out.size());
     request.GetParameter(L"ECHO_STATUS", value);
-    return WideToInt(value);
+    return ParseDecimal(value);
 }
 
 QV_PLUGIN_EXPORT void Release(const wchar_t* response) {

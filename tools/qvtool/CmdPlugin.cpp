@@ -34,8 +34,8 @@ int CmdPlugin(const std::vector<std::string>& argv) {
     CPluginRequest request{std::string_view(args.positional[1])};
     request.SetLibraryPath(Widen(args.positional[0]));
     if (request.GetLogFileName().empty())
-        request.SetLogSettings(L"..\\Log\\", L"QV.log", L"qvtool", LOG_DEBUG, kLogSetSizeKb,
-                               kLogSetFileCount);
+        request.SetLogSettings(L"..\\Log\\", L"QV.log", L"qvtool", LOG_DEBUG, kLogSizeKb,
+                               kLogFileCount);
     std::wstring text = Widen(args.positional[1]);
     int result = request.SendRequest(text);
     if (result == 2 || result == 4) {
