@@ -197,9 +197,9 @@ std::string XmlToNarrow(const XMLCh* text) {
     return Narrow(XmlToWide(text));
 }
 
-std::u16string NarrowToXml(const std::string& text) {
+std::u16string WideToXml(std::wstring_view text) {
     std::u16string out;
-    for (wchar_t wc : Widen(text)) {
+    for (wchar_t wc : text) {
         char32_t c = static_cast<char32_t>(wc);
         if (c >= 0x10000) {
             c -= 0x10000;
@@ -210,6 +210,10 @@ std::u16string NarrowToXml(const std::string& text) {
         }
     }
     return out;
+}
+
+std::u16string NarrowToXml(const std::string& text) {
+    return WideToXml(Widen(text));
 }
 
 DOMElement* FirstElementByTag(const DOMElement* parent, const char* tag) {

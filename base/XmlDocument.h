@@ -4,6 +4,7 @@
 // and no parser error escapes as an exception.
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include <xercesc/dom/DOM.hpp>
 
@@ -55,6 +56,8 @@ std::wstring XmlToWide(const XMLCh* text);
 std::string XmlToNarrow(const XMLCh* text);
 // 8-bit text to Xerces text.
 std::u16string NarrowToXml(const std::string& text);
+// Wide text to Xerces text.
+std::u16string WideToXml(std::wstring_view text);
 
 // First descendant element of parent with that tag name, in document order, or null.
 xercesc::DOMElement* FirstElementByTag(const xercesc::DOMElement* parent, const char* tag);

@@ -13,21 +13,6 @@ using namespace xercesc;
 
 namespace {
 
-std::u16string WideToXml(std::wstring_view text) {
-    std::u16string out;
-    for (wchar_t wc : text) {
-        char32_t c = static_cast<char32_t>(wc);
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(c));
-        }
-    }
-    return out;
-}
-
 bool SameXml(const XMLCh* a, const std::u16string& b) {
     if (!a)
         return b.empty();
