@@ -119,11 +119,3 @@ void BM_TransitionOverhead(benchmark::State& state) {
 BENCHMARK(BM_TransitionOverhead)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    InitLocale();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -75,11 +75,3 @@ void BM_ReadIniStringUnchanged100Sections(benchmark::State& state) {
 BENCHMARK(BM_ReadIniStringUnchanged100Sections);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    InitLocale();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -59,11 +59,3 @@ void BM_PointServiceWrite(benchmark::State& state) {
 BENCHMARK(BM_PointServiceWrite)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    InitLocale();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
