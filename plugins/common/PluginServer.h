@@ -54,3 +54,13 @@ void LogInfo(CLog* log, const std::string& line);
 void LogErr(CLog* log, const std::string& line);
 
 }  // namespace qvplugin
+
+// Defines the three exports of a service plug-in whose requests all go to one service function.
+#define QV_DEFINE_SERVICE_PLUGIN(tag, service)                      \
+    extern "C" {                                                    \
+    QV_PLUGIN_EXPORT void Initialize(const wchar_t* /*request*/) {} \
+    QV_PLUGIN_EXPORT int32_t RequestService(QvText* text) {         \
+        return qvplugin::Serve(text, tag, service);                 \
+    }                                                               \
+    QV_PLUGIN_EXPORT void Release(const wchar_t* /*response*/) {}   \
+    }

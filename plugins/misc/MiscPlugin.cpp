@@ -342,14 +342,4 @@ Reply Service(const CPluginRequest& request, CLog* log) {
 
 }  // namespace
 
-extern "C" {
-
-QV_PLUGIN_EXPORT void Initialize(const wchar_t* /*request*/) {}
-
-QV_PLUGIN_EXPORT int32_t RequestService(QvText* text) {
-    return qvplugin::Serve(text, kTag, &Service);
-}
-
-QV_PLUGIN_EXPORT void Release(const wchar_t* /*response*/) {}
-
-}  // extern "C"
+QV_DEFINE_SERVICE_PLUGIN(kTag, &Service)
