@@ -9,9 +9,10 @@
 #include "app/AgentLauncher.h"
 #include "app/MainFrame.h"
 #include "app/MemoryScan.h"
+#include "app/ScreenName.h"
 #include "app/ShortCut.h"
-#include "base/ProgramDirectory.h"
 #include "base/Profile.h"
+#include "base/ProgramDirectory.h"
 #include "base/Text.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
@@ -105,7 +106,7 @@ int CQVApp::InitInstance(const std::string& commandLine) {
 
     char value[1024] = "";
     ReadIniString(files.parameters.c_str(), "PARAMS", "Modal", value);
-    modal = std::string(value) != "false";
+    modal = IsModalValue(value);
     if (modal && platform::FindTaskbar())
         taskbarHidden = platform::HideTaskbar();
 
@@ -123,9 +124,9 @@ int CQVApp::InitInstance(const std::string& commandLine) {
             log_->Warning("file mapping found and deleted");
     }
 
-    automate_ = std::make_unique<CAutomate>(memoryKey, memoryFile, files.stateTable,
-                                            files.serviceList, files.parameters, files.logName,
-                                            kLogLevel);
+    automate_ =
+        std::make_unique<CAutomate>(memoryKey, memoryFile, files.stateTable, files.serviceList,
+                                    files.parameters, files.logName, kLogLevel);
     ownedPort_ = std::make_unique<CAutomatePort>(*automate_);
     automaton_ = ownedPort_.get();
     ownedContext_ = std::make_unique<CAutomateContext>(files.logName, kLogLevel);
@@ -156,6 +157,7 @@ int CQVApp::InitInstance(const std::string& commandLine) {
     misc.SetLibraryPath(miscservice::kLibraryPath);
     misc.SetLogSettingsFrom(*log_, miscservice::kModuleName);
     title = MakeVersionTitle(misc.getLMQVersionService());
+    log_->Debug("Window title : " + Narrow(title));
     frame_->setWindowTitle(QString::fromStdWString(title));
     return 0;
 }

@@ -21,3 +21,7 @@ bool IsNotTopmostScreen(std::string_view screen) {
     }
     return false;
 }
+
+bool IsModalValue(std::string_view value) {
+    return value != "false";
+}

@@ -10,3 +10,7 @@ std::string ScreenNameFromGui(std::string_view gui);
 
 // The screens shown without keeping the frame on top (exact names).
 bool IsNotTopmostScreen(std::string_view screen);
+
+// The value of Modal in section PARAMS: only exactly "false" turns modal mode off (a missing
+// key, "False" or "FALSE" keep it on).
+bool IsModalValue(std::string_view value);

@@ -24,7 +24,8 @@ CQVAppView::CQVAppView(CQVApp& app, QWidget* frame)
     CLog* log = CQVApp::Log();
     template_.SetLog(log);
     if (log) {
-        log->Debug(StrFormat("Begin creation of CQVAppView for %s", Narrow(screenFilePath_).c_str()));
+        log->Debug(
+            StrFormat("Begin creation of CQVAppView for %s", Narrow(screenFilePath_).c_str()));
         log->Debug(StrFormat("Searching Background in [%s] of %s", screen_.c_str(),
                              app.files.pictures.c_str()));
     }
@@ -69,7 +70,8 @@ void CQVAppView::Create() {
     formSize_ = form.size;
     for (int id = 1001; id <= 1006; ++id) {
         if (auto* button = qobject_cast<QAbstractButton*>(xmlgui::FindControl(this, id)))
-            connect(button, &QAbstractButton::clicked, this, [this, id] { OnRangeClickButton(id); });
+            connect(button, &QAbstractButton::clicked, this,
+                    [this, id] { OnRangeClickButton(id); });
     }
     resize(PreferredSize());
 }
