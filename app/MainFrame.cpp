@@ -36,6 +36,17 @@ bool SyncsOn(QEvent::Type type) {
     }
 }
 
+// Loads the screen context from the automaton's image. The image only changes when properties
+// are added (its count, free address and area move), so an idle pass skips the 84 KB copy.
+void LoadImage(CAutomatonPort& automaton, CAutomateContext& context) {
+    const ContextImage* source = automaton.GetContextImage();
+    const ContextImage* own = context.GetImage();
+    if (source && own && source->count == own->count && source->next_free == own->next_free &&
+        source->start == own->start && own->count > 0)
+        return;
+    context.SetImage(source);
+}
+
 }  // namespace
 
 CMainFrame::CMainFrame(CQVApp& app)
@@ -46,9 +57,6 @@ CMainFrame::CMainFrame(CQVApp& app)
     setContextMenuPolicy(Qt::NoContextMenu);
     keepOnTop_.setInterval(kKeepOnTopMs);
     connect(&keepOnTop_, &QTimer::timeout, this, &CMainFrame::KeepOnTop);
-    // No context menu opens anywhere in the wizard.
-    if (QCoreApplication* qapp = QCoreApplication::instance())
-        qapp->installEventFilter(this);
 }
 
 CMainFrame::~CMainFrame() {
@@ -78,12 +86,6 @@ void CMainFrame::ShowFrame() {
             setGeometry(screen->availableGeometry());
         show();
     }
-}
-
-bool CMainFrame::eventFilter(QObject* watched, QEvent* e) {
-    if (e->type() == QEvent::ContextMenu)
-        return true;
-    return QWidget::eventFilter(watched, e);
 }
 
 bool CMainFrame::event(QEvent* e) {
@@ -137,7 +139,7 @@ bool CMainFrame::SyncWithAutomate() {
     CAutomateContext* context = app_.ScreenContext();
     if (!automaton || !context)
         return false;
-    context->SetImage(automaton->GetContextImage());
+    LoadImage(*automaton, *context);
     char gui[CAutomateContext::kStringBufferBytes] = "";
     context->GetString("Gui", 1, gui);
     const std::string name = ScreenNameFromGui(gui);

@@ -6,6 +6,7 @@ CQtEngineHook::CQtEngineHook(std::function<bool()> sync, std::function<bool()> r
     : sync_(std::move(sync)), running_(std::move(running)) {
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer_, &QTimer::timeout, &loop_, &QEventLoop::quit);
 }
 
 CQtEngineHook::~CQtEngineHook() = default;
@@ -26,14 +27,11 @@ void CQtEngineHook::Pause(int ms) {
         woken_ = false;
         return;
     }
-    QEventLoop loop;
-    QObject::connect(&timer_, &QTimer::timeout, &loop, &QEventLoop::quit);
     timer_.start(ms > 0 ? ms : 0);
-    loop_ = &loop;
-    loop.exec();
-    loop_ = nullptr;
+    paused_ = true;
+    loop_.exec();
+    paused_ = false;
     timer_.stop();
-    QObject::disconnect(&timer_, &QTimer::timeout, &loop, &QEventLoop::quit);
     if (woken_)
         ++wakes_;
     woken_ = false;
@@ -41,6 +39,6 @@ void CQtEngineHook::Pause(int ms) {
 
 void CQtEngineHook::Wake() {
     woken_ = true;
-    if (loop_)
-        loop_->quit();
+    if (paused_)
+        loop_.quit();
 }

@@ -28,8 +28,10 @@ class CQtEngineHook : public CEngineHook {
   private:
     std::function<bool()> sync_;
     std::function<bool()> running_;
-    QEventLoop* loop_ = nullptr;
+    // One loop and one timer for every pause: an idle pass should cost next to nothing.
+    QEventLoop loop_;
     QTimer timer_;
+    bool paused_ = false;
     bool woken_ = false;
     long wakes_ = 0;
 };

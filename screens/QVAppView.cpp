@@ -68,6 +68,10 @@ void CQVAppView::Create() {
         template_.LoadBuiltIn(xmlgui::kEmptyDialogResource);
     xmlgui::FormResult form = xmlgui::InitializeForm(this, template_.Template());
     formSize_ = form.size;
+    // No context menu opens anywhere: the request goes up to the view and the frame, which
+    // have none.
+    for (QWidget* control : findChildren<QWidget*>())
+        control->setContextMenuPolicy(Qt::NoContextMenu);
     for (int id = 1001; id <= 1006; ++id) {
         if (auto* button = qobject_cast<QAbstractButton*>(xmlgui::FindControl(this, id)))
             connect(button, &QAbstractButton::clicked, this,

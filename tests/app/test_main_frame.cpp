@@ -162,6 +162,7 @@ TEST_F(MainFrameTest, SwitchBuildsTheRequestedScreenAndRepeatsForTheSameName) {
     EXPECT_EQ(view->size(), QSize(400, 300));
     EXPECT_EQ(view->pos(), QPoint(300, 250));
     EXPECT_NE(Button(1001), nullptr);
+    EXPECT_EQ(Button(1001)->contextMenuPolicy(), Qt::NoContextMenu);
     EXPECT_FALSE(qvapp->screenBuilding);
     EXPECT_FALSE(qvapp->viewSwitching);
     EXPECT_EQ(automaton.Int("LastEvent"), 0);
