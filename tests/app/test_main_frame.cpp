@@ -47,6 +47,7 @@ class ScriptedAutomaton : public CAutomatonPort {
             engine_.addPropertiesContext(name, "STRING", 1);
         engine_.SetString("PathGui", 1, "..\\gui\\");
     }
+    ~ScriptedAutomaton() override { engine_.ReleaseValues(); }
     int Run() override {
         if (body)
             body(hook_);
