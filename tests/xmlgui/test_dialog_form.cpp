@@ -216,7 +216,7 @@ TEST(DialogForm, EmptyDialogAndDistributedScreen) {
     EXPECT_TRUE(view.findChildren<QWidget*>().isEmpty());
 
     CDlgTemplate t;
-    ASSERT_NE(t.SerializeFrom(std::string(SOURCE_DIR "/dist/gui/Result.gui")), 0) << t.Error();
+    ASSERT_NE(t.SerializeFrom(std::string(SOURCE_DIR "/dist/gui/StateResult.gui")), 0) << t.Error();
     QWidget screen;
     InitializeForm(&screen, t.Template());
     for (int id : {1001, 1002, 1041})

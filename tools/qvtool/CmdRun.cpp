@@ -11,11 +11,12 @@
 #include <vector>
 
 #include "app/FileSet.h"
+#include "app/MemoryScan.h"
+#include "app/ScreenName.h"
 #include "automate/Automate.h"
 #include "base/Profile.h"
 #include "base/Text.h"
 #include "platform/Paths.h"
-#include "platform/SharedMemory.h"
 #include "tools/qvtool/Cli.h"
 #include "tools/qvtool/Commands.h"
 
@@ -39,18 +40,6 @@ bool ParseInt(const std::string& text, long min, long max, long* out) {
     return true;
 }
 
-// The main frame's reduction of Gui to a screen name: what follows the last backslash (unless
-// it is the first character), then what precedes the last dot (unless it is the first).
-std::string ScreenName(std::string gui) {
-    size_t slash = gui.rfind('\\');
-    if (slash != std::string::npos && slash != 0)
-        gui = gui.substr(slash + 1);
-    size_t dot = gui.rfind('.');
-    if (dot != std::string::npos && dot != 0)
-        gui = gui.substr(0, dot);
-    return gui;
-}
-
 bool Readable(const std::string& path) {
     return access(platform::NativePath(path).c_str(), R_OK) == 0;
 }
@@ -69,7 +58,7 @@ class RunHook : public CNoSleepHook {
         screen_.SetImage(automate_.GetContextImage());
         char gui[CAutomateContext::kStringBufferBytes] = "";
         screen_.GetString("Gui", 1, gui);
-        std::string name = ScreenName(gui);
+        std::string name = ScreenNameFromGui(gui);
         if (!name.empty()) {
             char nameState[CAutomateContext::kStringBufferBytes] = "";
             screen_.GetString("NameState", 1, nameState);
@@ -234,17 +223,8 @@ int CmdRun(const std::vector<std::string>& argv) {
         return kStatusUsage;
     }
     // The first block number whose memory file does not exist yet, as the wizard picks it;
-    // a number whose mapping another tree's run holds is skipped too, since mapping names are
-    // machine-wide.
-    auto inUse = [](int n) {
-        if (access(MemoryFileName(n).c_str(), F_OK) == 0)
-            return true;
-        platform::NamedMapping probe;
-        return probe.OpenExisting(MemoryFileName(n));
-    };
-    int n = 0;
-    while (n < INT_MAX && inUse(n))
-        ++n;
+    // a number whose mapping another tree's run holds is skipped too.
+    int n = FirstFreeMemoryNumber();
 
     int status = 0;
     {

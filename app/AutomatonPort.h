@@ -1,0 +1,30 @@
+#pragma once
+// What the main frame needs of the automaton. The wizard hands it the real one; frame tests
+// hand it a scripted one.
+#include "automate/Automate.h"
+#include "automate/EngineHook.h"
+
+class CAutomatonPort {
+  public:
+    virtual ~CAutomatonPort() = default;
+    // Runs until the run ends.
+    virtual int Run() = 0;
+    virtual ContextImage* GetContextImage() = 0;
+    virtual int UpdateContextImage(ContextImage* image) = 0;
+    // Not owned; null restores the default.
+    virtual void SetEngineHook(CEngineHook* hook) = 0;
+};
+
+class CAutomatePort : public CAutomatonPort {
+  public:
+    explicit CAutomatePort(CAutomate& automate) : automate_(automate) {}
+    int Run() override { return automate_.Run(); }
+    ContextImage* GetContextImage() override { return automate_.GetContextImage(); }
+    int UpdateContextImage(ContextImage* image) override {
+        return automate_.UpdateContextImage(image);
+    }
+    void SetEngineHook(CEngineHook* hook) override { automate_.SetEngineHook(hook); }
+
+  private:
+    CAutomate& automate_;
+};

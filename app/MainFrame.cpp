@@ -1,0 +1,291 @@
+#include "app/MainFrame.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <exception>
+
+#include "app/QVApp.h"
+#include "app/ScreenName.h"
+#include "base/Text.h"
+#include "screens/QVAppView.h"
+
+namespace {
+
+void Debug(const char* msg) {
+    if (CLog* log = CQVApp::Log())
+        log->Debug(msg);
+}
+
+bool SyncsOn(QEvent::Type type) {
+    switch (type) {
+        case QEvent::Paint:
+        case QEvent::UpdateRequest:
+        case QEvent::Timer:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::WindowActivate:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Loads the screen context from the automaton's image. The image only changes when properties
+// are added (its count, free address and area move), so an idle pass skips the 84 KB copy.
+void LoadImage(CAutomatonPort& automaton, CAutomateContext& context) {
+    const ContextImage* source = automaton.GetContextImage();
+    const ContextImage* own = context.GetImage();
+    if (source && own && source->count == own->count && source->next_free == own->next_free &&
+        source->start == own->start && own->count > 0)
+        return;
+    context.SetImage(source);
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(CQVApp& app)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint),
+      app_(app),
+      hook_([this] { return SyncWithAutomate(); }, [this] { return !endRequested_; }) {
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    keepOnTop_.setInterval(kKeepOnTopMs);
+    connect(&keepOnTop_, &QTimer::timeout, this, &CMainFrame::KeepOnTop);
+}
+
+CMainFrame::~CMainFrame() {
+    keepOnTop_.stop();
+    delete view_;
+    view_ = nullptr;
+}
+
+void CMainFrame::CreateFirstView() {
+    view_ = new CQVAppView(app_, this);
+    ++viewsCreated_;
+    view_->Create();
+    CentreView();
+    view_->show();
+}
+
+void CMainFrame::ShowFrame() {
+    if (app_.modal) {
+        setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+        onTop_ = true;
+        showFullScreen();
+    } else {
+        // A normal window a person can move, over the work area.
+        setWindowFlags(Qt::Window);
+        onTop_ = false;
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            setGeometry(screen->availableGeometry());
+        show();
+    }
+}
+
+bool CMainFrame::event(QEvent* e) {
+    if (app_.runState == kRunReady && !startQueued_) {
+        // Run never nests inside an arbitrary event such as a paint.
+        startQueued_ = true;
+        QMetaObject::invokeMethod(this, &CMainFrame::StartAutomate, Qt::QueuedConnection);
+    }
+    if (!app_.viewSwitching && app_.runState == kRunRunning && SyncsOn(e->type()))
+        QueueSync();
+    return QWidget::event(e);
+}
+
+void CMainFrame::QueueSync() {
+    if (syncQueued_)
+        return;
+    syncQueued_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            syncQueued_ = false;
+            if (!app_.viewSwitching && app_.runState == kRunRunning && SyncWithAutomate())
+                hook_.Wake();
+        },
+        Qt::QueuedConnection);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* e) {
+    // Only the end of the run closes the window.
+    if (app_.runState == kRunEnded)
+        e->accept();
+    else
+        e->ignore();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    CentreView();
+}
+
+void CMainFrame::CentreView() {
+    if (!view_)
+        return;
+    QSize size = view_->PreferredSize();
+    view_->setGeometry((width() - size.width()) / 2, (height() - size.height()) / 2, size.width(),
+                       size.height());
+}
+
+bool CMainFrame::SyncWithAutomate() {
+    CAutomatonPort* automaton = app_.Automaton();
+    CAutomateContext* context = app_.ScreenContext();
+    if (!automaton || !context)
+        return false;
+    LoadImage(*automaton, *context);
+    char gui[CAutomateContext::kStringBufferBytes] = "";
+    context->GetString("Gui", 1, gui);
+    const std::string name = ScreenNameFromGui(gui);
+
+    char nameState[CAutomateContext::kStringBufferBytes] = "";
+    context->GetString("NameState", 1, nameState);
+    if (nameState[0] != '\0' && !app_.translationsLoaded && view_)
+        view_->LoadTraductions(nameState);
+
+    if (!name.empty() && !app_.viewSwitching) {
+        if (app_.clickInProgress)
+            return false;
+        app_.currentScreen = std::string(CutUtf8(name, CQVApp::kMaxPathChars));
+        app_.viewSwitching = true;
+        context->SetString("Gui", 1, "");
+        SwitchView();
+        app_.viewSwitching = false;
+        context->SetInt("LastEvent", 1, 0);
+        int32_t next = 0;
+        context->GetInt("NextState", 1, &next);
+        if (next != 0)
+            context->SetInt("LastEvent", 1, next);
+        context->SetInt("NextState", 1, 0);
+        automaton->UpdateContextImage(context->GetImage());
+    }
+    if (app_.clickInProgress)
+        return false;
+    int32_t next = 0;
+    if (context->GetInt("NextState", 1, &next) >= 0 && next != 0) {
+        context->SetInt("LastEvent", 1, next);
+        context->SetInt("NextState", 1, 0);
+        automaton->UpdateContextImage(context->GetImage());
+    }
+    int32_t last = 0;
+    context->GetInt("LastEvent", 1, &last);
+    return last != 0;
+}
+
+int CMainFrame::SwitchView() {
+    Debug("Switch View Begin");
+    CAutomateContext* context = app_.ScreenContext();
+    char pathGui[CAutomateContext::kStringBufferBytes] = "";
+    if (context && app_.Automaton()) {
+        context->SetImage(app_.Automaton()->GetContextImage());
+        context->GetString("PathGui", 1, pathGui);
+    }
+    std::string path = StrFormat("%s%s.gui", pathGui, app_.currentScreen.c_str());
+    app_.screenFilePath = Widen(CutUtf8(path, CQVApp::kMaxPathChars));
+
+    Debug("Create New View");
+    Debug("Get Frame");
+    Debug("Get ActiveView");
+    CQVAppView* old = view_;
+    Debug("Get Active Doc");
+    Debug("Set Active View to NULL");
+    view_ = nullptr;
+    Debug("Create New Viewer Object");
+    auto* created = new CQVAppView(app_, this);
+    ++viewsCreated_;
+    created->Create();
+    Debug("Destroy OldView");
+    try {
+        delete old;
+    } catch (const std::exception& ex) {
+        if (CLog* log = CQVApp::Log())
+            log->Warning(std::string("Unexpected exception destroying old view :") + ex.what());
+    } catch (...) {
+        if (CLog* log = CQVApp::Log())
+            log->Warning("Unexpected exception destroying old view :");
+    }
+    setWindowTitle(QString::fromStdWString(app_.title));
+    Debug("Show View");
+    view_ = created;
+    CentreView();
+    created->show();
+    Debug("Set NewView");
+    created->SetViewInterface();
+    Debug("Active NewView");
+    created->setFocus();
+
+    app_.notTopmost = IsNotTopmostScreen(app_.currentScreen);
+    PlaceFrame();
+    Debug("Switch View End");
+    return 0;
+}
+
+void CMainFrame::ApplyTopmost(bool onTop) {
+    if (onTop == onTop_)
+        return;
+    onTop_ = onTop;
+    // Changing the flags re-creates the native window; do it only on a change.
+    setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+    if (app_.modal)
+        showFullScreen();
+    else
+        show();
+}
+
+void CMainFrame::PlaceFrame() {
+    if (app_.modal)
+        ApplyTopmost(!app_.notTopmost);
+    else
+        ApplyTopmost(false);
+}
+
+void CMainFrame::StartAutomate() {
+    if (app_.runState != kRunReady)
+        return;
+    CAutomatonPort* automaton = app_.Automaton();
+    if (automaton && app_.ScreenContext())
+        app_.ScreenContext()->SetImage(automaton->GetContextImage());
+    app_.runState = kRunRunning;
+    keepOnTop_.start();
+    if (!app_.modal) {
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            setGeometry(screen->availableGeometry());
+    }
+    update();
+    if (automaton) {
+        automaton->SetEngineHook(&hook_);
+        automaton->Run();
+        automaton->SetEngineHook(nullptr);
+    }
+    app_.runState = kRunEnded;
+    keepOnTop_.stop();
+    close();
+    emit RunEnded();
+}
+
+void CMainFrame::KeepOnTop() {
+    if (app_.modal) {
+        activateWindow();
+        if (!app_.notTopmost)
+            raise();
+    }
+    if (!app_.viewSwitching && app_.runState == kRunRunning && SyncWithAutomate())
+        hook_.Wake();
+}
+
+void CMainFrame::DestroyWindow() {
+    Debug("Destroy MainFrame");
+    endRequested_ = true;
+    keepOnTop_.stop();
+    // Outside a switch the view's destruction raises event -1, which ends the run.
+    delete view_;
+    view_ = nullptr;
+    hook_.Wake();
+    hide();
+}

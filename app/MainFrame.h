@@ -1,0 +1,72 @@
+#pragma once
+// The wizard's only top-level window. It hosts one screen view at a time, runs the automaton
+// (started on its first event after start-up) and, on input, paint and timer traffic and after
+// every pass of the engine, looks into the context: a requested screen (Gui) replaces the view,
+// a waiting event (NextState) becomes LastEvent.
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+
+#include "app/QtEngineHook.h"
+
+class CQVApp;
+class CQVAppView;
+
+class CMainFrame : public QWidget {
+    Q_OBJECT
+
+  public:
+    static constexpr int kKeepOnTopMs = 1000;
+
+    explicit CMainFrame(CQVApp& app);
+    ~CMainFrame() override;
+
+    // The first view, which shows no screen file.
+    void CreateFirstView();
+    // Shows the frame: full screen and on top in modal mode, a normal window otherwise.
+    void ShowFrame();
+
+    // Looks into the context; switches the view or raises a waiting event. Returns true when
+    // an event waits for the engine (LastEvent is not 0).
+    bool SyncWithAutomate();
+    // Replaces the active view by a new one for the current screen name. Returns 0.
+    int SwitchView();
+    // Starts the automaton when the run state is 1; returns when the run has ended.
+    void StartAutomate();
+    // Destroys the view outside a switch (which ends the run) and hides the frame.
+    void DestroyWindow();
+    // Lets the engine poll at once (a view raised an event).
+    void WakeAutomate() { hook_.Wake(); }
+
+    CQVAppView* ActiveView() const { return view_; }
+    CQtEngineHook& Hook() { return hook_; }
+    // Views created since construction (the first one included).
+    long ViewsCreated() const { return viewsCreated_; }
+
+  signals:
+    // Emitted once Run has returned and the window is closed.
+    void RunEnded();
+
+  protected:
+    bool event(QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+  private:
+    void KeepOnTop();
+    void PlaceFrame();
+    void CentreView();
+    // Asks for a synchronisation from the event loop, never from inside another handler.
+    void QueueSync();
+    void ApplyTopmost(bool onTop);
+
+    CQVApp& app_;
+    CQVAppView* view_ = nullptr;
+    CQtEngineHook hook_;
+    QTimer keepOnTop_;
+    bool startQueued_ = false;
+    bool syncQueued_ = false;
+    bool endRequested_ = false;
+    bool onTop_ = false;
+    long viewsCreated_ = 0;
+};

@@ -1,0 +1,163 @@
+#include "app/QVApp.h"
+
+#include <unistd.h>
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <cstdio>
+
+#include "app/AgentLauncher.h"
+#include "app/MainFrame.h"
+#include "app/MemoryScan.h"
+#include "app/ScreenName.h"
+#include "app/ShortCut.h"
+#include "base/Profile.h"
+#include "base/ProgramDirectory.h"
+#include "base/Text.h"
+#include "platform/Paths.h"
+#include "platform/Process.h"
+#include "platform/Taskbar.h"
+#include "services/MiscServiceClient.h"
+
+CQVApp* CQVApp::instance_ = nullptr;
+CLog* CQVApp::log_ = nullptr;
+
+namespace {
+
+bool FileExists(const std::string& name) {
+    return access(platform::NativePath(name).c_str(), F_OK) == 0;
+}
+
+}  // namespace
+
+CQVApp::CQVApp() {
+    instance_ = this;
+    title = Widen(files.applicationName);
+}
+
+CQVApp::~CQVApp() {
+    if (log_)
+        log_->Debug("Release application");
+    if (taskbarHidden && platform::FindTaskbar())
+        platform::ShowTaskbar();
+    // The frame goes first: its view publishes its last event while the automaton lives.
+    frame_.reset();
+    if (log_) {
+        automaton_ = nullptr;
+        ownedPort_.reset();
+        automate_.reset();
+        screenContext_ = nullptr;
+        ownedContext_.reset();
+        log_->Debug("Release Log");
+        DropLogger();
+    }
+    if (instance_ == this)
+        instance_ = nullptr;
+}
+
+void CQVApp::DropLogger() {
+    log_ = nullptr;
+    ownedLog_.reset();
+}
+
+void CQVApp::UseAutomaton(CAutomatonPort* automaton, CAutomateContext* screenContext) {
+    automaton_ = automaton;
+    screenContext_ = screenContext;
+}
+
+CMainFrame* CQVApp::CreateFrame() {
+    frame_ = std::make_unique<CMainFrame>(*this);
+    frame_->CreateFirstView();
+    return frame_.get();
+}
+
+int CQVApp::InitInstance(const std::string& commandLine) {
+    translationsLoaded = false;
+
+    files = FileSet::For(ModeFromCommandLine(commandLine));
+    title = Widen(files.applicationName);
+
+    // Every configured path is relative to the program's directory.
+    std::string dir = GetProgramDirectory();
+    if (dir != " ")
+        platform::ChangeDirectory(dir);
+
+    ownedLog_ = std::make_unique<CLog>("..\\Log\\", files.logName, kLogSizeKb,
+                                       files.applicationName, kLogFiles, kLogLevel);
+    log_ = ownedLog_.get();
+    log_->Debug("Init Log");
+
+    if (platform::CountProcesses("QuilvaneWizApp.exe") > 1) {
+        log_->Err("Application already running!! - Exit");
+        DropLogger();
+        return -1;
+    }
+
+    StartAgent();
+    if (GetAgentText().empty()) {
+        log_->Err("Cannot start noxAgent - Exit");
+        DropLogger();
+        return -1;
+    }
+
+    int n = FirstFreeMemoryNumber();
+    memoryFile = MemoryFileName(n);
+    memoryKey = MemoryKeyName(n);
+
+    char value[1024] = "";
+    ReadIniString(files.parameters.c_str(), "PARAMS", "Modal", value);
+    modal = IsModalValue(value);
+    if (modal && platform::FindTaskbar())
+        taskbarHidden = platform::HideTaskbar();
+
+    currentScreen = "Initialisation";
+    runState = kRunStarting;
+    clickInProgress = false;
+
+    log_->Debug("Application Initialisation");
+
+    if (FileExists(memoryFile)) {
+        std::remove(platform::NativePath(memoryFile).c_str());
+        if (FileExists(memoryFile))
+            log_->Err("file mapping found and can not be deleted");
+        else
+            log_->Warning("file mapping found and deleted");
+    }
+
+    automate_ =
+        std::make_unique<CAutomate>(memoryKey, memoryFile, files.stateTable, files.serviceList,
+                                    files.parameters, files.logName, kLogLevel);
+    ownedPort_ = std::make_unique<CAutomatePort>(*automate_);
+    automaton_ = ownedPort_.get();
+    ownedContext_ = std::make_unique<CAutomateContext>(files.logName, kLogLevel);
+    screenContext_ = ownedContext_.get();
+
+    if (files.mode == Mode::Installation) {
+        CShortCut shortcut(log_);
+        std::wstring wdir = Widen(dir);
+        int32_t result = shortcut.CreateShortcut(
+            wdir + L"\\QuilvaneWizApp.exe", L"Quilvane Setup",
+            L"C:\\Documents and Settings\\All Users\\Desktop\\Quilvane Setup.lnk", wdir);
+        log_->Debug(StrFormat("Creation shortcut : %d", result));
+    }
+
+    if (!CreateFrame())
+        return 1;
+
+    frame_->setWindowTitle(QStringLiteral("Please wait during initialisation..."));
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        screenWidth = screen->geometry().width();
+        screenHeight = screen->geometry().height();
+    }
+    frame_->ShowFrame();
+
+    runState = kRunReady;
+
+    MiscServiceClient misc;
+    misc.SetLibraryPath(miscservice::kLibraryPath);
+    misc.SetLogSettingsFrom(*log_, miscservice::kModuleName);
+    title = MakeVersionTitle(misc.getLMQVersionService());
+    log_->Debug("Window title : " + Narrow(title));
+    frame_->setWindowTitle(QString::fromStdWString(title));
+    return 0;
+}

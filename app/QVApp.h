@@ -1,0 +1,87 @@
+#pragma once
+// The application object: start-up in its fixed order, the state the frame and the screens
+// share, and the release at exit. One exists per process (CQVApp::Instance()).
+#include <memory>
+#include <string>
+
+#include "app/AutomatonPort.h"
+#include "app/FileSet.h"
+#include "automate/Automate.h"
+#include "automate/AutomateContext.h"
+#include "base/Log.h"
+#include "services/Translator.h"
+
+class CMainFrame;
+
+// Run states.
+enum RunState : int {
+    kRunStarting = 0,
+    kRunReady = 1,
+    kRunRunning = 2,
+    kRunEnded = 3,
+    kRunMinimiseDeferred = 5,
+};
+
+class CQVApp {
+  public:
+    static constexpr size_t kMaxPathChars = 199;
+    static constexpr int kLogSizeKb = 3072;
+    static constexpr int kLogFiles = 3;
+    static constexpr uint32_t kLogLevel = LOG_DEBUG;
+
+    CQVApp();
+    // The release: shows the taskbar again, then deletes the frame, the automaton, the screen
+    // context and the logger.
+    ~CQVApp();
+    CQVApp(const CQVApp&) = delete;
+    CQVApp& operator=(const CQVApp&) = delete;
+
+    // Start-up. 0 when the main window is up; -1 when the process must end with -1 (another
+    // copy runs, or the agent cannot be reached); 1 when the window could not be made.
+    int InitInstance(const std::string& commandLine);
+
+    static CQVApp* Instance() { return instance_; }
+    // The application's logger, process-wide; null before start-up and after release.
+    static CLog* Log() { return log_; }
+
+    // Used by frame tests that supply their own automaton and context (not owned).
+    void UseAutomaton(CAutomatonPort* automaton, CAutomateContext* screenContext);
+    CAutomatonPort* Automaton() const { return automaton_; }
+    CAutomateContext* ScreenContext() const { return screenContext_; }
+    CMainFrame* Frame() const { return frame_.get(); }
+    // Creates the frame with its first, empty view (start-up step 17; tests call it too).
+    CMainFrame* CreateFrame();
+
+    // Shared state (GUI thread only).
+    FileSet files = FileSet::For(Mode::Installation);
+    std::wstring title;
+    std::wstring screenFilePath;
+    std::string currentScreen = "Initialisation";
+    std::string memoryFile;
+    std::string memoryKey;
+    int runState = kRunStarting;
+    bool modal = true;
+    bool notTopmost = false;
+    bool clickInProgress = false;
+    bool screenBuilding = false;
+    bool viewSwitching = false;
+    bool translationsLoaded = false;
+    bool taskbarHidden = false;
+    int screenWidth = 0;
+    int screenHeight = 0;
+    ZFQTranslator translator;
+
+  private:
+    void DropLogger();
+
+    static CQVApp* instance_;
+    static CLog* log_;
+
+    std::unique_ptr<CLog> ownedLog_;
+    std::unique_ptr<CAutomate> automate_;
+    std::unique_ptr<CAutomatonPort> ownedPort_;
+    std::unique_ptr<CAutomateContext> ownedContext_;
+    CAutomatonPort* automaton_ = nullptr;
+    CAutomateContext* screenContext_ = nullptr;
+    std::unique_ptr<CMainFrame> frame_;
+};

@@ -1,0 +1,74 @@
+// QuilvaneWizApp: the wizard. Exit codes: 0 when the run has ended, -1 (255 as Linux reports
+// it) when another copy runs or the agent cannot be reached, 1 when no window can be made.
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <string>
+
+#include "app/MainFrame.h"
+#include "app/QVApp.h"
+#include "base/Text.h"
+
+namespace {
+
+int stopPipe[2] = {-1, -1};
+
+void OnStopSignal(int) {
+    char byte = 1;
+    ssize_t written = write(stopPipe[1], &byte, 1);
+    (void)written;
+}
+
+// SIGTERM, SIGINT and SIGHUP end the run the way closing the window does, so the release
+// runs and no shared block is left behind.
+void CatchStopSignals() {
+    if (pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    struct sigaction sa {};
+    sa.sa_handler = OnStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    InitLocale();
+    std::string commandLine;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1)
+            commandLine += ' ';
+        commandLine += argv[i];
+    }
+    CatchStopSignals();
+    QApplication qapp(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    int code = 0;
+    {
+        CQVApp app;
+        int init = app.InitInstance(commandLine);
+        if (init != 0)
+            return init;
+        CMainFrame* frame = app.Frame();
+        QObject::connect(frame, &CMainFrame::RunEnded, &qapp, [] { QCoreApplication::exit(0); });
+        QSocketNotifier stop(stopPipe[0], QSocketNotifier::Read);
+        QObject::connect(&stop, &QSocketNotifier::activated, &qapp, [&app, frame] {
+            char buffer[16];
+            while (read(stopPipe[0], buffer, sizeof buffer) > 0) {
+            }
+            if (app.runState == kRunRunning)
+                frame->DestroyWindow();
+            else if (app.runState != kRunEnded)
+                QCoreApplication::exit(0);
+        });
+        code = QApplication::exec();
+    }
+    return code;
+}

@@ -1,0 +1,341 @@
+// The main frame and the screen view in-process, with a scripted automaton: view switching,
+// the flags that postpone it, the engine hook's pauses and wakes, and the end of the run.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QTest>
+#include <functional>
+#include <memory>
+
+#include "app/MainFrame.h"
+#include "app/QVApp.h"
+#include "screens/QVAppView.h"
+#include "tests/support/TempTree.h"
+#include "xmlgui/DialogForm.h"
+
+namespace {
+
+class QtEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "test_main_frame";
+        static char* argv[] = {name, nullptr};
+        app_ = std::make_unique<QApplication>(argc, argv);
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+    void TearDown() override { app_.reset(); }
+
+  private:
+    std::unique_ptr<QApplication> app_;
+};
+
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+// The engine's side: its own context, and a Run that the test scripts.
+class ScriptedAutomaton : public CAutomatonPort {
+  public:
+    ScriptedAutomaton() : engine_("frame.log", LOG_DEBUG) {
+        engine_.Initialize();
+        for (const char* name : {"LastEvent", "NextState"})
+            engine_.addPropertiesContext(name, "INT", 1);
+        for (const char* name : {"Gui", "NameState", "PathGui", "ID_LANG"})
+            engine_.addPropertiesContext(name, "STRING", 1);
+        engine_.SetString("PathGui", 1, "..\\gui\\");
+    }
+    ~ScriptedAutomaton() override { engine_.ReleaseValues(); }
+    int Run() override {
+        if (body)
+            body(hook_);
+        return 0;
+    }
+    ContextImage* GetContextImage() override { return engine_.GetImage(); }
+    int UpdateContextImage(ContextImage*) override {
+        ++updates;
+        return 0;
+    }
+    void SetEngineHook(CEngineHook* hook) override { hook_ = hook; }
+
+    int32_t Int(const char* name) {
+        int32_t v = 0;
+        engine_.GetInt(name, 1, &v);
+        return v;
+    }
+    void SetInt(const char* name, int32_t v) { engine_.SetInt(name, 1, v); }
+    void Ask(const char* gui) { engine_.SetString("Gui", 1, gui); }
+    std::string Gui() {
+        char buf[200] = "";
+        engine_.GetString("Gui", 1, buf);
+        return buf;
+    }
+
+    std::function<void(CEngineHook*)> body;
+    int updates = 0;
+
+  private:
+    CAutomateContext engine_;
+    CEngineHook* hook_ = nullptr;
+};
+
+// Waits in Qt's loop until done() or the timeout.
+bool Spin(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+QImage Picture(int w, int h) {
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    return image;
+}
+
+const char kScreenA[] = R"(<dialog width="200" height="100" style="child">
+  <control id="1001" class="BUTTON" x="10" y="70" width="60" height="20" text="Next"/>
+  <control id="1002" class="BUTTON" x="80" y="70" width="60" height="20" text="Back"/>
+  <control id="1041" class="STATIC" x="10" y="10" width="100" height="12" text="A"/>
+</dialog>)";
+
+class MainFrameTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        tree.Write("config/QV/QV_pictures.ini",
+                   "[Initialisation]\nBackground=..\\pictures\\init.png\n"
+                   "[ScreenA]\nBackground=..\\pictures\\a.png\n"
+                   "[Broken]\nBackground=..\\pictures\\none.png\n");
+        Picture(320, 200).save(QString::fromStdString(tree.Path("pictures/init.png")));
+        Picture(400, 300).save(QString::fromStdString(tree.Path("pictures/a.png")));
+        tree.Write("gui/ScreenA.gui", kScreenA);
+        qvapp = std::make_unique<CQVApp>();
+        qvapp->modal = false;
+        qvapp->UseAutomaton(&automaton, &screen);
+        frame = qvapp->CreateFrame();
+        frame->resize(1000, 800);
+        frame->show();
+    }
+    void TearDown() override { qvapp.reset(); }
+
+    // The view's controls (null when absent).
+    QAbstractButton* Button(int id) {
+        return qobject_cast<QAbstractButton*>(xmlgui::FindControl(frame->ActiveView(), id));
+    }
+
+    TempTree tree;
+    ScriptedAutomaton automaton;
+    CAutomateContext screen{"frame.log", LOG_DEBUG};
+    std::unique_ptr<CQVApp> qvapp;
+    CMainFrame* frame = nullptr;
+};
+
+TEST_F(MainFrameTest, FirstViewShowsTheInitialisationBackgroundCentred) {
+    CQVAppView* view = frame->ActiveView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(view->HasBackground());
+    EXPECT_EQ(view->size(), QSize(320, 200));
+    EXPECT_EQ(view->pos(), QPoint((1000 - 320) / 2, (800 - 200) / 2));
+    EXPECT_TRUE(view->DialogTemplate().Loaded());  // the built-in empty dialog
+    EXPECT_TRUE(view->ScreenFilePath().empty());
+    // Rendering draws the picture at the view's origin.
+    QImage shot = view->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(5, 5), QColor(Qt::darkCyan));
+}
+
+TEST_F(MainFrameTest, SwitchBuildsTheRequestedScreenAndRepeatsForTheSameName) {
+    screen.SetImage(automaton.GetContextImage());
+    automaton.Ask("C:\\any\\where\\ScreenA.gui");
+    automaton.SetInt("NextState", 0);
+    qvapp->runState = kRunRunning;
+    EXPECT_FALSE(frame->SyncWithAutomate());
+    EXPECT_EQ(qvapp->currentScreen, "ScreenA");
+    EXPECT_EQ(automaton.Gui(), "");
+    EXPECT_EQ(frame->ViewsCreated(), 2);
+    CQVAppView* view = frame->ActiveView();
+    EXPECT_EQ(view->ScreenFilePath(), L"..\\gui\\ScreenA.gui");
+    EXPECT_EQ(view->size(), QSize(400, 300));
+    EXPECT_EQ(view->pos(), QPoint(300, 250));
+    EXPECT_NE(Button(1001), nullptr);
+    EXPECT_EQ(Button(1001)->contextMenuPolicy(), Qt::NoContextMenu);
+    EXPECT_FALSE(qvapp->screenBuilding);
+    EXPECT_FALSE(qvapp->viewSwitching);
+    EXPECT_EQ(automaton.Int("LastEvent"), 0);
+
+    // The same name again is switched again; a waiting NextState becomes LastEvent then.
+    automaton.Ask("ScreenA");
+    automaton.SetInt("NextState", 4);
+    EXPECT_TRUE(frame->SyncWithAutomate());
+    EXPECT_EQ(frame->ViewsCreated(), 3);
+    EXPECT_NE(frame->ActiveView(), view);
+    EXPECT_EQ(automaton.Int("LastEvent"), 4);
+    EXPECT_EQ(automaton.Int("NextState"), 0);
+    // The replaced views did not end the run.
+    EXPECT_GE(automaton.updates, 2);
+}
+
+TEST_F(MainFrameTest, AClickInProgressPostponesSwitchAndEvent) {
+    screen.SetImage(automaton.GetContextImage());
+    qvapp->runState = kRunRunning;
+    qvapp->clickInProgress = true;
+    automaton.Ask("ScreenA");
+    automaton.SetInt("NextState", 3);
+    EXPECT_FALSE(frame->SyncWithAutomate());
+    EXPECT_EQ(frame->ViewsCreated(), 1);
+    EXPECT_EQ(automaton.Gui(), "ScreenA");
+    EXPECT_EQ(automaton.Int("NextState"), 3);
+    EXPECT_EQ(automaton.Int("LastEvent"), 0);
+
+    qvapp->clickInProgress = false;
+    EXPECT_TRUE(frame->SyncWithAutomate());
+    EXPECT_EQ(frame->ViewsCreated(), 2);
+    EXPECT_EQ(automaton.Int("LastEvent"), 3);
+}
+
+TEST_F(MainFrameTest, AScreenWithoutBackgroundOrDialogFileFallsBack) {
+    qvapp->runState = kRunRunning;
+    screen.SetImage(automaton.GetContextImage());
+    automaton.Ask("Missing");  // no Background, no dialog file
+    frame->SyncWithAutomate();
+    CQVAppView* view = frame->ActiveView();
+    EXPECT_FALSE(view->HasBackground());
+    EXPECT_EQ(view->ScreenFilePath(), L"..\\gui\\Missing.gui");
+    // The empty dialog 102 (92 x 46 dialog units) has no controls.
+    EXPECT_EQ(view->DialogTemplate().Template().cx, 92);
+    EXPECT_EQ(view->DialogTemplate().Template().cy, 46);
+    EXPECT_TRUE(view->findChildren<QWidget*>().isEmpty());
+    automaton.Ask("Broken");  // a Background that does not load
+    frame->SyncWithAutomate();
+    EXPECT_FALSE(frame->ActiveView()->HasBackground());
+}
+
+// The whole run through the Qt hook: the start on the first event after run state 1, a
+// NextState with no input at all, a click that wakes a long pause, the window that refuses to
+// close, and its destruction ending the run.
+TEST_F(MainFrameTest, RunStartsOnTheFirstEventAndEndsWhenTheWindowIsDestroyed) {
+    qint64 nextStateMs = -1, clickWakeMs = -1;
+    long wakesBefore = 0;
+    bool closeRefused = false;
+    automaton.body = [&](CEngineHook* hook) {
+        ASSERT_NE(hook, nullptr);
+        EXPECT_EQ(qvapp->runState, kRunRunning);
+        // A service asks for a screen and leaves an event in NextState.
+        automaton.Ask("..\\gui\\ScreenA.gui");
+        QElapsedTimer t;
+        t.start();
+        hook->Pause(200);  // synchronises first: the screen is there before the pause ends
+        EXPECT_EQ(qvapp->currentScreen, "ScreenA");
+        EXPECT_LT(t.elapsed(), 1000);
+        automaton.SetInt("NextState", 6);
+        t.restart();
+        while (automaton.Int("LastEvent") != 6 && t.elapsed() < 2000) {
+            hook->Pump();
+            hook->Pause(20);
+        }
+        nextStateMs = t.elapsed();
+        automaton.SetInt("LastEvent", 0);
+
+        // A click on 1002 ends a long pause early and raises event 2.
+        QAbstractButton* back = Button(1002);
+        EXPECT_NE(back, nullptr);
+        wakesBefore = static_cast<CQtEngineHook*>(hook)->Wakes();
+        QTimer::singleShot(30, [back] { QTest::mouseClick(back, Qt::LeftButton); });
+        t.restart();
+        hook->Pause(5000);
+        clickWakeMs = t.elapsed();
+        EXPECT_EQ(automaton.Int("LastEvent"), 2);
+        automaton.SetInt("LastEvent", 0);
+
+        // The window manager's close is refused while the run goes on.
+        QCloseEvent close;
+        QApplication::sendEvent(frame, &close);
+        closeRefused = !close.isAccepted();
+
+        // Destroying the window raises -1; the engine sees it and its run ends.
+        QTimer::singleShot(10, frame, [this] { frame->DestroyWindow(); });
+        t.restart();
+        while (automaton.Int("LastEvent") != -1 && t.elapsed() < 2000) {
+            if (!hook->Pump())
+                break;
+            hook->Pause(20);
+        }
+        EXPECT_EQ(automaton.Int("LastEvent"), -1);
+        EXPECT_FALSE(hook->Pump());
+    };
+    bool ended = false;
+    QObject::connect(frame, &CMainFrame::RunEnded, [&] { ended = true; });
+    qvapp->runState = kRunReady;
+    frame->setWindowTitle("VEK test");  // any event starts it
+    ASSERT_TRUE(Spin([&] { return ended; }, 10000));
+    EXPECT_EQ(qvapp->runState, kRunEnded);
+    EXPECT_GE(nextStateMs, 0);
+    EXPECT_LT(nextStateMs, 1000);
+    EXPECT_GE(clickWakeMs, 0);
+    EXPECT_LT(clickWakeMs, 1000);
+    EXPECT_TRUE(closeRefused);
+    EXPECT_FALSE(frame->isVisible());
+    // After the end, a close is accepted.
+    QCloseEvent late;
+    QApplication::sendEvent(frame, &late);
+    EXPECT_TRUE(late.isAccepted());
+}
+
+// Without the engine pumping at all, the frame's own traffic (and at worst its one-second duty)
+// still turns NextState into LastEvent.
+TEST_F(MainFrameTest, NextStateBecomesLastEventWithoutTheEnginePumping) {
+    automaton.body = [&](CEngineHook*) {
+        automaton.SetInt("NextState", 9);
+        QElapsedTimer t;
+        t.start();
+        while (automaton.Int("LastEvent") != 9 && t.elapsed() < 3000) {
+            QEventLoop loop;
+            QTimer::singleShot(50, &loop, &QEventLoop::quit);
+            loop.exec();
+        }
+        EXPECT_EQ(automaton.Int("LastEvent"), 9);
+        EXPECT_LE(t.elapsed(), CMainFrame::kKeepOnTopMs + 500);
+    };
+    bool ended = false;
+    QObject::connect(frame, &CMainFrame::RunEnded, [&] { ended = true; });
+    qvapp->runState = kRunReady;
+    frame->update();
+    ASSERT_TRUE(Spin([&] { return ended; }, 10000));
+}
+
+TEST_F(MainFrameTest, ButtonsRaiseEventsOnlyWhenNoScreenFlagIsSet) {
+    qvapp->runState = kRunRunning;
+    screen.SetImage(automaton.GetContextImage());
+    automaton.Ask("ScreenA");
+    frame->SyncWithAutomate();
+    QAbstractButton* next = Button(1001);
+    ASSERT_NE(next, nullptr);
+    struct Case {
+        bool click, building, switching;
+        const char* gui;
+        int expected;
+    } cases[] = {
+        {false, false, false, "", 1},      {true, false, false, "", 0},
+        {false, true, false, "", 0},       {false, false, true, "", 0},
+        {false, false, false, "Other", 0},
+    };
+    for (const Case& c : cases) {
+        automaton.SetInt("LastEvent", 0);
+        automaton.Ask(c.gui);
+        qvapp->clickInProgress = c.click;
+        qvapp->screenBuilding = c.building;
+        qvapp->viewSwitching = c.switching;
+        QTest::mouseClick(next, Qt::LeftButton);
+        EXPECT_EQ(automaton.Int("LastEvent"), c.expected) << c.click << c.building << c.switching;
+        EXPECT_EQ(qvapp->clickInProgress, c.click);
+    }
+    qvapp->clickInProgress = qvapp->screenBuilding = qvapp->viewSwitching = false;
+    automaton.Ask("");
+}
+
+}  // namespace

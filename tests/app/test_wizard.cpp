@@ -1,0 +1,197 @@
+// The wizard as a process (offscreen) in a temporary runtime tree with the stand-in agent:
+// start-up in both modes, the single copy, the agent, the block number, the title, and a clean
+// end on SIGTERM.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/AgentLauncher.h"
+#include "app/AgentSharedMemory.h"
+#include "platform/Process.h"
+#include "platform/SharedMemory.h"
+#include "tests/platform/ProcessTestSupport.h"
+#include "tests/support/TempTree.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kStartMs = 20000;
+
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+bool MappingExists(const std::string& name) {
+    platform::NamedMapping m;
+    return m.OpenExisting(name);
+}
+
+class WizardTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const char* dir : {"config", "gui", "pictures", "data"})
+            fs::copy(std::string(DIST_DIR) + "/" + dir, tree.Path(dir),
+                     fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        for (const char* program :
+             {WIZARD_PATH, NOX_AGENT_PATH, NOX_START_PATH, DEMO_PLUGIN, MISC_PLUGIN, POINT_PLUGIN})
+            CopyProgram(program, tree.Bin(), fs::path(program).filename().string());
+        setenv("QV_DESKTOP_DIR", tree.Path("desktop").c_str(), 1);
+        fs::create_directories(tree.Path("desktop"));
+    }
+    void TearDown() override {
+        sweeper.Sweep();
+        unsetenv("QV_DESKTOP_DIR");
+        if (!ownsAgent)
+            return;
+        if (MappingExists(kAgentBlockName) && platform::CountProcesses("noxAgent") == 0)
+            platform::RemoveOrphanedMapping(kAgentBlockName);
+    }
+
+    std::unique_ptr<platform::ChildProcess> Start(std::vector<std::string> args = {}) {
+        auto p = std::make_unique<platform::ChildProcess>();
+        args.insert(args.begin(), tree.Bin() + "/QuilvaneWizApp");
+        EXPECT_EQ(p->Start(args, tree.Bin()), 0);
+        return p;
+    }
+    std::string Log(const char* name = "1_QV.log") {
+        return tree.Exists(std::string("Log/") + name) ? tree.Read(std::string("Log/") + name) : "";
+    }
+    bool WaitForLog(const std::string& line, const char* name = "1_QV.log", size_t count = 1) {
+        return WaitFor([&] { return Count(Log(name), line) >= count; }, kStartMs);
+    }
+    // Ends a wizard the way the system asks a program to stop; returns its exit code.
+    int Stop(platform::ChildProcess& p) {
+        ::kill(p.Pid(), SIGTERM);
+        if (!p.Wait(10000))
+            return -1000;
+        return p.ExitCode();
+    }
+
+    TempTree tree;
+    ProcessSweeper sweeper{tree.Root()};
+    bool ownsAgent = !MappingExists(kAgentBlockName);
+};
+
+TEST_F(WizardTest, InstallationModeShowsTheFirstScreenAndEndsCleanly) {
+    auto wizard = Start();
+    ASSERT_TRUE(WaitForLog("Screen shown : StateLanguage")) << Log();
+    std::string log = Log();
+    for (const char* line :
+         {"[QVApp]  (DEBUG) Init Log", "[QVApp]  (DEBUG) Application Initialisation",
+          "[QVApp]  (DEBUG) Creation shortcut : 0",
+          "Searching Background in [Initialisation] of ..\\config\\QV\\QV_pictures.ini",
+          "Using background ..\\pictures\\StateLanguage.png", "Switch View End",
+          "Load Context : ..\\config\\QV\\QV_automate.ini"})
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+    EXPECT_NE(log.find("[QVApp]  (DEBUG) Window title : VEK " QV_VERSION "\r\n"),
+              std::string::npos);
+    EXPECT_EQ(log.find("(ERR)"), std::string::npos) << log;
+    EXPECT_TRUE(tree.Exists("desktop/Quilvane Setup.desktop"));
+    EXPECT_FALSE(tree.Exists("Log/1_RW.log"));
+    // Its block: the first free number.
+    std::string block;
+    for (int n = 0; n < 10 && block.empty(); ++n) {
+        std::string name = "QVMemoryFile" + std::to_string(n) + ".def";
+        if (tree.Exists("bin/" + name))
+            block = name;
+    }
+    ASSERT_FALSE(block.empty());
+    EXPECT_TRUE(MappingExists(block));
+
+    EXPECT_EQ(Stop(*wizard), 0);
+    log = Log();
+    EXPECT_NE(log.find("Destroy MainFrame"), std::string::npos);
+    EXPECT_LT(log.find("Release application"), log.find("[QVApp]  (DEBUG) Release Log"));
+    EXPECT_FALSE(tree.Exists("bin/" + block));
+    EXPECT_FALSE(MappingExists(block));
+}
+
+TEST_F(WizardTest, TheReconfigSwitchSelectsTheReconfigurationFiles) {
+    struct Case {
+        const char* arg;
+        const char* log;
+        const char* tag;
+    } cases[] = {{"-reconfig", "1_RW.log", "[RWApp]"},
+                 {"/reconfig", "1_RW.log", "[RWApp]"},
+                 {"-Reconfig", "1_QV.log", "[QVApp]"}};
+    for (const Case& c : cases) {
+        fs::remove_all(tree.Path("Log"));
+        fs::create_directories(tree.Path("Log"));
+        fs::remove(tree.Path("desktop/Quilvane Setup.desktop"));
+        auto wizard = Start({c.arg});
+        ASSERT_TRUE(WaitForLog("Screen shown : StateLanguage", c.log)) << c.arg;
+        std::string log = Log(c.log);
+        EXPECT_NE(log.find(std::string(c.tag) + "  (DEBUG) Application Initialisation"),
+                  std::string::npos)
+            << c.arg;
+        bool reconfig = std::string(c.log) == "1_RW.log";
+        EXPECT_EQ(log.find("Creation shortcut") == std::string::npos, reconfig) << c.arg;
+        EXPECT_EQ(tree.Exists("desktop/Quilvane Setup.desktop"), !reconfig) << c.arg;
+        if (reconfig) {
+            EXPECT_NE(log.find("..\\config\\RW\\RW_automate.ini"), std::string::npos);
+            EXPECT_NE(log.find("..\\config\\RW\\RW_pictures.ini"), std::string::npos);
+        }
+        EXPECT_EQ(Stop(*wizard), 0) << c.arg;
+    }
+}
+
+TEST_F(WizardTest, ASecondCopyLeavesOnlyItsErrorLineAndExitsWithMinusOne) {
+    auto first = Start();
+    ASSERT_TRUE(WaitForLog("Screen shown : StateLanguage")) << Log();
+    auto second = Start();
+    ASSERT_TRUE(second->Wait(kStartMs));
+    EXPECT_EQ(second->ExitCode(), 255);  // -1 as Linux reports it
+    std::string log = Log();
+    EXPECT_EQ(Count(log, "[QVApp]  (ERR) Application already running!! - Exit\r\n"), 1u);
+    EXPECT_EQ(Count(log, "Init Log"), 2u);
+    EXPECT_EQ(Count(log, "Application Initialisation"), 1u);
+    EXPECT_EQ(Count(log, "Release application"), 0u);
+    EXPECT_EQ(Stop(*first), 0);
+}
+
+TEST_F(WizardTest, ExistingMemoryFilesMoveTheBlockToTheNextNumber) {
+    tree.Write("bin/QVMemoryFile0.def", "");
+    tree.Write("bin/QVMemoryFile1.def", "");
+    auto wizard = Start();
+    ASSERT_TRUE(WaitForLog("Screen shown : StateLanguage")) << Log();
+    EXPECT_TRUE(tree.Exists("bin/QVMemoryFile2.def"));
+    EXPECT_EQ(Stop(*wizard), 0);
+    EXPECT_FALSE(tree.Exists("bin/QVMemoryFile2.def"));
+    EXPECT_TRUE(tree.Exists("bin/QVMemoryFile0.def"));
+    EXPECT_TRUE(tree.Exists("bin/QVMemoryFile1.def"));
+}
+
+TEST_F(WizardTest, WithoutTheMiscellaneousPluginTheTitleIsVekAlone) {
+    fs::remove(tree.Path("bin/noxMiscPluginu.so"));
+    auto wizard = Start();
+    ASSERT_TRUE(WaitForLog("Screen shown : StateLanguage")) << Log();
+    EXPECT_NE(Log().find("[QVApp]  (DEBUG) Window title : VEK \r\n"), std::string::npos);
+    EXPECT_EQ(Stop(*wizard), 0);
+}
+
+TEST_F(WizardTest, NoAgentEndsTheStartWithMinusOne) {
+    if (!ownsAgent && platform::CountProcesses("noxAgent") > 0)
+        GTEST_SKIP() << "an agent of this machine runs";
+    if (!ownsAgent)
+        platform::RemoveOrphanedMapping(kAgentBlockName);
+    fs::remove(tree.Path("bin/noxStart"));
+    tree.Write("config/VEKplugins.ini",
+               "[VEKFoundationServices]\nNbRetryRunNoxAgent=2\nDelayRunNoxAgent=50\n");
+    auto wizard = Start();
+    ASSERT_TRUE(wizard->Wait(kStartMs));
+    EXPECT_EQ(wizard->ExitCode(), 255);
+    std::string log = Log();
+    EXPECT_NE(log.find("[QVApp]  (ERR) Cannot start noxAgent - Exit\r\n"), std::string::npos);
+    EXPECT_EQ(log.find("Application Initialisation"), std::string::npos);
+}
+
+}  // namespace
