@@ -15,6 +15,7 @@
 #include "app/AgentSharedMemory.h"
 #include "base/Text.h"
 #include "platform/Process.h"
+#include "platform/SharedMemory.h"
 
 namespace {
 

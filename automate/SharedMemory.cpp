@@ -21,6 +21,8 @@ void CSharedMemory::Reset(const std::string& name, size_t bytes) {
 }
 
 int CSharedMemory::Create(const std::string& backingFile) {
+    // Whatever view is held belongs to the mapping about to be replaced.
+    Unmap();
     if (mapping_.OpenExisting(name_)) {
         if (Open())
             return 0;
@@ -43,6 +45,10 @@ int CSharedMemory::Create(const std::string& backingFile) {
 }
 
 bool CSharedMemory::Open() {
+    // A shared view is coherent here, so one view serves every access: mapping a fresh view per
+    // register read cost more than half of the wizard's idle CPU.
+    if (view_)
+        return true;
     if (!mapping_.IsOpen() && !mapping_.OpenExisting(name_))
         return false;
     Unmap();
@@ -56,14 +62,14 @@ void CSharedMemory::Unmap() {
     view_ = nullptr;
 }
 
-unsigned char* CSharedMemory::FreshView() {
+unsigned char* CSharedMemory::View() {
     return Open() ? static_cast<unsigned char*>(view_) : nullptr;
 }
 
 bool CSharedMemory::ReadBytes(size_t offset, void* out, size_t n) {
     if (offset + n > bytes_)
         return false;
-    unsigned char* view = FreshView();
+    unsigned char* view = View();
     if (!view)
         return false;
     std::memcpy(out, view + offset, n);
@@ -73,7 +79,7 @@ bool CSharedMemory::ReadBytes(size_t offset, void* out, size_t n) {
 bool CSharedMemory::WriteBytes(size_t offset, const void* in, size_t n) {
     if (offset + n > bytes_)
         return false;
-    unsigned char* view = FreshView();
+    unsigned char* view = View();
     if (!view)
         return false;
     std::memcpy(view + offset, in, n);

@@ -1,7 +1,7 @@
 #pragma once
-// Named shared blocks. CSharedMemory is a named mapping re-mapped at every access; the
-// automaton's block (CAutomateSharedMemory) holds the three state registers and a copy of the
-// context image.
+// Named shared blocks. CSharedMemory is a named mapping whose view, once mapped, serves every
+// access; the automaton's block (CAutomateSharedMemory) holds the three state registers and a
+// copy of the context image.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -19,7 +19,8 @@ class CSharedMemory {
     // Opens the mapping of this object's name if it exists (0); otherwise creates the backing
     // file, the mapping and a zeroed view (1). 0 as well when any step fails.
     virtual int Create(const std::string& backingFile);
-    // Opens the mapping by name if needed and maps a view; true when a view is mapped.
+    // Opens the mapping by name if needed and maps a view unless one is mapped already; true
+    // when a view is mapped.
     virtual bool Open();
     virtual void Unmap();
 
@@ -31,8 +32,8 @@ class CSharedMemory {
 
     // Re-initialises the object with another name and size (closing what it holds).
     void Reset(const std::string& name, size_t bytes);
-    // Opens the mapping if no handle is held, drops the previous view and maps a fresh one.
-    unsigned char* FreshView();
+    // The view every accessor uses: the mapping opened by name and mapped if not done yet.
+    unsigned char* View();
     bool ReadBytes(size_t offset, void* out, size_t n);
     bool WriteBytes(size_t offset, const void* in, size_t n);
 

@@ -454,10 +454,4 @@ int ShellStart(std::string_view verb, std::string_view file, std::string_view pa
     return SpawnDetached(argv, dir);
 }
 
-bool RemoveOrphanedMapping(const std::string& name) {
-    if (!IsValidMappingName(name))
-        return false;
-    return shm_unlink(("/" + name).c_str()) == 0;
-}
-
 }  // namespace platform

@@ -99,8 +99,4 @@ inline constexpr size_t kMaxShellText = 511;
 int ShellStart(std::string_view verb, std::string_view file, std::string_view parameters,
                std::string_view directory);
 
-// Removes the shared-memory object of that name that a killed process left behind (its
-// creator would have removed it on a normal end). True when an object was removed.
-bool RemoveOrphanedMapping(const std::string& name);
-
 }  // namespace platform

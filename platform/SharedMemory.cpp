@@ -16,6 +16,10 @@ bool IsValidMappingName(const std::string& name) {
            name.find('\0') == std::string::npos;
 }
 
+bool RemoveOrphanedMapping(const std::string& name) {
+    return IsValidMappingName(name) && shm_unlink(("/" + name).c_str()) == 0;
+}
+
 NamedMapping::~NamedMapping() {
     Close();
 }
@@ -78,9 +82,19 @@ void NamedMapping::UnmapView(void* view, size_t size) {
 
 void NamedMapping::Close() {
     if (fd_ >= 0) {
+        // The name may have been removed and given to another block since (a killed owner's
+        // block taken over): remove it only while it still names this object.
+        if (owner_) {
+            int probe = shm_open(objectName_.c_str(), O_RDONLY | O_CLOEXEC, 0);
+            struct stat mine {
+            }, named{};
+            if (probe >= 0 && fstat(fd_, &mine) == 0 && fstat(probe, &named) == 0 &&
+                mine.st_dev == named.st_dev && mine.st_ino == named.st_ino)
+                shm_unlink(objectName_.c_str());
+            if (probe >= 0)
+                close(probe);
+        }
         close(fd_);
-        if (owner_)
-            shm_unlink(objectName_.c_str());
     }
     fd_ = -1;
     owner_ = false;

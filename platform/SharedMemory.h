@@ -57,4 +57,8 @@ class BackingFile {
 // Valid object names: 1 to 255 characters, no '/'.
 bool IsValidMappingName(const std::string& name);
 
+// Removes the shared-memory object of that name that a killed process left behind (its
+// creator would have removed it on a normal end). True when an object was removed.
+bool RemoveOrphanedMapping(const std::string& name);
+
 }  // namespace platform

@@ -124,3 +124,34 @@ TEST(SharedMemory, BaseCreateReportsNewAndExisting) {
     EXPECT_EQ(b.Create(name + ".bak"), 0);
     EXPECT_TRUE(b.Open());
 }
+
+namespace {
+// Exposes the byte accessors of the base block.
+class ByteBlock : public CSharedMemory {
+  public:
+    using CSharedMemory::CSharedMemory;
+    using CSharedMemory::ReadBytes;
+    using CSharedMemory::WriteBytes;
+};
+}  // namespace
+
+TEST(SharedMemory, ViewFollowsABlockCreatedAgainUnderTheSameName) {
+    TempTree tree;
+    std::string name = UniqueName("QVAgain");
+    ByteBlock stale(name, 64);
+    ASSERT_EQ(stale.Create(name + ".a"), 1);
+    ASSERT_TRUE(stale.WriteBytes(0, "old", 4));
+    // The name is removed as a killed owner would leave it, and the block is created anew: the
+    // view of the old block must not be reused.
+    ASSERT_TRUE(platform::RemoveOrphanedMapping(name));
+    ByteBlock holder(name, 64);
+    ASSERT_EQ(holder.Create(name + ".b"), 1);
+    ASSERT_TRUE(holder.WriteBytes(0, "new", 4));
+    ByteBlock reader(name, 64);
+    char seen[4] = "";
+    ASSERT_TRUE(reader.ReadBytes(0, seen, 4));
+    EXPECT_STREQ(seen, "new");
+    EXPECT_EQ(stale.Create(name + ".c"), 0);  // opens the existing one now
+    ASSERT_TRUE(stale.ReadBytes(0, seen, 4));
+    EXPECT_STREQ(seen, "new");
+}
