@@ -83,7 +83,7 @@ int CQVApp::InitInstance(const std::string& commandLine) {
         platform::ChangeDirectory(dir);
 
     ownedLog_ = std::make_unique<CLog>("..\\Log\\", files.logName, kLogSizeKb,
-                                       files.applicationName, kLogFiles, kLogLevel);
+                                       files.applicationName, kLogFileCount, kLogLevel);
     log_ = ownedLog_.get();
     log_->Debug("Init Log");
 

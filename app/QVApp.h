@@ -25,8 +25,6 @@ enum RunState : int {
 class CQVApp {
   public:
     static constexpr size_t kMaxPathChars = 199;
-    static constexpr int kLogSizeKb = 3072;
-    static constexpr int kLogFiles = 3;
     static constexpr uint32_t kLogLevel = LOG_DEBUG;
 
     CQVApp();

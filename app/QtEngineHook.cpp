@@ -1,18 +1,20 @@
 #include "app/QtEngineHook.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 
 CQtEngineHook::CQtEngineHook(std::function<bool()> sync, std::function<bool()> running)
     : sync_(std::move(sync)), running_(std::move(running)) {
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&timer_, &QTimer::timeout, &loop_, &QEventLoop::quit);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { timedOut_ = true; });
 }
 
 CQtEngineHook::~CQtEngineHook() = default;
 
 bool CQtEngineHook::Pump() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    // Pending input and paints are handled by the pause that follows every pass (waiting or
+    // not); dispatching here as well would only add a second poll per pass.
     if (sync_ && sync_())
         woken_ = true;
     return !running_ || running_();
@@ -22,14 +24,19 @@ void CQtEngineHook::Pause(int ms) {
     if (sync_ && sync_())
         woken_ = true;
     if (woken_ || (running_ && !running_())) {
+        // No wait, but input and paints still get their turn on every pass, so a run of
+        // automatic transitions never freezes the window.
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
         if (woken_)
             ++wakes_;
         woken_ = false;
         return;
     }
+    timedOut_ = false;
     timer_.start(ms > 0 ? ms : 0);
     paused_ = true;
-    loop_.exec();
+    while (!timedOut_ && !woken_ && (!running_ || running_()))
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     paused_ = false;
     timer_.stop();
     if (woken_)
@@ -39,6 +46,9 @@ void CQtEngineHook::Pause(int ms) {
 
 void CQtEngineHook::Wake() {
     woken_ = true;
+    // A wake from an event handler ends the wait when the handler returns; this also covers
+    // one that came from elsewhere.
     if (paused_)
-        loop_.quit();
+        if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
+            dispatcher->wakeUp();
 }

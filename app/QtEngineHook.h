@@ -3,7 +3,6 @@
 // input and painting go on, and the frame is synchronised with the context before it; a wake
 // (an event is waiting for the engine) ends the pause early. The pause lengths stay the
 // engine's; only their end can come sooner.
-#include <QEventLoop>
 #include <QTimer>
 #include <functional>
 
@@ -28,10 +27,11 @@ class CQtEngineHook : public CEngineHook {
   private:
     std::function<bool()> sync_;
     std::function<bool()> running_;
-    // One loop and one timer for every pause: an idle pass should cost next to nothing.
-    QEventLoop loop_;
+    // One timer for every pause, and no nested loop to quit: an idle pass should cost next to
+    // nothing (quitting a loop wakes the dispatcher through a system call).
     QTimer timer_;
     bool paused_ = false;
+    bool timedOut_ = false;
     bool woken_ = false;
     long wakes_ = 0;
 };

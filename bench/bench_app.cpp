@@ -96,8 +96,9 @@ void FirstScreenFromProcessStart(const std::string& root, int runs) {
         if (shown)
             firstScreen.push_back(Ms(Clock::now() - t0));
         if (shown && i < 3) {
-            // A wizard waiting on its screen: CPU share over five seconds, resident memory.
-            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            // A wizard waiting on its screen, once the first paints and caches have settled: CPU
+            // share over five seconds, resident memory.
+            std::this_thread::sleep_for(std::chrono::seconds(2));
             long long before = CpuNs(wizard.Pid());
             Clock::time_point c0 = Clock::now();
             std::this_thread::sleep_for(std::chrono::seconds(5));
