@@ -1,0 +1,53 @@
+#pragma once
+// The context properties the system itself knows by name. The context definition of a
+// configuration declares them; each line says who writes the property and who reads it.
+// Names are compared exactly (case-sensitive).
+namespace ctx {
+
+// INT. Event of the screen or service: written by the screens (buttons), the services and the
+// frame (from NextState); read and cleared by the engine. -1 ends the run.
+inline constexpr char kLastEvent[] = "LastEvent";
+// INT. State left by the last transition: written by the engine; read by services for "Back".
+inline constexpr char kLastState[] = "LastState";
+// INT. An event a service asks for on the next pass: written by services; the frame moves it
+// into LastEvent.
+inline constexpr char kNextState[] = "NextState";
+// STRING. Screen a service asks for: written by services; read and cleared by the frame.
+inline constexpr char kGui[] = "Gui";
+// STRING. Name of the current state: written by services; read by the screens (profile
+// sections, per-state save rules).
+inline constexpr char kNameState[] = "NameState";
+// STRING. Directory prefix of the screen files: written by services; read by the frame and
+// the screens.
+inline constexpr char kPathGui[] = "PathGui";
+// STRING. "ID_LANG" + language index: written by the language screens; read by the screens,
+// the start-up translation loading and the country save.
+inline constexpr char kIdLang[] = "ID_LANG";
+// INT. Keyboard layout 1-24: written by services and corrected by the keyboard screen; read by
+// the keyboard screen.
+inline constexpr char kKeyboardIndex[] = "KeyboardIndex";
+// STRING, several occurrences. "[FAMILY:TYPE]" entries: written by the configuration's
+// services; read by the PC model save.
+inline constexpr char kPcModelTypeMatching[] = "PCModelTypeMatching";
+// STRING. Model type of the workstation: written by the PC model save; read by the connection
+// screens (picture names) and services.
+inline constexpr char kPcModelType[] = "PCModelType";
+// INT. Result of the analysis step (0 success): written by services; read by the end screen.
+inline constexpr char kAnalyseState[] = "AnalyseState";
+// STRING. Two-letter country code: written by the country save; read by services.
+inline constexpr char kCodePays[] = "CodePays";
+// INT. Chosen installation type: written by the installation-type screens; read by services.
+inline constexpr char kInstallationType[] = "InstallationType";
+// INT. Chosen brand: written by the brand screen; read by services.
+inline constexpr char kTradeMark[] = "TradeMark";
+// STRING. "others" when a kiosk other than the first is chosen: written by the kiosk screen.
+inline constexpr char kTypeBorne[] = "TypeBorne";
+// INT, several occurrences. 1 marks a field invalid: written by services that check entries;
+// read by the proxy, account and point-of-sale screens (labels in red).
+inline constexpr char kProxyInvalidData[] = "ProxyInvalidData";
+inline constexpr char kPpsInvalidData[] = "PPSInvalidData";
+inline constexpr char kPdvInvalidData[] = "PdvInvalidData";
+// VOID. Label text of the workstation's language: written by services; read on "GeneralInfo".
+inline constexpr char kKsoLabel[] = "KSOLabel";
+
+}  // namespace ctx
