@@ -8,13 +8,14 @@
 
 #include "app/QVApp.h"
 #include "app/ScreenName.h"
+#include "automate/ContextNames.h"
 #include "base/Text.h"
 #include "screens/QVAppView.h"
 
 namespace {
 
 void Debug(const char* msg) {
-    if (CLog* log = CQVApp::Log())
+    if (CLog* log = CQVApp::AppLog())
         log->Debug(msg);
 }
 
@@ -34,17 +35,6 @@ bool SyncsOn(QEvent::Type type) {
         default:
             return false;
     }
-}
-
-// Loads the screen context from the automaton's image. The image only changes when properties
-// are added (its count, free address and area move), so an idle pass skips the 84 KB copy.
-void LoadImage(CAutomatonPort& automaton, CAutomateContext& context) {
-    const ContextImage* source = automaton.GetContextImage();
-    const ContextImage* own = context.GetImage();
-    if (source && own && source->count == own->count && source->next_free == own->next_free &&
-        source->start == own->start && own->count > 0)
-        return;
-    context.SetImage(source);
 }
 
 }  // namespace
@@ -139,7 +129,7 @@ bool CMainFrame::SyncWithAutomate() {
     CAutomateContext* context = app_.ScreenContext();
     if (!automaton || !context)
         return false;
-    LoadImage(*automaton, *context);
+    app_.LoadContext();
     char gui[CAutomateContext::kStringBufferBytes] = "";
     context->GetString("Gui", 1, gui);
     const std::string name = ScreenNameFromGui(gui);
@@ -180,12 +170,9 @@ bool CMainFrame::SyncWithAutomate() {
 
 int CMainFrame::SwitchView() {
     Debug("Switch View Begin");
-    CAutomateContext* context = app_.ScreenContext();
     char pathGui[CAutomateContext::kStringBufferBytes] = "";
-    if (context && app_.Automaton()) {
-        context->SetImage(app_.Automaton()->GetContextImage());
-        context->GetString("PathGui", 1, pathGui);
-    }
+    if (CAutomateContext* context = app_.LoadContext())
+        context->GetString(ctx::kPathGui, 1, pathGui);
     std::string path = StrFormat("%s%s.gui", pathGui, app_.currentScreen.c_str());
     app_.screenFilePath = Widen(CutUtf8(path, CQVApp::kMaxPathChars));
 
@@ -204,10 +191,10 @@ int CMainFrame::SwitchView() {
     try {
         delete old;
     } catch (const std::exception& ex) {
-        if (CLog* log = CQVApp::Log())
+        if (CLog* log = CQVApp::AppLog())
             log->Warning(std::string("Unexpected exception destroying old view :") + ex.what());
     } catch (...) {
-        if (CLog* log = CQVApp::Log())
+        if (CLog* log = CQVApp::AppLog())
             log->Warning("Unexpected exception destroying old view :");
     }
     setWindowTitle(QString::fromStdWString(app_.title));
@@ -218,7 +205,9 @@ int CMainFrame::SwitchView() {
     Debug("Set NewView");
     created->SetViewInterface();
     Debug("Active NewView");
-    created->setFocus();
+    // The screen may have chosen its initial focus.
+    if (!created->focusWidget())
+        created->setFocus();
 
     app_.notTopmost = IsNotTopmostScreen(app_.currentScreen);
     PlaceFrame();

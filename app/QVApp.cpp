@@ -65,6 +65,35 @@ void CQVApp::UseAutomaton(CAutomatonPort* automaton, CAutomateContext* screenCon
     screenContext_ = screenContext;
 }
 
+CAutomateContext* CQVApp::LoadContext() {
+    if (!automaton_ || !screenContext_)
+        return nullptr;
+    // The image only changes when properties are added (its count, free address and area
+    // move), so an unchanged one is not copied again.
+    const ContextImage* source = automaton_->GetContextImage();
+    const ContextImage* own = screenContext_->GetImage();
+    if (!(source && own && source->count == own->count && source->next_free == own->next_free &&
+          source->start == own->start && own->count > 0))
+        screenContext_->SetImage(source);
+    return screenContext_;
+}
+
+void CQVApp::PublishContext() {
+    if (automaton_ && screenContext_)
+        automaton_->UpdateContextImage(screenContext_->GetImage());
+}
+
+const screens::ScreenFiles& CQVApp::Files() {
+    screenFiles_ = {files.pictures, files.infos, files.comboBox, files.infosContext,
+                    files.saveContext};
+    return screenFiles_;
+}
+
+void CQVApp::WakeEngine() {
+    if (frame_)
+        frame_->WakeAutomate();
+}
+
 CMainFrame* CQVApp::CreateFrame() {
     frame_ = std::make_unique<CMainFrame>(*this);
     frame_->CreateFirstView();

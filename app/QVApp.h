@@ -9,6 +9,7 @@
 #include "automate/Automate.h"
 #include "automate/AutomateContext.h"
 #include "base/Log.h"
+#include "screens/ScreenHost.h"
 #include "services/Translator.h"
 
 class CMainFrame;
@@ -22,7 +23,7 @@ enum RunState : int {
     kRunMinimiseDeferred = 5,
 };
 
-class CQVApp {
+class CQVApp : public screens::ScreenHost {
   public:
     static constexpr size_t kMaxPathChars = 199;
     static constexpr uint32_t kLogLevel = LOG_DEBUG;
@@ -30,7 +31,7 @@ class CQVApp {
     CQVApp();
     // The release: shows the taskbar again, then deletes the frame, the automaton, the screen
     // context and the logger.
-    ~CQVApp();
+    ~CQVApp() override;
     CQVApp(const CQVApp&) = delete;
     CQVApp& operator=(const CQVApp&) = delete;
 
@@ -40,7 +41,7 @@ class CQVApp {
 
     static CQVApp* Instance() { return instance_; }
     // The application's logger, process-wide; null before start-up and after release.
-    static CLog* Log() { return log_; }
+    static CLog* AppLog() { return log_; }
 
     // Used by frame tests that supply their own automaton and context (not owned).
     void UseAutomaton(CAutomatonPort* automaton, CAutomateContext* screenContext);
@@ -49,6 +50,27 @@ class CQVApp {
     CMainFrame* Frame() const { return frame_.get(); }
     // Creates the frame with its first, empty view (start-up step 17; tests call it too).
     CMainFrame* CreateFrame();
+
+    // The screen context loaded with the automaton's image; the 84 KB copy is skipped while
+    // the image has not changed. Null without an automaton.
+    CAutomateContext* LoadContext() override;
+    void PublishContext() override;
+
+    // What the screen views need (screens::ScreenHost).
+    CLog* Log() override { return log_; }
+    ZFQTranslator& Translator() override { return translator; }
+    const screens::ScreenFiles& Files() override;
+    const std::string& CurrentScreen() const override { return currentScreen; }
+    const std::wstring& ScreenFilePath() const override { return screenFilePath; }
+    void WakeEngine() override;
+    bool MayRaiseEvents() const override {
+        return !clickInProgress && !screenBuilding && !viewSwitching;
+    }
+    bool ViewSwitching() const override { return viewSwitching; }
+    void SetClickInProgress(bool on) override { clickInProgress = on; }
+    void SetScreenBuilding(bool on) override { screenBuilding = on; }
+    bool TranslationsLoaded() const override { return translationsLoaded; }
+    void SetTranslationsLoaded() override { translationsLoaded = true; }
 
     // Shared state (GUI thread only).
     FileSet files = FileSet::For(Mode::Installation);
@@ -71,6 +93,8 @@ class CQVApp {
 
   private:
     void DropLogger();
+
+    screens::ScreenFiles screenFiles_;
 
     static CQVApp* instance_;
     static CLog* log_;

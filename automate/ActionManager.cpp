@@ -35,16 +35,6 @@ platform::Module* KeepLoaded(std::unique_ptr<platform::Module> module) {
     return kept->back().get();
 }
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (fold(a[i]) != fold(b[i]))
-            return false;
-    }
-    return true;
-}
 
 std::string Cut(const std::string& text) {
     return std::string(CutUtf8(text, CActionManager::kMaxTextChars));
@@ -180,7 +170,7 @@ int CActionManager::RequestService(const std::string& service, const std::string
     }
     platform::Module* module = nullptr;
     for (int i = 0; i < kMaxDlls; ++i) {
-        if (modules_[i] && EqualNoCase(dllNames_[i], library)) {
+        if (modules_[i] && EqualsNoCase(dllNames_[i], library)) {
             module = modules_[i];
             break;
         }

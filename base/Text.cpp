@@ -120,3 +120,14 @@ int32_t ParseDecimal(std::string_view text) {
 int32_t ParseDecimal(std::wstring_view text) {
     return ParseDecimalOf(text);
 }
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (fold(a[i]) != fold(b[i]))
+            return false;
+    }
+    return true;
+}

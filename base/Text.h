@@ -25,5 +25,8 @@ bool CopyToField(char* field, size_t fieldSize, std::string_view text);
 int32_t ParseDecimal(std::string_view text);
 int32_t ParseDecimal(std::wstring_view text);
 
+// ASCII letters compared without case; every other byte exactly.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
 // Cuts text to at most maxBytes without splitting a UTF-8 sequence.
 std::string_view CutUtf8(std::string_view text, size_t maxBytes);

@@ -216,6 +216,26 @@ std::u16string NarrowToXml(const std::string& text) {
     return WideToXml(Widen(text));
 }
 
+std::wstring XmlTextContent(const DOMNode* node) {
+    std::basic_string<XMLCh> text;
+    const DOMNode* current = node ? node->getFirstChild() : nullptr;
+    while (current) {
+        const auto type = current->getNodeType();
+        if (type == DOMNode::TEXT_NODE || type == DOMNode::CDATA_SECTION_NODE) {
+            if (const XMLCh* value = current->getNodeValue())
+                text.append(value);
+        }
+        if (const DOMNode* child = current->getFirstChild()) {
+            current = child;
+            continue;
+        }
+        while (current && current != node && !current->getNextSibling())
+            current = current->getParentNode();
+        current = (current && current != node) ? current->getNextSibling() : nullptr;
+    }
+    return XmlToWide(text.c_str());
+}
+
 DOMElement* FirstElementByTag(const DOMElement* parent, const char* tag) {
     if (!parent)
         return nullptr;

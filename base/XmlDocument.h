@@ -59,5 +59,9 @@ std::u16string NarrowToXml(const std::string& text);
 // Wide text to Xerces text.
 std::u16string WideToXml(std::wstring_view text);
 
+// The text of node and all its descendants, in document order. Unlike getTextContent it does
+// not recurse, so a deeply nested hostile file cannot exhaust the stack.
+std::wstring XmlTextContent(const xercesc::DOMNode* node);
+
 // First descendant element of parent with that tag name, in document order, or null.
 xercesc::DOMElement* FirstElementByTag(const xercesc::DOMElement* parent, const char* tag);

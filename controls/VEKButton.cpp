@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QBitmap>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -33,8 +34,9 @@ uint32_t ButtonFace() {
 
 QImage LoadWithRetry(const QString& path) {
     QImage image(path);
-    if (image.isNull()) {
-        // A picture that is still being written may load a moment later.
+    if (image.isNull() && QFileInfo::exists(path)) {
+        // A picture that is still being written may load a moment later; a missing one will
+        // not, and waiting for it would stall the screen.
         QThread::msleep(100);
         image = QImage(path);
     }

@@ -1,35 +1,52 @@
 #include "screens/QVAppView.h"
 
 #include <QAbstractButton>
+#include <QMouseEvent>
 #include <QPainter>
 
-#include "app/MainFrame.h"
-#include "app/QVApp.h"
+#include "automate/AutomateContext.h"
+#include "automate/ContextNames.h"
+#include "base/Log.h"
 #include "base/Profile.h"
 #include "base/Text.h"
 #include "platform/Paths.h"
-#include "services/LanguageConfig.h"
+#include "screens/ScreenControlFactory.h"
 #include "xmlgui/DialogForm.h"
 
 namespace {
 
 constexpr size_t kMaxPictureChars = 199;
 
+bool IsRightButton(QEvent* e) {
+    switch (e->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+            return static_cast<QMouseEvent*>(e)->button() == Qt::RightButton;
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
-CQVAppView::CQVAppView(CQVApp& app, QWidget* frame)
-    : QWidget(frame), app_(app), screenFilePath_(app.screenFilePath), screen_(app.currentScreen) {
+CQVAppView::CQVAppView(screens::ScreenHost& host, QWidget* frame)
+    : QWidget(frame),
+      host_(host),
+      screenFilePath_(host.ScreenFilePath()),
+      screen_(host.CurrentScreen()) {
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     setContextMenuPolicy(Qt::NoContextMenu);
-    CLog* log = CQVApp::Log();
+    CLog* log = host_.Log();
     template_.SetLog(log);
+    const std::string& pictures = host_.Files().pictures;
     if (log) {
         log->Debug(
             StrFormat("Begin creation of CQVAppView for %s", Narrow(screenFilePath_).c_str()));
-        log->Debug(StrFormat("Searching Background in [%s] of %s", screen_.c_str(),
-                             app.files.pictures.c_str()));
+        log->Debug(
+            StrFormat("Searching Background in [%s] of %s", screen_.c_str(), pictures.c_str()));
     }
-    std::wstring background = ReadProfileString(app.files.pictures, Widen(screen_), L"Background",
+    std::wstring background = ReadProfileString(pictures, Widen(screen_), L"Background",
                                                 Widen(kMissingKey), kMaxPictureChars);
     if (background == Widen(kMissingKey)) {
         if (log)
@@ -46,19 +63,16 @@ CQVAppView::CQVAppView(CQVApp& app, QWidget* frame)
 }
 
 CQVAppView::~CQVAppView() {
-    if (app_.viewSwitching)
+    if (host_.ViewSwitching())
         return;
-    CAutomatonPort* automaton = app_.Automaton();
-    CAutomateContext* context = app_.ScreenContext();
-    if (!automaton || !context)
-        return;
-    context->SetImage(automaton->GetContextImage());
-    context->SetInt("LastEvent", 1, -1);
-    automaton->UpdateContextImage(context->GetImage());
+    if (CAutomateContext* context = host_.LoadContext()) {
+        context->SetInt(ctx::kLastEvent, 1, -1);
+        host_.PublishContext();
+    }
 }
 
 void CQVAppView::Create() {
-    app_.screenBuilding = true;
+    host_.SetScreenBuilding(true);
     int ok = 0;
     if (!screenFilePath_.empty())
         ok = template_.SerializeFrom(screenFilePath_);
@@ -66,82 +80,40 @@ void CQVAppView::Create() {
         template_.SetStyle(template_.Style() | xmlgui::kWsChild);
     else
         template_.LoadBuiltIn(xmlgui::kEmptyDialogResource);
-    xmlgui::FormResult form = xmlgui::InitializeForm(this, template_.Template());
+    screens::ScreenControlFactory factory;
+    xmlgui::FormResult form = xmlgui::InitializeForm(this, template_.Template(), &factory);
     formSize_ = form.size;
-    // No context menu opens anywhere: the request goes up to the view and the frame, which
-    // have none.
-    for (QWidget* control : findChildren<QWidget*>())
+    for (QWidget* control : findChildren<QWidget*>()) {
+        // No context menu opens and a right click does nothing, on any control.
         control->setContextMenuPolicy(Qt::NoContextMenu);
-    for (int id = 1001; id <= 1006; ++id) {
-        if (auto* button = qobject_cast<QAbstractButton*>(xmlgui::FindControl(this, id)))
+        control->installEventFilter(this);
+        if (control->parentWidget() == this) {
+            const int id = xmlgui::ControlId(control);
+            if (id != xmlgui::kNoId)
+                controls_.emplace(id, control);
+        }
+    }
+    for (int id = 1001; id <= 1040; ++id) {
+        if (auto* button = ControlAs<QAbstractButton>(id))
             connect(button, &QAbstractButton::clicked, this,
-                    [this, id] { OnRangeClickButton(id); });
+                    [this, id] { OnRangeClickButton(id, 0); });
     }
     resize(PreferredSize());
+}
+
+QWidget* CQVAppView::Control(int id) const {
+    auto it = controls_.find(id);
+    return it == controls_.end() ? nullptr : it->second;
 }
 
 QSize CQVAppView::PreferredSize() const {
     return background_.isNull() ? formSize_ : background_.size();
 }
 
-int CQVAppView::SetViewInterface() {
-    CLog* log = CQVApp::Log();
-    if (log)
-        log->Debug(StrFormat("Begin SetViewInterface for %s", app_.currentScreen.c_str()));
-    if (!app_.currentScreen.empty())
-        app_.screenBuilding = false;
-    if (log)
-        log->Debug(StrFormat("End SetViewInterface for %s", app_.currentScreen.c_str()));
-    return 0;
-}
-
-int CQVAppView::LoadTraductions(const char*) {
-    if (app_.translationsLoaded)
-        return 0;
-    CLog* log = CQVApp::Log();
-    CAutomatonPort* automaton = app_.Automaton();
-    CAutomateContext* context = app_.ScreenContext();
-    char idLang[CAutomateContext::kStringBufferBytes] = "";
-    if (automaton && context) {
-        context->SetImage(automaton->GetContextImage());
-        context->GetString("ID_LANG", 1, idLang);
-    }
-    if (idLang[0] != '\0') {
-        std::string code = ResolvedLanguageCode(std::string_view(idLang));
-        if (log)
-            log->Info(StrFormat("Load traductions [%s=%s]", idLang, code.c_str()));
-        app_.translator.LoadLanguage(code.c_str());
-        int index = LanguageIndex(std::string_view(idLang));
-        if (log)
-            log->Info(StrFormat("ID LANG=[%d]", index));
-        ApplyLanguageFonts(index, StartupFontDefaults());
-    }
-    app_.translationsLoaded = true;
-    if (log)
-        log->Info("Traductions loaded");
-    return 0;
-}
-
-void CQVAppView::OnRangeClickButton(int id) {
-    if (id < 1001 || id > 1006)
-        return;
-    CAutomatonPort* automaton = app_.Automaton();
-    CAutomateContext* context = app_.ScreenContext();
-    if (!automaton || !context)
-        return;
-    if (app_.clickInProgress || app_.screenBuilding || app_.viewSwitching)
-        return;
-    context->SetImage(automaton->GetContextImage());
-    char gui[CAutomateContext::kStringBufferBytes] = "";
-    context->GetString("Gui", 1, gui);
-    if (gui[0] != '\0')
-        return;
-    app_.clickInProgress = true;
-    context->SetInt("LastEvent", 1, id - 1000);
-    automaton->UpdateContextImage(context->GetImage());
-    app_.clickInProgress = false;
-    if (auto* frame = qobject_cast<CMainFrame*>(parentWidget()))
-        frame->WakeAutomate();
+bool CQVAppView::eventFilter(QObject* watched, QEvent* e) {
+    if (IsRightButton(e))
+        return true;
+    return QWidget::eventFilter(watched, e);
 }
 
 void CQVAppView::paintEvent(QPaintEvent*) {
@@ -149,7 +121,7 @@ void CQVAppView::paintEvent(QPaintEvent*) {
     OnDraw(painter);
     if (!shown_) {
         shown_ = true;
-        if (CLog* log = CQVApp::Log())
+        if (CLog* log = host_.Log())
             log->Debug(StrFormat("Screen shown : %s", screen_.c_str()));
     }
 }

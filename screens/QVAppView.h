@@ -1,23 +1,35 @@
 #pragma once
-// The view of one wizard screen: its background picture, its window built from the screen's
-// dialog file (or the built-in empty dialog), and the end of the run when it is destroyed
-// outside a view switch. The screen's contents (buttons, labels, fields, navigation, saving)
-// are built on top of this.
+// The view of one wizard screen. It is built in a fixed order: background (construction),
+// window from the dialog file (Create), then SetViewInterface: settings file and pictures,
+// configured buttons, labels and combo boxes, field contents from the context, invalid-data
+// colours, and the set-up particular to the screen. It moves the focus by the screen's
+// navigation rules, saves what the operator entered and raises the screen's events. Destroyed
+// outside a view switch, it ends the run.
+//
+// The view reaches the application only through screens::ScreenHost. Its methods live in one
+// file per concern: QVAppView.cpp (window, drawing, input), ViewBuild.cpp (construction),
+// ViewNavigation.cpp (keys and focus), ViewCapture.cpp (fields, colours, clicks and saving),
+// ViewStateSetup.cpp (per-screen set-up).
 #include <QImage>
 #include <QSize>
 #include <QWidget>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
+#include "controls/NavigationHandler.h"
+#include "screens/ScreenHost.h"
+#include "screens/ScreenSettings.h"
 #include "xmlgui/DlgTemplate.h"
 
-class CQVApp;
+class CVEKButton;
 
-class CQVAppView : public QWidget {
+class CQVAppView : public QWidget, public NavigationHandler {
     Q_OBJECT
 
   public:
-    // Reads the background of the current screen; copies the application's screen file path.
-    CQVAppView(CQVApp& app, QWidget* frame);
+    // Reads the background of the current screen; copies the screen file path.
+    CQVAppView(screens::ScreenHost& host, QWidget* frame);
     // Outside a view switch: raises event -1, which ends the run.
     ~CQVAppView() override;
 
@@ -27,9 +39,32 @@ class CQVAppView : public QWidget {
     int SetViewInterface();
     // Loads the fonts and translations of the language in ID_LANG, once per run. Returns 0.
     int LoadTraductions(const char* state);
-    // A press on a screen button: buttons 1001 to 1006 raise events 1 to 6.
-    void OnRangeClickButton(int id);
 
+    // The construction steps, in the order SetViewInterface calls them.
+    int SetAllPictures(const XmlDocument* doc);
+    int SetAllButtons();
+    int SetAllLabels(const std::string& screen);
+    int SetEditInformations(const std::string& screen);
+    int ManageColor(const std::string& screen);
+    int SetupStateScreen(const std::string& screen);
+
+    // A press on button nID, by the mouse (nChar 0) or by the navigation key nChar.
+    void OnRangeClickButton(int nID, unsigned nChar = 0);
+    // Saves what the operator chose or typed on the state's screen.
+    void manageSaveData(const std::string& state);
+
+    // Called by the key-forwarding controls.
+    void OnNavigationKey(QWidget* control, const char* typeName, unsigned virtualKey) override;
+
+    // The control with that ID, or null.
+    QWidget* Control(int id) const;
+    template <class T>
+    T* ControlAs(int id) const {
+        return qobject_cast<T*>(Control(id));
+    }
+
+    const screens::ScreenSettings& Settings() const { return settings_; }
+    const std::vector<CVEKButton*>& ConfiguredButtons() const { return configuredButtons_; }
     bool HasBackground() const { return !background_.isNull(); }
     // The background's size when there is one, else the dialog's.
     QSize PreferredSize() const;
@@ -40,15 +75,27 @@ class CQVAppView : public QWidget {
 
   protected:
     void paintEvent(QPaintEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
   private:
     void OnDraw(class QPainter& painter);
+    void SetInitialFocus();
+    void SaveGeneric(const std::string& state);
+    // The first of the buttons 1007-1039 drawn pushed, 0 when none.
+    int SpecificButton() const;
+    // Buttons first..last that exist: the pressed one checked and focused, the others not.
+    void HighlightLanguageButton(int pressed);
+    void SelectChoiceButton(int pressed);
 
-    CQVApp& app_;
+    screens::ScreenHost& host_;
     xmlgui::CDlgTemplate template_;
     std::wstring screenFilePath_;
     std::string screen_;
     QImage background_;
     QSize formSize_;
     bool shown_ = false;
+    screens::ScreenSettings settings_;
+    std::unordered_map<int, QWidget*> controls_;
+    std::vector<CVEKButton*> configuredButtons_;
+    std::vector<CVEKButton*> languageButtons_;
 };

@@ -1,0 +1,51 @@
+#pragma once
+// What a screen view needs of the application, declared here so that screens/ never reaches
+// into app/: the application implements it, tests hand the view a fake.
+#include <string>
+
+class CAutomateContext;
+class CLog;
+class ZFQTranslator;
+
+namespace screens {
+
+// The mode's profile files a screen reads (paths relative to the program directory).
+struct ScreenFiles {
+    std::string pictures;      // backgrounds, configured buttons
+    std::string labels;        // labels of each screen
+    std::string comboBox;      // combo box items
+    std::string infosContext;  // fields filled from the context, per state
+    std::string saveContext;   // fields saved into the context, per state
+};
+
+class ScreenHost {
+  public:
+    virtual ~ScreenHost() = default;
+
+    // The application's logger; null before start-up and after release.
+    virtual CLog* Log() = 0;
+    virtual ZFQTranslator& Translator() = 0;
+    virtual const ScreenFiles& Files() = 0;
+    // The screen being shown ("Initialisation" for the first view) and its dialog file.
+    virtual const std::string& CurrentScreen() const = 0;
+    virtual const std::wstring& ScreenFilePath() const = 0;
+
+    // The screen's context object, loaded with the automaton's current image; null when there
+    // is no automaton.
+    virtual CAutomateContext* LoadContext() = 0;
+    // Makes what the screen wrote into its context visible to the automaton.
+    virtual void PublishContext() = 0;
+    // Lets the engine look at once at an event a screen raised.
+    virtual void WakeEngine() = 0;
+
+    // No click is being handled, no screen is being built and no view is being switched.
+    virtual bool MayRaiseEvents() const = 0;
+    virtual bool ViewSwitching() const = 0;
+    virtual void SetClickInProgress(bool on) = 0;
+    virtual void SetScreenBuilding(bool on) = 0;
+    // Fonts and translations of the operator's language are loaded once per run.
+    virtual bool TranslationsLoaded() const = 0;
+    virtual void SetTranslationsLoaded() = 0;
+};
+
+}  // namespace screens

@@ -1,0 +1,61 @@
+// Keyboard navigation on a screen: the forwarding controls hand their keys here, the screen's
+// rules say where the focus goes, and a key that lands on a button presses it.
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLineEdit>
+
+#include "automate/AutomateContext.h"
+#include "automate/ContextNames.h"
+#include "base/Log.h"
+#include "base/Text.h"
+#include "screens/Navigation.h"
+#include "screens/QVAppView.h"
+#include "xmlgui/DialogForm.h"
+
+namespace {
+
+constexpr int kFirstFocusable = 1100;
+constexpr int kLastFocusable = 1309;
+
+bool TextIsEmpty(const QWidget* widget) {
+    if (auto* edit = qobject_cast<const QLineEdit*>(widget))
+        return edit->text().isEmpty();
+    if (auto* combo = qobject_cast<const QComboBox*>(widget))
+        return combo->currentText().isEmpty();
+    if (auto* button = qobject_cast<const QAbstractButton*>(widget))
+        return button->text().isEmpty();
+    return widget->windowTitle().isEmpty();
+}
+
+}  // namespace
+
+void CQVAppView::OnNavigationKey(QWidget* control, const char*, unsigned virtualKey) {
+    const int current = xmlgui::ControlId(control);
+    const char* key = screens::NavigationKeyName(virtualKey);
+    if (!key)
+        return;
+    CLog* log = host_.Log();
+    std::string type;
+    const int next = screens::getNextWigdet(settings_, current, key, &type, log);
+    if (next == -1)
+        return;
+    QWidget* target = Control(next);
+    if (!target)
+        return;
+    if (log)
+        log->Debug(StrFormat("SetFocus to widget %d", next));
+    target->setFocus(Qt::OtherFocusReason);
+    if (type == "BUTTON")
+        OnRangeClickButton(next, virtualKey);
+}
+
+void CQVAppView::SetInitialFocus() {
+    std::vector<std::pair<int, int>> widgets;
+    for (int id = kFirstFocusable; id <= kLastFocusable; ++id) {
+        if (QWidget* w = Control(id))
+            widgets.emplace_back(id, w->mapToGlobal(QPoint(0, 0)).y());
+    }
+    screens::ApplyInitialFocus(
+        widgets, settings_, [this](int id) { return TextIsEmpty(Control(id)); },
+        [this](int id) { Control(id)->setFocus(Qt::OtherFocusReason); }, host_.Log());
+}
