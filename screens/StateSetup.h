@@ -22,8 +22,8 @@ namespace screens {
 inline constexpr int kLayoutFirstId = 1000;
 inline constexpr int kLayoutLastId = 1399;
 
-// Multipliers of the font the screens were designed for (max width 7, height 16 pixels),
-// rounded to two decimals.
+// Multipliers of the view's font against the one the screens were laid out with (a character
+// height of 16 pixels), rounded to two decimals.
 struct LayoutScale {
     double multX = 1.0;  // only logged
     double multY = 1.0;
