@@ -93,8 +93,33 @@ void Forward(QWidget* control, NavigationHandler* explicitHandler, NavKind kind,
 
 // ---- SkinEdit ----
 
+namespace {
+
+// Guards every insertion path the key filter does not see (paste, drop, insert()): the line
+// edit undoes a change that leaves its text invalid. Text set by the program is not checked.
+class DigitsValidator : public QValidator {
+  public:
+    explicit DigitsValidator(QObject* parent) : QValidator(parent) {}
+    State validate(QString& input, int&) const override {
+        for (QChar c : input) {
+            if (c < QChar(u'0') || c > QChar(u'9'))
+                return Invalid;
+        }
+        return Acceptable;
+    }
+};
+
+}  // namespace
+
 SkinEdit::SkinEdit(QWidget* parent) : QLineEdit(parent) {}
 SkinEdit::~SkinEdit() = default;
+
+void SkinEdit::SetDigitsOnly(bool on) {
+    digitsOnly_ = on;
+    if (on && !digitsValidator_)
+        digitsValidator_ = new DigitsValidator(this);
+    setValidator(on ? digitsValidator_ : nullptr);
+}
 
 void SkinEdit::SetFont(const QString& face, int height, int weight) {
     setFont(MakeFont(face, height, weight));

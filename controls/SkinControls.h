@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QStyledItemDelegate>
+#include <QValidator>
 #include <cstdint>
 #include <string>
 
@@ -20,7 +21,9 @@ class SkinEdit : public QLineEdit {
 
     void SetFont(const QString& face, int height, int weight);
     void SetTooltip(const QString& text, const QFont& font);
-    void SetDigitsOnly(bool on) { digitsOnly_ = on; }
+    // Typed characters are filtered as they come; pasted or dropped text that is not all
+    // digits is refused whole.
+    void SetDigitsOnly(bool on);
     bool DigitsOnly() const { return digitsOnly_; }
     void SetText(const std::wstring& text);
     // Result of the last measurement of the text (nothing acts on it).
@@ -34,6 +37,7 @@ class SkinEdit : public QLineEdit {
     void CheckText();
 
     bool digitsOnly_ = false;
+    QValidator* digitsValidator_ = nullptr;
     int lastMeasure_ = -1;
 };
 

@@ -122,6 +122,14 @@ std::wstring LanguageLabel(int n) {
     return ReadWide("Label", n);
 }
 
+std::wstring LanguageButtonFace(int n) {
+    return ReadWide("PoliceButton", n);
+}
+
+std::string LanguageFontSize(int n) {
+    return Read("Size", n);
+}
+
 std::string ResolvedLanguageCode(int n) {
     int r = ResolveLanguageFallback(n);
     return r < 0 ? std::string() : Read("Code", r);
@@ -191,10 +199,10 @@ void ApplyLanguageFonts(int n, const LanguageFontDefaults& defaults) {
     font.face = ReadWide("Police", n);
     if (font.face.empty())
         font.face = defaults.face;
-    font.buttonFace = ReadWide("PoliceButton", n);
+    font.buttonFace = LanguageButtonFace(n);
     if (font.buttonFace.empty())
         font.buttonFace = defaults.face;
-    std::string size = Read("Size", n);
+    std::string size = LanguageFontSize(n);
     font.height = ParseDecimal(size.empty() ? defaults.size : size);
     std::string mode = Read("Mode", n);
     font.weight = (mode.empty() ? defaults.mode : mode) == "Bold" ? 700 : 400;

@@ -31,6 +31,9 @@ int ResolveLanguageFallback(int n);
 std::string LanguageCode(int n);
 std::string LanguageCountry(int n);
 std::wstring LanguageLabel(int n);
+// Raw "PoliceButton.%d" and "Size.%d" of an entry (the language buttons' own fonts).
+std::wstring LanguageButtonFace(int n);
+std::string LanguageFontSize(int n);
 // Readers through the fallback chain; empty when it cannot be resolved.
 std::string ResolvedLanguageCode(int n);
 std::wstring ResolvedLanguageLabel(int n);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QEnterEvent>
@@ -596,6 +597,43 @@ TEST(SkinFields, DigitsOnlyEdit) {
     QTest::keyClicks(&edit, QStringLiteral("x"));
     EXPECT_EQ(edit.text(), QStringLiteral("12x"));
     QApplication::processEvents();  // the queued check of the text runs harmlessly
+}
+
+TEST(SkinFields, DigitsOnlyEditRefusesPastedDroppedAndInsertedLetters) {
+    struct DropEdit : SkinEdit {
+        using SkinEdit::dropEvent;
+    } edit;
+    edit.SetDigitsOnly(true);
+    edit.setText(QStringLiteral("12"));
+    edit.end(false);
+    for (const char* text : {"ab", "4x5", " 7", "\xd9\xa3"}) {  // the last: an Arabic-Indic 3
+        QApplication::clipboard()->setText(QString::fromUtf8(text));
+        edit.paste();
+        EXPECT_EQ(edit.text(), QStringLiteral("12")) << text;
+        edit.insert(QString::fromUtf8(text));
+        EXPECT_EQ(edit.text(), QStringLiteral("12")) << text;
+    }
+    edit.setText(QStringLiteral("12"));
+    QMimeData mime;
+    mime.setText(QStringLiteral("zz"));
+    QDropEvent drop(QPointF(2, 2), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    edit.dropEvent(&drop);
+    EXPECT_EQ(edit.text(), QStringLiteral("12"));
+
+    edit.setText(QStringLiteral("12"));
+    QApplication::clipboard()->setText(QStringLiteral("123"));
+    edit.paste();
+    EXPECT_EQ(edit.text(), QStringLiteral("12123"));
+    edit.insert(QStringLiteral("9"));
+    EXPECT_EQ(edit.text(), QStringLiteral("121239"));
+    QTest::keyClick(&edit, Qt::Key_Backspace);
+    QTest::keyClicks(&edit, QStringLiteral("a7"));
+    EXPECT_EQ(edit.text(), QStringLiteral("121237"));
+
+    edit.SetDigitsOnly(false);
+    edit.insert(QStringLiteral("ab"));
+    EXPECT_EQ(edit.text(), QStringLiteral("121237ab"));
+    QApplication::processEvents();
 }
 
 TEST(SkinFields, ForwardingEdit) {

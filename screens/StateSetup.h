@@ -1,0 +1,131 @@
+#pragma once
+// The last step of building a screen (SetupStateScreen): the vertical layout adapted to the
+// font the dialog template produced, then the set-up particular to the screen, chosen by its
+// name. The view owns the widgets; these functions decide what it does with them.
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "screens/CountryTable.h"
+
+class CAutomateContext;
+class CLog;
+class ZFQTranslator;
+
+namespace screens {
+
+// ---- Layout adaptation
+
+// Controls that move with the font.
+inline constexpr int kLayoutFirstId = 1000;
+inline constexpr int kLayoutLastId = 1399;
+
+// Multipliers of the view's font against the one the screens were laid out with (a character
+// height of 16 pixels), rounded to two decimals.
+struct LayoutScale {
+    double multX = 1.0;  // only logged
+    double multY = 1.0;
+};
+
+// 100 / ((100 * width) div 700) and 100 / ((100 * height) div 16). Nullopt when a divisor is
+// not positive (a width below 7 or a height of 0): there is nothing sound to scale by.
+std::optional<LayoutScale> ComputeLayoutScale(int maxCharWidth, int charHeight);
+// Rounds through a two-decimal text and back, whatever the locale.
+double RoundToHundredths(double value);
+
+// Logs the metrics and multipliers ("char set %d", "Base X: %d BaseY :%d",
+// "Mult X: %lf MultY :%lf", "Need To resize") and returns the MultY to move the controls by;
+// nullopt when nothing moves (MultY exactly 1.0, or metrics that give no multiplier).
+std::optional<double> PlanLayoutAdaptation(int charSet, int maxCharWidth, int charHeight,
+                                           CLog& log);
+
+struct VerticalSpan {
+    int top = 0;
+    int bottom = 0;
+};
+// New top and bottom of a control (truncated); IDs below 1010 get 4 more pixels at the bottom.
+// The view keeps left edge and width.
+VerticalSpan ScaleVerticalSpan(int controlId, VerticalSpan span, double multY);
+
+// ---- Per-screen set-up
+
+inline constexpr int kPreselectedButton = 1007;
+inline constexpr int kChoiceMarkerLeft = 1500;
+inline constexpr int kSetupPicture = 1501;
+inline constexpr int kResultLabel = 1043;
+inline constexpr int kCountryList = 1200;
+
+enum class SetupKind {
+    None,
+    ConnectionPicture,     // picture 1501 shows pictureFormat with PCModelType
+    PreselectFirstChoice,  // button 1007 checked, focused, selected look, markers 1500/1501
+    PasswordEdits,         // editIds show "*" for every character
+    DigitsOnlyEdits,       // editIds accept 0-9 and Backspace only
+    EndResult,             // label 1043: EndResultText
+    CountryList,           // list 1200: CountryListNames, first selected
+    KeyboardPicture,       // picture 1501: KeyboardPicturePath(CorrectKeyboardIndex)
+    LanguageButtons,       // PlanLanguageButtons
+};
+
+struct ScreenSetup {
+    SetupKind kind = SetupKind::None;
+    const char* pictureFormat = nullptr;  // "%S" stands for PCModelType
+    const char* pictureLogLine = nullptr;
+    const char* missingPictureLine = nullptr;  // at ERR
+    std::vector<int> editIds;
+    bool reconfiguration = false;  // language buttons of "StateLanguageR"
+};
+
+// The set-up of a screen (exact name); kind None for screens without one.
+ScreenSetup ScreenSetupFor(std::string_view screen);
+
+// The connection picture's path for the PCModelType in the context, with its log line; the ERR
+// line and nullopt when the screen has no picture 1501.
+std::optional<std::string> ConnectionPicture(const ScreenSetup& setup, bool hasPicture,
+                                             CAutomateContext& context, CLog& log);
+
+// Text of label 1043 on "StateEnd3": translation "id0070" when AnalyseState reads 0.
+std::optional<std::wstring> EndResultText(CAutomateContext& context, ZFQTranslator& translator);
+
+// ---- Keyboard picture
+
+inline constexpr int kKeyboardIndexMin = 1;
+inline constexpr int kKeyboardIndexMax = 24;
+// An index outside 1 .. 24 becomes 1.
+int KeyboardIndexOrDefault(int index);
+// Reads KeyboardIndex, writes 1 back when it is out of range, and returns the index to show.
+int CorrectKeyboardIndex(CAutomateContext& context);
+// "..\pictures\keyb%d.bmp".
+std::string KeyboardPicturePath(int index);
+
+// ---- Language buttons
+
+inline constexpr int kFirstLanguageButton = 1007;
+inline constexpr int kLastLanguageButton = 1037;
+
+struct LanguageButton {
+    int buttonId = 0;
+    int entry = 0;  // index in language.ini
+    std::wstring label;
+    std::wstring face;     // "PoliceButton.%d", default "Arial"
+    int height = 0;        // "Size.%d" (default 20) + 4, + 10 for entry 16
+    bool current = false;  // the language in ID_LANG: checked, red, focused
+};
+
+// Buttons 1007, 1008, ... paired with the entries of language.ini in step, until the first
+// button the screen lacks (hasButton) or 1037. On the reconfiguration screen an entry with a
+// fallback gets no button. Entries past the end of the file pair with any buttons left over
+// (empty labels).
+std::vector<LanguageButton> PlanLanguageButtons(bool reconfiguration, std::string_view idLang,
+                                                const std::function<bool(int)>& hasButton);
+
+// ---- Country list
+
+// Names of the countries of the current language (ID_LANG), in table order, empty names left
+// out. An unreadable table logs "Can not ReadFile KSOCountries.csv" at ERR and gives none.
+std::vector<std::wstring> CountryListNames(CAutomateContext& context, ZFQTranslator& translator,
+                                           CLog& log, const std::string& table = kCountryTable);
+
+}  // namespace screens

@@ -1,0 +1,122 @@
+#include <string>
+#include <vector>
+
+#include "screens/DataCapture.h"
+#include "tests/screens/ScreensTestSupport.h"
+
+using namespace screens;
+
+namespace {
+
+class DataCaptureTest : public ScreensTest {
+  protected:
+    std::string Section(const std::string& body) {
+        tree.Write("config/QV/QV_saveContext.ini", "[S]\n" + body);
+        ClearProfileCache();
+        return "..\\config\\QV\\QV_saveContext.ini";
+    }
+};
+
+}  // namespace
+
+TEST_F(DataCaptureTest, SaveRulesInTableOrder) {
+    struct Row {
+        const char* state;
+        int button;
+        SaveRule rule;
+        bool applied;
+        int installationType, tradeMark, lastEvent;  // -1, -1, 0: untouched
+        const char* typeBorne;
+    };
+    const Row rows[] = {
+        {"LanguageReconf", 1007, SaveRule::LanguageReconf, false, -1, -1, 0, ""},
+        {"LanguageReconf", 0, SaveRule::Generic, false, -1, -1, 0, ""},
+        {"Language", 1012, SaveRule::LanguageInstall, false, -1, -1, 0, ""},
+        {"language", 1007, SaveRule::Generic, false, -1, -1, 0, ""},  // exact names
+        {"StateChoiceBorne", 1008, SaveRule::ChoiceBorne, true, -1, -1, 1, "others"},
+        {"StateChoiceBorne", 1007, SaveRule::Generic, false, -1, -1, 0, ""},
+        {"StateChoicePC", 0, SaveRule::PcModel, false, -1, -1, 0, ""},
+        {"CountryChoice", 0, SaveRule::Country, false, -1, -1, 0, ""},
+        {"InstallationType", 1009, SaveRule::InstallationType, true, 3, -1, 3, ""},
+        {"InstallationType", 0, SaveRule::Generic, false, -1, -1, 0, ""},
+        {"InstallationTypeQV", 1009, SaveRule::InstallationTypeQV, true, 3, -1, 1, ""},
+        {"ChoiceTradeMark", 1008, SaveRule::TradeMark, true, -1, 2, 1, ""},
+        {"GuiAskKeyBoard", 1008, SaveRule::KeyboardChoice, true, -1, -1, 5, ""},
+        {"GuiAskKeyBoard", 1006, SaveRule::Generic, false, -1, -1, 0, ""},
+        {"StateInfo2", 1007, SaveRule::Generic, false, -1, -1, 0, ""},
+    };
+    for (const Row& r : rows) {
+        context.SetInt("LastEvent", 1, 0);
+        context.SetInt("InstallationType", 1, -1);
+        context.SetInt("TradeMark", 1, -1);
+        context.SetString("TypeBorne", 1, "");
+        SaveRule rule = ChooseSaveRule(r.state, r.button);
+        EXPECT_EQ(rule, r.rule) << r.state << " " << r.button;
+        EXPECT_EQ(ApplySimpleSaveRule(rule, r.button, context), r.applied) << r.state;
+        EXPECT_EQ(Int("InstallationType"), r.installationType) << r.state;
+        EXPECT_EQ(Int("TradeMark"), r.tradeMark) << r.state;
+        EXPECT_EQ(Int("LastEvent"), r.lastEvent) << r.state;
+        EXPECT_EQ(String("TypeBorne"), r.typeBorne) << r.state;
+    }
+}
+
+TEST_F(DataCaptureTest, SaveContextSections) {
+    std::string body;
+    for (int n = 1; n <= 520; ++n)
+        body += "IdEdit." + std::to_string(n) + "=1100\nProperties." + std::to_string(n) + "=P" +
+                std::to_string(n) + "\n";
+    std::vector<SaveContextEntry> e = ReadSaveContext(Section(body), "S");
+    ASSERT_EQ(e.size(), 500u);
+    EXPECT_EQ(e[499].property, "P500");
+
+    // A missing property ends the list after its entry; a missing id before it.
+    e = ReadSaveContext(Section("IdEdit.1=1100\nProperties.1=A\nIdEdit.2=1101\n"
+                                "IdEdit.3=1102\nProperties.3=C\n"),
+                        "S");
+    ASSERT_EQ(e.size(), 2u);
+    EXPECT_EQ(e[1].id, 1101);
+    EXPECT_EQ(e[1].property, "@12$@");
+    EXPECT_EQ(ReadSaveContext(Section("IdEdit.1=1100\nProperties.1=A\nIdEdit.3=1\n"), "S").size(),
+              1u);
+    EXPECT_TRUE(ReadSaveContext(Section(""), "S").empty());
+    EXPECT_TRUE(ReadSaveContext("..\\config\\QV\\missing.ini", "S").empty());
+
+    const std::string huge(10000, 'x');
+    e = ReadSaveContext(Section("IdEdit.1=" + huge + "\nProperties.1=" + huge + "\n"), "S");
+    ASSERT_EQ(e.size(), 1u);
+    EXPECT_EQ(e[0].property, std::string(199, 'x'));
+    EXPECT_EQ(e[0].id, 0);  // not a number: no widget has it
+}
+
+TEST_F(DataCaptureTest, InfosContextKeepsAnEntryWithoutPropertyAsTheLast) {
+    std::vector<InfosContextEntry> e =
+        ReadInfosContext(Section("IdEdit.1=1045\nProperties.1=KSOLabel\n"
+                                 "IdEdit.2=1101\nSize.2=5\nProperties.2=Name\n"
+                                 "IdEdit.3=1300\nIdEdit.4=1102\nProperties.4=Never\n"),
+                         "S");
+    ASSERT_EQ(e.size(), 3u);
+    EXPECT_FALSE(e[0].size.has_value());
+    EXPECT_EQ(e[1].size, 5);
+    EXPECT_EQ(e[2].id, 1300);
+    EXPECT_EQ(e[2].property, "@1@");
+}
+
+TEST_F(DataCaptureTest, OnlyFlagsEqualToOnePaintTheirLabelRed) {
+    context.SetInt("PdvInvalidData", 1, 1);
+    context.SetInt("PdvInvalidData", 2, 2);
+    context.SetInt("PdvInvalidData", 15, 1);
+    context.SetInt("ProxyInvalidData", 3, 1);
+    EXPECT_EQ(LabelsToPaintRed("StateQvInfoPdv", context), (std::vector<int>{1042, 1056}));
+    EXPECT_EQ(LabelsToPaintRed("StateConfProxy", context), (std::vector<int>{1045}));
+    EXPECT_TRUE(LabelsToPaintRed("StateInfo2", context).empty());
+}
+
+TEST(GeneralInfoLabel, BrokenSequencesBecomeS) {
+    const std::pair<std::wstring, std::wstring> rows[] = {
+        {L"Espa\u00EF\u00BF\u00BDol", L"Espasol"},
+        {L"\u00EF\u00BF\u00BD\u00EF\u00BF\u00BD", L"ss"},
+        {L"\u00EF\u00BF!\u00BD", L"\u00EF\u00BF!\u00BD"},  // interrupted: kept
+    };
+    for (const auto& [in, out] : rows)
+        EXPECT_EQ(MendGeneralInfoLabel(in), out);
+}

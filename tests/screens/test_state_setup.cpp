@@ -1,0 +1,167 @@
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "screens/StateSetup.h"
+#include "services/Translator.h"
+#include "tests/screens/ScreensTestSupport.h"
+
+using namespace screens;
+
+namespace {
+
+class StateSetupTest : public ScreensTest {};
+
+}  // namespace
+
+TEST(Layout, MultipliersAndMoves) {
+    // width, height, MultX, MultY (0: no multiplier)
+    const double scales[][4] = {{7, 16, 100, 1.0},    {7, 20, 100, 0.8}, {7, 12, 100, 1.33},
+                                {21, 32, 33.33, 0.5}, {6, 16, 0, 0},     {7, 0, 0, 0}};
+    for (const auto& s : scales) {
+        std::optional<LayoutScale> got = ComputeLayoutScale(int(s[0]), int(s[1]));
+        ASSERT_EQ(got.has_value(), s[3] != 0) << s[0] << "x" << s[1];
+        if (got) {
+            EXPECT_EQ(got->multX, s[2]) << s[0] << "x" << s[1];
+            EXPECT_EQ(got->multY, s[3]) << s[0] << "x" << s[1];
+        }
+    }
+    struct Move {
+        int id;
+        VerticalSpan in;
+        double multY;
+        VerticalSpan out;
+    };
+    const Move moves[] = {
+        {1100, {100, 140}, 0.5, {50, 70}},
+        {1003, {100, 140}, 0.5, {50, 74}},
+        {1010, {100, 140}, 0.5, {50, 70}},
+        {1100, {33, 99}, 0.8, {26, 79}},
+        {1100, {-7, 3}, 0.5, {-3, 1}},  // toward zero
+        {1100, {2000000000, 1}, 16.67, {2147483647, 16}},
+    };
+    for (const Move& m : moves) {
+        VerticalSpan s = ScaleVerticalSpan(m.id, m.in, m.multY);
+        EXPECT_EQ(s.top, m.out.top) << m.id << " " << m.in.top;
+        EXPECT_EQ(s.bottom, m.out.bottom) << m.id << " " << m.in.bottom;
+    }
+}
+
+TEST_F(StateSetupTest, OnlyAMultiplierOtherThanOneMovesControls) {
+    EXPECT_FALSE(PlanLayoutAdaptation(0, 7, 16, log).has_value());
+    EXPECT_FALSE(PlanLayoutAdaptation(0, 7, 0, log).has_value());
+    EXPECT_EQ(LogCount("DEBUG", "Need To resize"), 0);
+    EXPECT_EQ(PlanLayoutAdaptation(1, 7, 32, log), 0.5);
+    EXPECT_EQ(LogCount("DEBUG", "Base X: 7 BaseY :32"), 1);
+    EXPECT_EQ(LogCount("DEBUG", "Mult X: 100.000000 MultY :0.500000"), 1);
+    EXPECT_EQ(LogCount("DEBUG", "Need To resize"), 1);
+}
+
+TEST_F(StateSetupTest, ScreenSetupsAndConnectionPictures) {
+    EXPECT_EQ(ScreenSetupFor("StateQvInfoPdv").editIds, (std::vector<int>{1102, 1107, 1108, 1112}));
+    EXPECT_EQ(ScreenSetupFor("StateConfProxy").editIds, (std::vector<int>{1101}));
+    EXPECT_EQ(ScreenSetupFor("StateErrInfo2").kind, SetupKind::PasswordEdits);
+    EXPECT_EQ(ScreenSetupFor("StateChoiceBorne").kind, SetupKind::PreselectFirstChoice);
+    EXPECT_TRUE(ScreenSetupFor("StateLanguageR").reconfiguration);
+    EXPECT_EQ(ScreenSetupFor("statelanguage").kind, SetupKind::None);
+
+    context.SetString("PCModelType", 1, "T1");
+    EXPECT_EQ(ConnectionPicture(ScreenSetupFor("StateConnectBornePC"), true, context, log),
+              "..\\pictures\\T1ConnectBorne.gif");
+    EXPECT_EQ(LogCount("INFO", "Picture 1501 updated with xxxConnectBorne.gif"), 1);
+    EXPECT_FALSE(
+        ConnectionPicture(ScreenSetupFor("StateConnectRouterModemAction"), false, context, log));
+    EXPECT_EQ(LogCount("ERR", "StateConnectRouterModem, widget 1501 not found"), 1);
+    // A model type is data, never a format.
+    context.SetString("PCModelType", 1, "%S%n");
+    EXPECT_EQ(ConnectionPicture(ScreenSetupFor("StatePPD1"), true, context, log),
+              "..\\pictures\\%S%nConnexionICV.gif");
+    EXPECT_EQ(LogCount("INFO", "Picture 1501 updated with ..\\pictures\\%S%nConnexionICV.gif"), 1);
+}
+
+TEST_F(StateSetupTest, KeyboardIndexOutOfRangeBecomesOne) {
+    for (const auto& [stored, shown] :
+         {std::pair{0, 1}, {25, 1}, {-5, 1}, {10000, 1}, {24, 24}, {7, 7}}) {
+        context.SetInt("KeyboardIndex", 1, stored);
+        EXPECT_EQ(CorrectKeyboardIndex(context), shown) << stored;
+        EXPECT_EQ(Int("KeyboardIndex"), shown) << stored;
+    }
+    EXPECT_EQ(KeyboardPicturePath(1), "..\\pictures\\keyb1.bmp");
+}
+
+TEST_F(StateSetupTest, LanguageButtonsOnBothScreens) {
+    WriteLanguages(
+        "Code.0=fr\nLabel.0=Francais\nCode.1=en\nLabel.1=English\n"
+        "Label.2=Belge\nFallback.2=0\n"
+        "Code.3=de\nLabel.3=Deutsch\nPoliceButton.3=Verdana\nSize.3=30\n");
+    auto upTo = [](int last) { return [last](int id) { return id <= last; }; };
+    auto entries = [](const std::vector<LanguageButton>& buttons) {
+        std::vector<int> out;
+        for (const LanguageButton& b : buttons)
+            out.push_back(b.entry);
+        return out;
+    };
+
+    std::vector<LanguageButton> reconf = PlanLanguageButtons(true, "ID_LANG3", upTo(1009));
+    ASSERT_EQ(entries(reconf), (std::vector<int>{0, 1, 3}));
+    EXPECT_EQ(reconf[2].buttonId, 1009);
+    EXPECT_EQ(reconf[2].label, L"Deutsch");
+    EXPECT_EQ(reconf[2].face, L"Verdana");
+    EXPECT_EQ(reconf[2].height, 34);
+    EXPECT_TRUE(reconf[2].current);
+    EXPECT_FALSE(reconf[0].current);
+    EXPECT_EQ(reconf[1].face, L"Arial");
+    EXPECT_EQ(reconf[1].height, 24);
+
+    EXPECT_EQ(entries(PlanLanguageButtons(false, "ID_LANG3", upTo(1010))),
+              (std::vector<int>{0, 1, 2, 3}));
+    // The walk stops at the first missing button, and at 1037 at the latest.
+    EXPECT_EQ(PlanLanguageButtons(false, "", [](int id) { return id != 1009; }).size(), 2u);
+    EXPECT_EQ(PlanLanguageButtons(true, "", [](int) { return true; }).size(), 31u);
+    // Entry 16 is 10 pixels taller instead of 4.
+    std::vector<LanguageButton> all = PlanLanguageButtons(false, "", [](int) { return true; });
+    EXPECT_EQ(all[15].height, 24);
+    EXPECT_EQ(all[16].height, 30);
+}
+
+TEST_F(StateSetupTest, CountryListSurvivesTablesOfAnyShape) {
+    WriteLanguages("Code.0=fr\nCode.1=en\nLabel.2=Belge\nFallback.2=0\n");
+    WriteTranslations(Entry("PAYFR", "fr", "France") + Entry("PAYBE", "fr", "Belgique") +
+                      Entry("PAYX", "fr", "Quatre") + Entry("PAYGB", "en", "Royaume"));
+    ZFQTranslator translator;
+    translator.LoadLanguage("fr");
+    context.SetString("ID_LANG", 1, "ID_LANG2");  // falls back to fr
+
+    std::string big = "Code Langue KSO;ID_COUNTRY\n";
+    for (int i = 0; i < 100000; ++i)
+        big += "fr;PAYFR\n";
+    struct Row {
+        const char* name;
+        std::optional<std::string> bytes;  // nullopt: no file
+        std::vector<std::wstring> listed;
+        int errors;  // "Can not ReadFile KSOCountries.csv" so far
+    };
+    const Row rows[] = {
+        {"good",
+         "Code Langue KSO;ID_COUNTRY\nfr;PAYBE\nen;PAYGB\nfr;PAYX\nfr;PAYLU\nfr;PAYFR\n",
+         {L"Belgique", L"France"},
+         0},
+        {"missing", std::nullopt, {}, 1},
+        {"empty", "", {}, 2},
+        {"other columns", "A;B\nfr;PAYFR\n", {}, 2},
+        {"ragged",
+         "Code Langue KSO;ID_COUNTRY\nfr\nPAYFR;fr;PAYFR\n;;;\nfr;PAYBE\n",
+         {L"Belgique"},
+         2},
+        {"100000 rows", big, std::vector<std::wstring>(220, L"France"), 2},
+    };
+    for (const Row& r : rows) {
+        if (r.bytes)
+            tree.Write("config/KSOCountries.csv", *r.bytes);
+        else
+            std::remove(tree.Path("config/KSOCountries.csv").c_str());
+        EXPECT_EQ(CountryListNames(context, translator, log), r.listed) << r.name;
+        EXPECT_EQ(LogCount("ERR", "Can not ReadFile KSOCountries.csv"), r.errors) << r.name;
+    }
+}
