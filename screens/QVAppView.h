@@ -18,10 +18,14 @@
 #include <vector>
 
 #include "controls/NavigationHandler.h"
+#include "screens/DataCapture.h"
 #include "screens/ScreenHost.h"
 #include "screens/ScreenSettings.h"
+#include "services/LanguageConfig.h"
 #include "xmlgui/DlgTemplate.h"
 
+class CAutomateContext;
+class CLog;
 class CVEKButton;
 
 class CQVAppView : public QWidget, public NavigationHandler {
@@ -81,6 +85,14 @@ class CQVAppView : public QWidget, public NavigationHandler {
     void OnDraw(class QPainter& painter);
     void SetInitialFocus();
     void SaveGeneric(const std::string& state);
+    void SaveChoice(screens::SaveRule rule, int specific, CAutomateContext& context, CLog& log);
+    void FillWidget(const screens::InfosContextEntry& entry, const std::wstring& value,
+                    const QString& face, const TextFont& font);
+    void ShowGeneralInfoLanguage(CAutomateContext& context);
+    bool IsPasswordField(int id, const std::string& screen) const;
+    void AdaptLayoutToFont();
+    void SetupLanguageButtons(bool reconfiguration);
+    void ShowPicture(int id, const std::string& path);
     // The first of the buttons 1007-1039 drawn pushed, 0 when none.
     int SpecificButton() const;
     // Buttons first..last that exist: the pressed one checked and focused, the others not.

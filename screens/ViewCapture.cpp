@@ -1,14 +1,27 @@
 // Data capture on a screen: fields filled from the context, invalid entries in red, button
 // presses that save what the operator entered and raise the screen's events.
 #include <QAbstractButton>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRegularExpression>
+#include <algorithm>
 
 #include "automate/AutomateContext.h"
 #include "automate/ContextNames.h"
 #include "base/Log.h"
 #include "base/Text.h"
 #include "controls/AnimatedPicture.h"
+#include "controls/GradientLabel.h"
+#include "controls/SkinControls.h"
 #include "controls/VEKButton.h"
+#include "screens/Choices.h"
+#include "screens/DataCapture.h"
 #include "screens/QVAppView.h"
+#include "screens/StateSetup.h"
+#include "services/LanguageConfig.h"
+#include "services/PointServiceClient.h"
+#include "services/Translator.h"
 
 namespace {
 
@@ -21,9 +34,37 @@ constexpr int kLastChoiceGroup = 1030;
 constexpr int kLeftMarker = 1500;
 constexpr int kRightMarker = 1501;
 constexpr uint32_t kRed = 255;
+constexpr uint32_t kWhite = 0xFFFFFF;
+constexpr int kFirstEdit = 1100;
+constexpr int kFirstCombo = 1300;
+constexpr int kCountryList = 1200;
+constexpr size_t kMaxSavedChars = 799;
+constexpr int kGeneralInfoHeight = 24;
+// The language labels of "GeneralInfo" keep the light weight they were designed with.
+constexpr int kGeneralInfoWeight = 24;
 
 bool IsLanguageState(std::string_view state) {
     return state == "Language" || state == "LanguageReconf";
+}
+
+// The first line of what a widget shows, at most maxChars characters.
+std::wstring FirstLine(const QWidget* widget, size_t maxChars) {
+    QString text;
+    if (auto* edit = qobject_cast<const QLineEdit*>(widget))
+        text = edit->text();
+    else if (auto* combo = qobject_cast<const QComboBox*>(widget))
+        text = combo->currentText();
+    else if (auto* list = qobject_cast<const QListWidget*>(widget))
+        text = list->currentItem() ? list->currentItem()->text() : QString();
+    else if (auto* label = qobject_cast<const CGradientLabel*>(widget))
+        text = QString::fromStdWString(label->Text());
+    else if (auto* button = qobject_cast<const QAbstractButton*>(widget))
+        text = button->text();
+    const qsizetype end = text.indexOf(QRegularExpression(QStringLiteral("[\\r\\n]")));
+    std::wstring line = (end < 0 ? text : text.left(end)).toStdWString();
+    if (line.size() > maxChars)
+        line.resize(maxChars);
+    return line;
 }
 
 }  // namespace
@@ -111,21 +152,93 @@ void CQVAppView::manageSaveData(const std::string& state) {
     const int specific = SpecificButton();
     if (specific && log)
         log->Debug(StrFormat("manageSaveData : specific button pushed id=[%d]", specific));
-    SaveGeneric(state);
+    CAutomateContext* context = host_.LoadContext();
+    const screens::SaveRule rule = screens::ChooseSaveRule(state, specific);
+    if (!context) {
+        // Nothing to save into.
+    } else if (rule == screens::SaveRule::Generic) {
+        SaveGeneric(state);
+    } else if (screens::ApplySimpleSaveRule(rule, specific, *context)) {
+        // A choice button said it all.
+    } else if (log) {
+        SaveChoice(rule, specific, *context, *log);
+    }
     if (log)
         log->Debug("End manageSaveData");
 }
 
-void CQVAppView::SaveGeneric(const std::string&) {}
+void CQVAppView::SaveChoice(screens::SaveRule rule, int specific, CAutomateContext& context,
+                            CLog& log) {
+    ZFQTranslator& translator = host_.Translator();
+    switch (rule) {
+        case screens::SaveRule::LanguageInstall:
+            screens::SaveInstallationLanguage(specific - kFirstChoice, context, translator, log);
+            break;
+        case screens::SaveRule::LanguageReconf:
+            screens::SaveReconfigurationLanguage(specific - kFirstChoice, context, translator, log);
+            break;
+        case screens::SaveRule::PcModel: {
+            auto* button = ControlAs<CVEKButton>(specific);
+            screens::IdentifyPcModelType(
+                button ? button->Caption(controls::kStateNormal) : std::wstring(), context, log);
+            break;
+        }
+        case screens::SaveRule::Country: {
+            screens::CountrySelection selection;
+            if (auto* list = ControlAs<QListWidget>(kCountryList)) {
+                selection.hasItems = list->count() > 0;
+                if (QListWidgetItem* item = list->currentItem())
+                    selection.selectedText = item->text().toStdWString();
+            }
+            screens::SaveCountryAndLanguage(
+                selection, context, translator, log,
+                screens::PointServiceLanguePaysWriter(pointservice::kLibraryPath, log));
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void CQVAppView::SaveGeneric(const std::string& state) {
+    CAutomateContext* context = host_.LoadContext();
+    if (!context)
+        return;
+    for (const screens::SaveContextEntry& entry :
+         screens::ReadSaveContext(host_.Files().saveContext, state)) {
+        QWidget* widget = Control(entry.id);
+        if (!widget)
+            continue;
+        context->SetWide(entry.property.c_str(), 1, FirstLine(widget, kMaxSavedChars));
+    }
+}
 
 int CQVAppView::SetEditInformations(const std::string& screen) {
     CLog* log = host_.Log();
+    CAutomateContext* context = host_.LoadContext();
     char nameState[CAutomateContext::kStringBufferBytes] = "";
-    if (CAutomateContext* context = host_.LoadContext())
+    if (context)
         context->GetString(ctx::kNameState, 1, nameState);
     if (nameState[0] != '\0') {
         if (log)
             log->Debug(StrFormat("Begin SetEditInformations for %s", screen.c_str()));
+        const TextFont& font = CurrentTextFont();
+        const QString face = QString::fromStdWString(font.face);
+        for (const screens::InfosContextEntry& entry :
+             screens::ReadInfosContext(host_.Files().infosContext, nameState)) {
+            std::wstring value;
+            context->GetWide(entry.property.c_str(), 1, &value);
+            if (log) {
+                // A password is never written to the log.
+                const std::string shown = IsPasswordField(entry.id, screen)
+                                              ? std::string(value.size(), '*')
+                                              : Narrow(value);
+                log->Debug(StrFormat("Update widget [%d] with [%s]", entry.id, shown.c_str()));
+            }
+            FillWidget(entry, value, face, font);
+        }
+        if (screen == "GeneralInfo")
+            ShowGeneralInfoLanguage(*context);
         SetInitialFocus();
     }
     if (log)
@@ -133,10 +246,72 @@ int CQVAppView::SetEditInformations(const std::string& screen) {
     return 0;
 }
 
+void CQVAppView::FillWidget(const screens::InfosContextEntry& entry, const std::wstring& value,
+                            const QString& face, const TextFont& font) {
+    QWidget* widget = Control(entry.id);
+    if (!widget)
+        return;
+    if (entry.id < kFirstEdit) {
+        if (auto* label = qobject_cast<CGradientLabel*>(widget)) {
+            label->SetFont(face, font.height, font.weight);
+            label->SetTransparent(true);
+            label->SetTextColor(kWhite);
+            label->SetText(value);
+        }
+    } else if (entry.id < kFirstCombo) {
+        if (auto* edit = qobject_cast<SkinEdit*>(widget)) {
+            edit->SetFont(face, font.height, 400);
+            edit->SetText(value);
+            // A size of 0 or less sets no limit, as a missing one does.
+            if (entry.size && *entry.size > 0)
+                edit->setMaxLength(*entry.size);
+        }
+    } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+        const int32_t wanted = ParseDecimal(value);
+        for (int i = 0; i < combo->count(); ++i) {
+            bool ok = false;
+            const int data = combo->itemData(i).toInt(&ok);
+            if (ok && data == wanted)
+                combo->setCurrentIndex(i);
+        }
+    }
+}
+
+void CQVAppView::ShowGeneralInfoLanguage(CAutomateContext& context) {
+    const QString face = QStringLiteral("Arial Unicode MS");
+    if (auto* label = ControlAs<CGradientLabel>(screens::kGeneralInfoLanguageLabel)) {
+        label->SetText(screens::GeneralInfoLanguageLabel(context));
+        label->SetFont(face, kGeneralInfoHeight, kGeneralInfoWeight);
+        label->SetTransparent(true);
+    }
+    if (auto* label = ControlAs<CGradientLabel>(screens::kGeneralInfoSecondLabel)) {
+        // The label of the current language as configured, fallback resolved.
+        char idLang[CAutomateContext::kStringBufferBytes] = "";
+        context.GetString(ctx::kIdLang, 1, idLang);
+        label->SetFont(face, kGeneralInfoHeight, kGeneralInfoWeight);
+        label->SetTransparent(true);
+        label->SetText(ResolvedLanguageLabel(std::string_view(idLang)));
+    }
+}
+
+bool CQVAppView::IsPasswordField(int id, const std::string& screen) const {
+    if (auto* edit = ControlAs<QLineEdit>(id); edit && edit->echoMode() != QLineEdit::Normal)
+        return true;
+    const screens::ScreenSetup setup = screens::ScreenSetupFor(screen);
+    return setup.kind == screens::SetupKind::PasswordEdits &&
+           std::find(setup.editIds.begin(), setup.editIds.end(), id) != setup.editIds.end();
+}
+
 int CQVAppView::ManageColor(const std::string& screen) {
     CLog* log = host_.Log();
     if (log)
         log->Debug(StrFormat("Begin ManageColor for %s", screen.c_str()));
+    if (CAutomateContext* context = host_.LoadContext()) {
+        for (int id : screens::LabelsToPaintRed(screen, *context)) {
+            if (auto* label = ControlAs<CGradientLabel>(id))
+                label->SetTextColor(kRed);
+        }
+    }
     if (log)
         log->Debug(StrFormat("End ManageColor - returns %d", 0));
     return 0;

@@ -1,9 +1,164 @@
 // The set-up particular to a screen, after its fields are filled: the layout adapted to the
 // dialog font, then what the screen's name calls for.
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <QListWidget>
+
+#include "automate/AutomateContext.h"
+#include "automate/ContextNames.h"
 #include "base/Log.h"
 #include "base/Text.h"
+#include "controls/AnimatedPicture.h"
+#include "controls/GradientLabel.h"
+#include "controls/SkinControls.h"
+#include "controls/VEKButton.h"
+#include "platform/Paths.h"
 #include "screens/QVAppView.h"
+#include "screens/StateSetup.h"
+#include "xmlgui/DialogForm.h"
 
-int CQVAppView::SetupStateScreen(const std::string&) {
+namespace {
+
+constexpr uint32_t kRed = 255;
+constexpr uint32_t kNoFocusRectangle = 0x10;
+// Windows' ANSI character set: the metrics line keeps its meaning for the log's readers.
+constexpr int kAnsiCharSet = 0;
+const QString kListFace = QStringLiteral("Arial Unicode MS");
+constexpr int kListHeight = 24;
+constexpr int kListWeight = 24;
+
+}  // namespace
+
+int CQVAppView::SetupStateScreen(const std::string& screen) {
+    AdaptLayoutToFont();
+    CAutomateContext* context = host_.LoadContext();
+    CLog* log = host_.Log();
+    if (!context || !log)
+        return 0;
+    const screens::ScreenSetup setup = screens::ScreenSetupFor(screen);
+    switch (setup.kind) {
+        case screens::SetupKind::None:
+            break;
+        case screens::SetupKind::ConnectionPicture: {
+            const bool has = ControlAs<AnimatedPicture>(screens::kSetupPicture) != nullptr;
+            if (auto path = screens::ConnectionPicture(setup, has, *context, *log))
+                ShowPicture(screens::kSetupPicture, *path);
+            break;
+        }
+        case screens::SetupKind::PreselectFirstChoice:
+            if (auto* button = ControlAs<CVEKButton>(screens::kPreselectedButton)) {
+                button->Latch();
+                button->setFocus(Qt::OtherFocusReason);
+                button->SetCheckMode(true, ControlAs<AnimatedPicture>(screens::kChoiceMarkerLeft),
+                                     ControlAs<AnimatedPicture>(screens::kSetupPicture));
+            }
+            break;
+        case screens::SetupKind::PasswordEdits:
+            for (int id : setup.editIds) {
+                if (auto* edit = ControlAs<QLineEdit>(id))
+                    edit->setEchoMode(QLineEdit::Password);
+            }
+            break;
+        case screens::SetupKind::DigitsOnlyEdits:
+            for (int id : setup.editIds) {
+                if (auto* edit = ControlAs<SkinEdit>(id))
+                    edit->SetDigitsOnly(true);
+            }
+            break;
+        case screens::SetupKind::EndResult:
+            if (auto* label = ControlAs<CGradientLabel>(screens::kResultLabel)) {
+                if (auto text = screens::EndResultText(*context, host_.Translator()))
+                    label->SetText(*text);
+            }
+            break;
+        case screens::SetupKind::CountryList:
+            if (auto* list = ControlAs<SkinListBox>(screens::kCountryList)) {
+                list->SetFont(kListFace, kListHeight, kListWeight);
+                list->clear();
+                for (const std::wstring& name :
+                     screens::CountryListNames(*context, host_.Translator(), *log))
+                    list->addItem(QString::fromStdWString(name));
+                if (list->count() > 0)
+                    list->setCurrentRow(0);
+            }
+            break;
+        case screens::SetupKind::KeyboardPicture: {
+            const int32_t before = [&] {
+                int32_t v = 0;
+                context->GetInt(ctx::kKeyboardIndex, 1, &v);
+                return v;
+            }();
+            const int index = screens::CorrectKeyboardIndex(*context);
+            // The corrected index is what the keyboard service reads next.
+            if (index != before)
+                host_.PublishContext();
+            if (ControlAs<AnimatedPicture>(screens::kSetupPicture))
+                ShowPicture(screens::kSetupPicture, screens::KeyboardPicturePath(index));
+            break;
+        }
+        case screens::SetupKind::LanguageButtons:
+            if (Control(screens::kFirstLanguageButton))
+                SetupLanguageButtons(setup.reconfiguration);
+            break;
+    }
     return 0;
+}
+
+void CQVAppView::ShowPicture(int id, const std::string& path) {
+    if (auto* picture = ControlAs<AnimatedPicture>(id)) {
+        if (picture->LoadFile(QString::fromStdString(platform::NativePath(path))))
+            picture->Start();
+    }
+}
+
+void CQVAppView::AdaptLayoutToFont() {
+    CLog* log = host_.Log();
+    if (!log)
+        return;
+    const xmlgui::DialogBaseUnits units = xmlgui::BaseUnits(font());
+    const std::optional<double> multY =
+        screens::PlanLayoutAdaptation(kAnsiCharSet, QFontMetrics(font()).maxWidth(), units.y, *log);
+    if (!multY)
+        return;
+    for (int id = screens::kLayoutFirstId; id <= screens::kLayoutLastId; ++id) {
+        QWidget* w = Control(id);
+        if (!w)
+            continue;
+        const QRect r = w->geometry();
+        const screens::VerticalSpan span =
+            screens::ScaleVerticalSpan(id, {r.top(), r.top() + r.height()}, *multY);
+        w->setGeometry(r.left(), span.top, r.width(), std::max(0, span.bottom - span.top));
+        w->update();
+    }
+}
+
+void CQVAppView::SetupLanguageButtons(bool reconfiguration) {
+    CAutomateContext* context = host_.LoadContext();
+    char idLang[CAutomateContext::kStringBufferBytes] = "";
+    if (context)
+        context->GetString(ctx::kIdLang, 1, idLang);
+    const std::vector<screens::LanguageButton> plan = screens::PlanLanguageButtons(
+        reconfiguration, idLang, [this](int id) { return ControlAs<CVEKButton>(id) != nullptr; });
+    CVEKButton* current = nullptr;
+    for (const screens::LanguageButton& entry : plan) {
+        auto* button = ControlAs<CVEKButton>(entry.buttonId);
+        // The plain look: no pictures, no edges, caption only; all buttons alike but the
+        // current language's.
+        button->SetBitmaps(QString(), true);
+        button->SetCaptions(entry.label, true);
+        button->SetFontFaces(QString::fromStdWString(entry.face), true);
+        button->SetFontHeights(entry.height, true);
+        button->SetEdgeWidths(0, true, 0, 0, 0);
+        button->SetBitmapShift(false, true);
+        button->SetButtonType(controls::kTypeRadio, false);
+        button->BuildSkin(background_.isNull() ? nullptr : &background_, 0, kNoFocusRectangle,
+                          entry.current);
+        button->SetTextColors(entry.current ? kRed : 0, true);
+        button->SetCheckMode(false);
+        if (entry.current)
+            current = button;
+        languageButtons_.push_back(button);
+    }
+    if (current)
+        current->setFocus(Qt::OtherFocusReason);
 }
