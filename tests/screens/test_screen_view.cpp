@@ -11,7 +11,7 @@
 #include "controls/GradientLabel.h"
 #include "controls/SkinControls.h"
 #include "services/LanguageConfig.h"
-#include "tests/screens/ScreenTestSupport.h"
+#include "tests/screens/ViewTestSupport.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tests/screens/ScreenTestSupport.h"
+#include "tests/screens/ViewTestSupport.h"
 
 #include <QTest>
 
