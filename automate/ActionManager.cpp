@@ -6,7 +6,8 @@
 
 #include <xercesc/dom/DOM.hpp>
 
-#include "automate/Automate.h"
+#include "automate/AutomateContext.h"
+#include "base/Log.h"
 #include "base/Profile.h"
 #include "base/Text.h"
 #include "base/XmlDocument.h"
@@ -16,8 +17,8 @@
 
 namespace {
 
-void Write(unsigned level, std::string_view msg) {
-    if (CLog* log = CAutomate::Logger())
+void Write(CLog* log, unsigned level, std::string_view msg) {
+    if (log)
         log->Write(level, msg);
 }
 
@@ -35,7 +36,6 @@ platform::Module* KeepLoaded(std::unique_ptr<platform::Module> module) {
     return kept->back().get();
 }
 
-
 std::string Cut(const std::string& text) {
     return std::string(CutUtf8(text, CActionManager::kMaxTextChars));
 }
@@ -46,21 +46,22 @@ std::string TextOf(const xercesc::DOMElement* element) {
 
 // Plug-in code may be C++; nothing it throws goes further than this.
 template <typename Fn>
-void CallPlugin(const char* what, Fn fn) {
+void CallPlugin(CLog* log, const char* what, Fn fn) {
     try {
         fn();
     } catch (...) {
-        Write(LOG_ERR, StrFormat("Unexpected exception in plug-in %s", what));
+        Write(log, LOG_ERR, StrFormat("Unexpected exception in plug-in %s", what));
     }
 }
 
 }  // namespace
 
-CActionManager::CActionManager(const std::string& paramsPath) {
-    Write(LOG_DEBUG, "Call CActionManager");
+CActionManager::CActionManager(const std::string& paramsPath, CLog* log, CAutomateContext* context)
+    : log_(log), context_(context) {
+    Write(log_, LOG_DEBUG, "Call CActionManager");
     modules_.fill(nullptr);
     LoadDlls(paramsPath);
-    Write(LOG_DEBUG, "End CActionManager");
+    Write(log_, LOG_DEBUG, "End CActionManager");
 }
 
 CActionManager::~CActionManager() {
@@ -68,12 +69,12 @@ CActionManager::~CActionManager() {
         if (!module)
             continue;
         if (auto release = module->Function<QvActionReleaseFn>("Release"))
-            CallPlugin("Release", release);
+            CallPlugin(log_, "Release", release);
     }
 }
 
 int CActionManager::LoadDlls(const std::string& paramsPath) {
-    Write(LOG_DEBUG, "Call LoadDlls");
+    Write(log_, LOG_DEBUG, "Call LoadDlls");
     const std::string programDir = platform::ProgramDirectory();
     const std::string dir = programDir.empty() ? std::string(1, '.') : programDir;
     char value[kProfileValueMax + 1];
@@ -82,7 +83,7 @@ int CActionManager::LoadDlls(const std::string& paramsPath) {
         if (ReadIniString(paramsPath.c_str(), "DLLS", std::to_string(key).c_str(), value) != 0)
             break;
         if (slot >= kMaxDlls) {
-            Write(LOG_WARNING,
+            Write(log_, LOG_WARNING,
                   StrFormat("More than %d DLLs listed: %s and the following ones are ignored",
                             kMaxDlls, value));
             break;
@@ -95,9 +96,9 @@ int CActionManager::LoadDlls(const std::string& paramsPath) {
         if (name.find_first_of("/\\") == std::string::npos && !name.empty())
             module = platform::Module::Load(path, &error);
         if (!module) {
-            Write(LOG_ERR, StrFormat("Dll %s Not Found in %s", name.c_str(), path.c_str()));
+            Write(log_, LOG_ERR, StrFormat("Dll %s Not Found in %s", name.c_str(), path.c_str()));
             if (!error.empty())
-                Write(LOG_DEBUG, error);
+                Write(log_, LOG_DEBUG, error);
             return -1;
         }
         platform::Module* kept = KeepLoaded(std::move(module));
@@ -105,9 +106,9 @@ int CActionManager::LoadDlls(const std::string& paramsPath) {
         dllNames_[slot] = name;
         ++slot;
         if (auto init = kept->Function<QvActionInitializeFn>("Initialize"))
-            CallPlugin("Initialize", init);
+            CallPlugin(log_, "Initialize", init);
     }
-    Write(LOG_DEBUG, "End LoadDlls");
+    Write(log_, LOG_DEBUG, "End LoadDlls");
     return 0;
 }
 
@@ -117,15 +118,16 @@ int CActionManager::LoadServices(const std::string& serviceListPath) {
     serviceCount_ = 0;
     XmlPlatform platform;
     if (!platform.Ok()) {
-        Write(LOG_ERR,
+        Write(log_, LOG_ERR,
               StrFormat("Unable to initialise the XML parser : %s", platform.Error().c_str()));
         return 0;
     }
     std::string error;
     auto document = XmlDocument::ParseFile(serviceListPath, &error);
     if (!document || !document->Root()) {
-        Write(LOG_ERR, StrFormat("Unable to read the service list %s : %s", serviceListPath.c_str(),
-                                 error.c_str()));
+        Write(log_, LOG_ERR,
+              StrFormat("Unable to read the service list %s : %s", serviceListPath.c_str(),
+                        error.c_str()));
         return 0;
     }
     std::u16string tag = NarrowToXml("service");
@@ -133,8 +135,9 @@ int CActionManager::LoadServices(const std::string& serviceListPath) {
     XMLSize_t count = list ? list->getLength() : 0;
     for (XMLSize_t i = 0; i < count; ++i) {
         if (i >= static_cast<XMLSize_t>(kMaxServices)) {
-            Write(LOG_WARNING, StrFormat("More than %d services listed: %lu services are ignored",
-                                         kMaxServices, static_cast<unsigned long>(count - i)));
+            Write(log_, LOG_WARNING,
+                  StrFormat("More than %d services listed: %lu services are ignored", kMaxServices,
+                            static_cast<unsigned long>(count - i)));
             break;
         }
         auto* service = dynamic_cast<xercesc::DOMElement*>(list->item(i));
@@ -153,7 +156,7 @@ int CActionManager::LoadServices(const std::string& serviceListPath) {
 
 int CActionManager::RequestService(const std::string& service, const std::string& logFile,
                                    const std::string& paramsPath, void* contextImage) {
-    Write(LOG_DEBUG, "Call RequestService");
+    Write(log_, LOG_DEBUG, "Call RequestService");
     std::string library;
     for (const ServiceEntry& entry : services_) {
         if (entry.service == service) {
@@ -161,11 +164,11 @@ int CActionManager::RequestService(const std::string& service, const std::string
             break;
         }
     }
-    CAutomateContext* context = CAutomate::Context();
+    CAutomateContext* context = context_;
     if (library.empty()) {
         if (context)
             context->SetInt("LastEvent", 1, 2);
-        Write(LOG_ERR, "Dll Not Found");
+        Write(log_, LOG_ERR, "Dll Not Found");
         return -1;
     }
     platform::Module* module = nullptr;
@@ -175,9 +178,9 @@ int CActionManager::RequestService(const std::string& service, const std::string
             break;
         }
     }
-    Write(module ? LOG_INFO : LOG_ERR, module ? "DLL Found" : "DLL Not Found");
+    Write(log_, module ? LOG_INFO : LOG_ERR, module ? "DLL Found" : "DLL Not Found");
     if (!module) {
-        Write(LOG_ERR, StrFormat("Unable to load Dll %s Not Found", library.c_str()));
+        Write(log_, LOG_ERR, StrFormat("Unable to load Dll %s Not Found", library.c_str()));
         if (context)
             context->SetInt("LastEvent", 1, 2);
         return -1;
@@ -187,14 +190,14 @@ int CActionManager::RequestService(const std::string& service, const std::string
     auto release = module->Function<QvActionReleaseFn>("Release");
     if (!init || !request || !release)
         return -1;
-    CallPlugin("Initialize", init);
-    Write(LOG_DEBUG, StrFormat("Request Service : %s", service.c_str()));
-    CallPlugin("RequestService", [&] {
+    CallPlugin(log_, "Initialize", init);
+    Write(log_, LOG_DEBUG, StrFormat("Request Service : %s", service.c_str()));
+    CallPlugin(log_, "RequestService", [&] {
         request(service.c_str(), contextImage, logFile.c_str(), paramsPath.c_str());
     });
-    Write(LOG_DEBUG, "Request Service end");
-    CallPlugin("Release", release);
-    Write(LOG_DEBUG, "End RequestService");
+    Write(log_, LOG_DEBUG, "Request Service end");
+    CallPlugin(log_, "Release", release);
+    Write(log_, LOG_DEBUG, "End RequestService");
     return 0;
 }
 

@@ -9,6 +9,9 @@
 
 #include "quilvane/context_image.h"
 
+class CAutomateContext;
+class CLog;
+
 namespace platform {
 class Module;
 }
@@ -30,8 +33,9 @@ class CActionManager : public CActionManagerBase {
         std::string library;    // library location: one of the names listed under "DLLS"
     };
 
-    // Loads every DLL listed in the parameters file and calls its Initialize once.
-    explicit CActionManager(const std::string& paramsPath);
+    // Loads every DLL listed in the parameters file and calls its Initialize once. log and
+    // context (either may be null) belong to the caller and outlive the manager.
+    CActionManager(const std::string& paramsPath, CLog* log, CAutomateContext* context);
     // Calls Release of every loaded DLL. The modules themselves stay loaded until the process
     // ends: a plug-in may leave threads or handlers behind.
     ~CActionManager() override;
@@ -55,6 +59,8 @@ class CActionManager : public CActionManagerBase {
     const std::string& ServiceListPath() const { return serviceListPath_; }
 
   private:
+    CLog* log_ = nullptr;
+    CAutomateContext* context_ = nullptr;
     std::array<ServiceEntry, kMaxServices> services_;
     std::string serviceListPath_;
     std::array<platform::Module*, kMaxDlls> modules_{};

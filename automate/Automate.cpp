@@ -40,7 +40,8 @@ CAutomate::CAutomate(const std::string& memoryKey, const std::string& memoryFile
     log_->Info("Load Automate Ini File");
     LoadingIniFile();
 
-    engine_ = std::make_unique<CAutomateEngine>();
+    engine_ = std::make_unique<CAutomateEngine>(
+        AutomateServices{log_.get(), context_owned_.get(), shared_.get()});
     log_->Info("Initialize AutomateEngine");
     engine_->Initialize(states_.data(), highestState_, memoryKey_, serviceListPath_, logFile,
                         paramsPath);

@@ -3,17 +3,19 @@
 #include <algorithm>
 #include <climits>
 
-#include "automate/Automate.h"
+#include "automate/AutomateContext.h"
+#include "automate/SharedMemory.h"
+#include "base/Log.h"
 #include "base/Text.h"
 
 namespace {
 
-void Write(unsigned level, std::string_view msg) {
-    if (CLog* log = CAutomate::Logger())
+void Write(CLog* log, unsigned level, std::string_view msg) {
+    if (log)
         log->Write(level, msg);
 }
-void Debug(std::string_view msg) {
-    Write(LOG_DEBUG, msg);
+void Debug(CLog* log, std::string_view msg) {
+    Write(log, LOG_DEBUG, msg);
 }
 
 constexpr int kPollPauseMs = 20;
@@ -21,10 +23,10 @@ constexpr int kActionPauseMs = 200;
 
 }  // namespace
 
-CAutomateEngine::CAutomateEngine() = default;
+CAutomateEngine::CAutomateEngine(AutomateServices services) : services_(services) {}
 
 CAutomateEngine::~CAutomateEngine() {
-    Debug("Close Automate Engine");
+    Debug(services_.log, "Close Automate Engine");
     actions_.reset();
 }
 
@@ -38,36 +40,36 @@ const AutomateState& CAutomateEngine::State(int32_t n) const {
 int CAutomateEngine::Initialize(const AutomateState* states, int highest,
                                 const std::string& memoryKey, const std::string& serviceListPath,
                                 const std::string& logFile, const std::string& paramsPath) {
-    Debug("Call CAutomateEngine Initialize");
+    Debug(services_.log, "Call CAutomateEngine Initialize");
     highest_ = std::clamp(highest, -1, kMaxStateNumber);
     states_.assign(states, states + (states ? highest_ + 1 : 0));
     memoryKey_ = memoryKey;
     logFile_ = std::string(CutUtf8(logFile, 199));
     paramsPath_ = std::string(CutUtf8(paramsPath, 199));
-    Debug("Loading Action Manager");
+    Debug(services_.log, "Loading Action Manager");
     LoadActionManager(memoryKey, serviceListPath, paramsPath_);
-    if (CAutomateSharedMemory* block = CAutomate::SharedBlock())
+    if (CAutomateSharedMemory* block = services_.block)
         block->SetEvent(1);
-    Debug("End CAutomateEngine Initialize");
+    Debug(services_.log, "End CAutomateEngine Initialize");
     return 0;
 }
 
 int CAutomateEngine::LoadActionManager(const std::string&, const std::string& serviceListPath,
                                        const std::string& paramsPath) {
-    Debug("Call CAutomateEngine LoadActionManager");
-    actions_ = std::make_unique<CActionManager>(paramsPath);
+    Debug(services_.log, "Call CAutomateEngine LoadActionManager");
+    actions_ = std::make_unique<CActionManager>(paramsPath, services_.log, services_.context);
     actions_->LoadServices(serviceListPath);
-    Debug("End CAutomateEngine LoadActionManager");
+    Debug(services_.log, "End CAutomateEngine LoadActionManager");
     return 0;
 }
 
 void CAutomateEngine::PollLastEvent() {
-    CAutomateContext* context = CAutomate::Context();
-    CAutomateSharedMemory* block = CAutomate::SharedBlock();
+    CAutomateContext* context = services_.context;
+    CAutomateSharedMemory* block = services_.block;
     int32_t event = 0;
     if (!context || context->GetInt("LastEvent", 1, &event) < 0 || event == 0)
         return;
-    Debug(StrFormat("New Event%d", event));
+    Debug(services_.log, StrFormat("New Event%d", event));
     int32_t last = -1;
     if (block) {
         block->SetEvent(event);
@@ -78,8 +80,8 @@ void CAutomateEngine::PollLastEvent() {
 }
 
 int CAutomateEngine::WaitEvents(void* contextImage) {
-    Debug("Call CAutomateEngine WaitEvents");
-    CAutomateSharedMemory* block = CAutomate::SharedBlock();
+    Debug(services_.log, "Call CAutomateEngine WaitEvents");
+    CAutomateSharedMemory* block = services_.block;
     int status = 0;
     bool ended = false;
     while (!ended) {
@@ -87,7 +89,7 @@ int CAutomateEngine::WaitEvents(void* contextImage) {
         int32_t event = 0;
         if (!block || block->GetEvent(&event) != 0) {
             // Nothing could ever raise an event again: end instead of polling forever.
-            Write(LOG_ERR, "Shared Memory not available : end of the run");
+            Write(services_.log, LOG_ERR, "Shared Memory not available : end of the run");
             return -1;
         }
         if (event != 0 && event != -1) {
@@ -95,7 +97,7 @@ int CAutomateEngine::WaitEvents(void* contextImage) {
             SetNewState();
             int32_t current = -1;
             block->GetCurrentState(&current);
-            Debug("Reset to 0 the event");
+            Debug(services_.log, "Reset to 0 the event");
             status = block->SetEvent(0);
             if (current == -1) {
                 ended = true;
@@ -105,7 +107,7 @@ int CAutomateEngine::WaitEvents(void* contextImage) {
             }
         }
         if (event == -1) {
-            Debug("Event -1 From State");
+            Debug(services_.log, "Event -1 From State");
             ended = true;
         }
         if (!hook_->Pump())
@@ -116,8 +118,8 @@ int CAutomateEngine::WaitEvents(void* contextImage) {
 }
 
 int CAutomateEngine::SetNewState() {
-    Debug("Call CAutomateEngine SetNewState");
-    CAutomateSharedMemory* block = CAutomate::SharedBlock();
+    Debug(services_.log, "Call CAutomateEngine SetNewState");
+    CAutomateSharedMemory* block = services_.block;
     int result = -1;
     int32_t current = 0;
     if (block && block->GetCurrentState(&current) == 0) {
@@ -137,69 +139,70 @@ int CAutomateEngine::SetNewState() {
             std::string name;
             if (begin != std::string::npos)
                 name = text.substr(begin, text.find_first_of("${}", begin) - begin);
-            Debug(StrFormat("Var event found %s", name.c_str()));
-            CAutomateContext* context = CAutomate::Context();
+            Debug(services_.log, StrFormat("Var event found %s", name.c_str()));
+            CAutomateContext* context = services_.context;
             if (!context || context->GetInt(name.c_str(), 1, &next) < 0) {
-                Write(LOG_ERR,
+                Write(services_.log, LOG_ERR,
                       StrFormat("Var event %s unknown : State %d kept", name.c_str(), current));
                 resolved = false;
             } else {
-                Debug(StrFormat("NextState Var event found %d", next));
+                Debug(services_.log, StrFormat("NextState Var event found %d", next));
             }
         } else {
             next = ParseDecimal(text);
         }
         if (resolved && (next < -1 || next > kMaxStateNumber)) {
-            Write(LOG_ERR, StrFormat("New State %d out of range : State %d kept", next, current));
+            Write(services_.log, LOG_ERR,
+                  StrFormat("New State %d out of range : State %d kept", next, current));
             resolved = false;
         }
         if (resolved) {
             block->SetLastState(current);
             result = block->SetCurrentState(next);
             if (isDefault) {
-                Debug(
-                    StrFormat("Current State %d  New State is a Default State %d", current, next));
+                Debug(services_.log, StrFormat("Current State %d  New State is a Default State %d",
+                                               current, next));
             } else {
-                Debug(StrFormat("Current State %d  New State %d", current, next));
+                Debug(services_.log, StrFormat("Current State %d  New State %d", current, next));
             }
         }
     }
-    Debug("End CAutomateEngine SetNewState");
+    Debug(services_.log, "End CAutomateEngine SetNewState");
     return result;
 }
 
 int CAutomateEngine::ExecuteAction(void* contextImage) {
-    Debug("Call CAutomateEngine ExecuteAction");
+    Debug(services_.log, "Call CAutomateEngine ExecuteAction");
     int32_t current = -1;
-    if (CAutomateSharedMemory* block = CAutomate::SharedBlock())
+    if (CAutomateSharedMemory* block = services_.block)
         block->GetCurrentState(&current);
     const std::string& action = State(current).action;
-    Debug(StrFormat("Action Manager Request Service : %s", action.c_str()));
+    Debug(services_.log, StrFormat("Action Manager Request Service : %s", action.c_str()));
     int result =
         actions_ ? actions_->RequestService(action, logFile_, paramsPath_, contextImage) : -1;
-    Debug("End CAutomateEngine ExecuteAction");
+    Debug(services_.log, "End CAutomateEngine ExecuteAction");
     return result;
 }
 
 int CAutomateEngine::setCurrentState(int state) {
-    Debug("Call setCurrentState");
+    Debug(services_.log, "Call setCurrentState");
     int32_t current = -1;
-    if (CAutomateSharedMemory* block = CAutomate::SharedBlock()) {
+    if (CAutomateSharedMemory* block = services_.block) {
         block->GetCurrentState(&current);
         block->SetCurrentState(state);
         block->SetLastState(current);
     }
-    if (CAutomateContext* context = CAutomate::Context())
+    if (CAutomateContext* context = services_.context)
         context->SetInt("LastState", 1, current);
-    Debug("End setCurrentState");
+    Debug(services_.log, "End setCurrentState");
     return 0;
 }
 
 int CAutomateEngine::getCurrentState() {
-    Debug("Call getCurrentState");
+    Debug(services_.log, "Call getCurrentState");
     int32_t current = -1;
-    if (CAutomateSharedMemory* block = CAutomate::SharedBlock())
+    if (CAutomateSharedMemory* block = services_.block)
         block->GetCurrentState(&current);
-    Debug("End getCurrentState");
+    Debug(services_.log, "End getCurrentState");
     return current;
 }

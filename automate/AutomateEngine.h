@@ -22,12 +22,24 @@ struct AutomateState {
     int32_t eventDefault = -1;                // Event_Default
 };
 
+class CAutomateContext;
+class CAutomateSharedMemory;
+class CLog;
+
+// What the engine and its action manager work with. CAutomate owns them and hands them down;
+// each may be null (nothing is logged, no register is kept).
+struct AutomateServices {
+    CLog* log = nullptr;
+    CAutomateContext* context = nullptr;
+    CAutomateSharedMemory* block = nullptr;
+};
+
 inline constexpr int kMaxStateNumber = 700;
 inline constexpr int kStateCount = kMaxStateNumber + 1;
 
 class CAutomateEngine {
   public:
-    CAutomateEngine();
+    explicit CAutomateEngine(AutomateServices services);
     virtual ~CAutomateEngine();
     CAutomateEngine(const CAutomateEngine&) = delete;
     CAutomateEngine& operator=(const CAutomateEngine&) = delete;
@@ -60,6 +72,7 @@ class CAutomateEngine {
     void PollLastEvent();
     const AutomateState& State(int32_t n) const;
 
+    AutomateServices services_;
     std::vector<AutomateState> states_;
     std::string memoryKey_;
     std::unique_ptr<CActionManager> actions_;
