@@ -131,11 +131,11 @@ bool CMainFrame::SyncWithAutomate() {
         return false;
     app_.LoadContext();
     char gui[CAutomateContext::kStringBufferBytes] = "";
-    context->GetString("Gui", 1, gui);
+    context->GetString(ctx::kGui, 1, gui);
     const std::string name = ScreenNameFromGui(gui);
 
     char nameState[CAutomateContext::kStringBufferBytes] = "";
-    context->GetString("NameState", 1, nameState);
+    context->GetString(ctx::kNameState, 1, nameState);
     if (nameState[0] != '\0' && !app_.translationsLoaded && view_)
         view_->LoadTraductions(nameState);
 
@@ -144,27 +144,27 @@ bool CMainFrame::SyncWithAutomate() {
             return false;
         app_.currentScreen = std::string(CutUtf8(name, CQVApp::kMaxPathChars));
         app_.viewSwitching = true;
-        context->SetString("Gui", 1, "");
+        context->SetString(ctx::kGui, 1, "");
         SwitchView();
         app_.viewSwitching = false;
-        context->SetInt("LastEvent", 1, 0);
+        context->SetInt(ctx::kLastEvent, 1, 0);
         int32_t next = 0;
-        context->GetInt("NextState", 1, &next);
+        context->GetInt(ctx::kNextState, 1, &next);
         if (next != 0)
-            context->SetInt("LastEvent", 1, next);
-        context->SetInt("NextState", 1, 0);
+            context->SetInt(ctx::kLastEvent, 1, next);
+        context->SetInt(ctx::kNextState, 1, 0);
         automaton->UpdateContextImage(context->GetImage());
     }
     if (app_.clickInProgress)
         return false;
     int32_t next = 0;
-    if (context->GetInt("NextState", 1, &next) >= 0 && next != 0) {
-        context->SetInt("LastEvent", 1, next);
-        context->SetInt("NextState", 1, 0);
+    if (context->GetInt(ctx::kNextState, 1, &next) >= 0 && next != 0) {
+        context->SetInt(ctx::kLastEvent, 1, next);
+        context->SetInt(ctx::kNextState, 1, 0);
         automaton->UpdateContextImage(context->GetImage());
     }
     int32_t last = 0;
-    context->GetInt("LastEvent", 1, &last);
+    context->GetInt(ctx::kLastEvent, 1, &last);
     return last != 0;
 }
 

@@ -7,6 +7,7 @@
 #include <xercesc/dom/DOM.hpp>
 
 #include "automate/AutomateContext.h"
+#include "automate/ContextNames.h"
 #include "base/Log.h"
 #include "base/Profile.h"
 #include "base/Text.h"
@@ -167,7 +168,7 @@ int CActionManager::RequestService(const std::string& service, const std::string
     CAutomateContext* context = context_;
     if (library.empty()) {
         if (context)
-            context->SetInt("LastEvent", 1, 2);
+            context->SetInt(ctx::kLastEvent, 1, 2);
         Write(log_, LOG_ERR, "Dll Not Found");
         return -1;
     }
@@ -182,7 +183,7 @@ int CActionManager::RequestService(const std::string& service, const std::string
     if (!module) {
         Write(log_, LOG_ERR, StrFormat("Unable to load Dll %s Not Found", library.c_str()));
         if (context)
-            context->SetInt("LastEvent", 1, 2);
+            context->SetInt(ctx::kLastEvent, 1, 2);
         return -1;
     }
     auto init = module->Function<QvActionInitializeFn>("Initialize");

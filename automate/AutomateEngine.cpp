@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "automate/AutomateContext.h"
+#include "automate/ContextNames.h"
 #include "automate/SharedMemory.h"
 #include "base/Log.h"
 #include "base/Text.h"
@@ -67,7 +68,7 @@ void CAutomateEngine::PollLastEvent() {
     CAutomateContext* context = services_.context;
     CAutomateSharedMemory* block = services_.block;
     int32_t event = 0;
-    if (!context || context->GetInt("LastEvent", 1, &event) < 0 || event == 0)
+    if (!context || context->GetInt(ctx::kLastEvent, 1, &event) < 0 || event == 0)
         return;
     Debug(services_.log, StrFormat("New Event%d", event));
     int32_t last = -1;
@@ -75,8 +76,8 @@ void CAutomateEngine::PollLastEvent() {
         block->SetEvent(event);
         block->GetLastState(&last);
     }
-    context->SetInt("LastState", 1, last);
-    context->SetInt("LastEvent", 1, 0);
+    context->SetInt(ctx::kLastState, 1, last);
+    context->SetInt(ctx::kLastEvent, 1, 0);
 }
 
 int CAutomateEngine::WaitEvents(void* contextImage) {
@@ -193,7 +194,7 @@ int CAutomateEngine::setCurrentState(int state) {
         block->SetLastState(current);
     }
     if (CAutomateContext* context = services_.context)
-        context->SetInt("LastState", 1, current);
+        context->SetInt(ctx::kLastState, 1, current);
     Debug(services_.log, "End setCurrentState");
     return 0;
 }
