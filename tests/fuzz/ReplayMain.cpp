@@ -29,8 +29,11 @@ int Replay(const fs::path& file) {
 int main(int argc, char** argv) {
     int failures = 0;
     size_t count = 0;
-    for (int i = 1; i < argc; ++i) {
-        fs::path arg(argv[i]);
+    // Targets change directory on their first input.
+    std::vector<fs::path> args;
+    for (int i = 1; i < argc; ++i)
+        args.push_back(fs::absolute(argv[i]));
+    for (const fs::path& arg : args) {
         std::error_code ec;
         if (fs::is_directory(arg, ec)) {
             for (const auto& entry : fs::recursive_directory_iterator(arg)) {
