@@ -10,28 +10,12 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "app/AgentSharedMemory.h"
 #include "base/Text.h"
-#include "platform/Process.h"
 #include "platform/SharedMemory.h"
-
-namespace {
-
-// Another live agent, not this one.
-bool OtherAgentRuns() {
-    std::vector<platform::ProcessEntry> table;
-    if (!platform::ListProcesses(table))
-        return false;
-    for (const auto& p : table) {
-        if (p.pid != getpid() && platform::ExecutableNameMatches("noxAgent", p.name))
-            return true;
-    }
-    return false;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     InitLocale();
@@ -57,18 +41,24 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stop, nullptr);
 
     const std::string backing = blockName + ".def";
-    CAgentSharedMemory block(blockName);
-    block.PublishOnCreate(text);
-    if (!block.Create(backing)) {
-        if (OtherAgentRuns()) {
+    auto block = std::make_unique<CAgentSharedMemory>(blockName);
+    block->PublishOnCreate(text);
+    if (!block->Create(backing)) {
+        // Our own view would count as a holder.
+        block.reset();
+        // Whoever holds the block owns it, whatever its name; a block nobody holds was left
+        // by an agent that was killed: take it over.
+        if (platform::ProbeMapping(blockName) == platform::MappingHolder::Live ||
+            platform::BackingFileHeld(backing)) {
             std::fprintf(stderr, "noxAgent: another agent owns %s\n", blockName.c_str());
             return 1;
         }
-        // Left behind by an agent that was killed: take it over.
-        platform::RemoveOrphanedMapping(blockName);
+        platform::ReclaimMapping(blockName);
         std::error_code ec;
         std::filesystem::remove(backing, ec);
-        if (!block.Create(backing)) {
+        block = std::make_unique<CAgentSharedMemory>(blockName);
+        block->PublishOnCreate(text);
+        if (!block->Create(backing)) {
             std::fprintf(stderr, "noxAgent: cannot create %s\n", blockName.c_str());
             return 1;
         }
@@ -78,7 +68,7 @@ int main(int argc, char** argv) {
     while (sigwait(&stop, &sig) != 0) {
     }
 
-    block.SaveImage();
-    block.SetAgentRunning(false);
+    block->SaveImage();
+    block->SetAgentRunning(false);
     return 0;  // the block's destructor removes the object and the backing file
 }

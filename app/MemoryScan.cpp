@@ -1,7 +1,5 @@
 #include "app/MemoryScan.h"
 
-#include <unistd.h>
-
 #include <climits>
 
 #include "app/FileSet.h"
@@ -9,10 +7,11 @@
 
 bool MemoryNumberInUse(int n) {
     const std::string file = MemoryFileName(n);
-    if (access(file.c_str(), F_OK) == 0)
+    if (platform::BackingFileHeld(file))
         return true;
-    platform::NamedMapping probe;
-    return probe.OpenExisting(file);
+    // A memory file nobody holds is a killed run's: start-up removes it.
+    platform::ReclaimMapping(file);
+    return platform::ProbeMapping(file) != platform::MappingHolder::None;
 }
 
 int FirstFreeMemoryNumber() {

@@ -156,6 +156,8 @@ int CQVApp::InitInstance(const std::string& commandLine) {
     automate_ =
         std::make_unique<CAutomate>(memoryKey, memoryFile, files.stateTable, files.serviceList,
                                     files.parameters, files.logName, kLogLevel);
+    if (automate_->DefinedStates() == 0)
+        return 1;  // the automaton logged why; without states there is nothing to run
     ownedPort_ = std::make_unique<CAutomatePort>(*automate_);
     automaton_ = ownedPort_.get();
     ownedContext_ = std::make_unique<CAutomateContext>(files.logName, kLogLevel);

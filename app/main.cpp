@@ -2,6 +2,7 @@
 // it) when another copy runs or the agent cannot be reached, 1 when no window can be made.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -36,9 +37,35 @@ void CatchStopSignals() {
     sigaction(SIGHUP, &sa, nullptr);
 }
 
+// The first thing the process runs, before any library's initialisers: Qt's take tens of
+// milliseconds, and a stop signal in that time would kill the wizard with the default action.
+// The signals are only held back here (a raw system call, since the C library is not set up
+// yet); main installs the handlers and lets them through.
+constexpr unsigned long kStopSignalMask =
+    (1UL << (SIGTERM - 1)) | (1UL << (SIGINT - 1)) | (1UL << (SIGHUP - 1));
+
+void HoldStopSignals(int, char**, char**) {
+    unsigned long mask = kStopSignalMask;
+    syscall(SYS_rt_sigprocmask, SIG_BLOCK, &mask, nullptr, sizeof mask);
+}
+
+void ReleaseStopSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGHUP);
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+__attribute__((section(".preinit_array"),
+               used)) void (*const kHoldStopSignals)(int, char**, char**) = &HoldStopSignals;
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    CatchStopSignals();
+    ReleaseStopSignals();  // one that came early is handled now
     InitLocale();
     std::string commandLine;
     for (int i = 1; i < argc; ++i) {
@@ -46,7 +73,6 @@ int main(int argc, char** argv) {
             commandLine += ' ';
         commandLine += argv[i];
     }
-    CatchStopSignals();
     // Qt's own event dispatcher wakes more cheaply than the GLib one; the engine's 20 ms poll
     // makes that the bulk of the idle cost.
     if (qEnvironmentVariableIsEmpty("QT_NO_GLIB"))

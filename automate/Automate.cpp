@@ -124,11 +124,21 @@ int CAutomate::LoadingIniFile() {
             state.eventDefault = ParseDecimal(value);
     }
     log_->Info(StrFormat("%d états dans l'automate", definedStates_));
+    if (definedStates_ == 0) {
+        // Missing, empty or unreadable: a run without states would end at once and look like
+        // a success.
+        log_->Err(StrFormat("No state in %s : the automaton cannot run", path));
+        return -1;
+    }
     log_->Debug("End LoadingIniFile");
     return 0;
 }
 
 int CAutomate::Run() {
+    if (definedStates_ == 0) {
+        log_->Err("No state to run : end of the run");
+        return -1;
+    }
     log_->Debug("Run of the Automate");
     engine_->WaitEvents(image_);
     log_->Debug("End Run Automate");

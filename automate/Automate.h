@@ -27,7 +27,8 @@ class CAutomate {
     CAutomate(const CAutomate&) = delete;
     CAutomate& operator=(const CAutomate&) = delete;
 
-    // Runs the event loop until the run ends; returns 0.
+    // Runs the event loop until the run ends; returns 0, or -1 at once when the state table
+    // defined no state.
     int Run();
     ContextImage* GetContextImage() { return image_; }
     // Copies image into the shared block and makes it the current image when it differs from
@@ -36,6 +37,7 @@ class CAutomate {
 
     int CreateSharedMemory();
     int InitSharedMemory();
+    // 0, or -1 (with an ERR line) when the table defines no state.
     int LoadingIniFile();
 
     // The engine's pauses and pump step (not owned; null restores the sleeping default).

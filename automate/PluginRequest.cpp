@@ -225,21 +225,40 @@ std::wstring CPluginRequest::BuildRequest(int& flag) const {
     return text;
 }
 
+int CPluginRequest::HostFailed(HostFailure failure, int result, std::string text) {
+    hostFailure_ = failure;
+    hostFailureText_ = std::move(text);
+    if (log_)
+        log_->Err(hostFailureText_);
+    return result;
+}
+
 int CPluginRequest::SendRequest(std::wstring& text) {
+    hostFailure_ = HostFailure::None;
+    hostFailureText_.clear();
+    const std::string library = Narrow(libraryPath_);
     if (libraryPath_.empty())
-        return 3;
+        return HostFailed(HostFailure::NoLibraryPath, 3,
+                          "No plug-in library to send the request to");
     int flag = 0;
     std::wstring request = BuildRequest(flag);
     if (flag == 1)
-        return 1;
-    std::unique_ptr<platform::Module> module = platform::Module::Load(Narrow(libraryPath_));
+        return HostFailed(HostFailure::NoServiceName, 1,
+                          "Request without a service name not sent to " + library);
+    std::string why;
+    std::unique_ptr<platform::Module> module = platform::Module::Load(library, &why);
     if (!module)
-        return 2;
+        return HostFailed(HostFailure::NotLoaded, 2, "Plug-in " + library + " not loaded: " + why);
     auto initialize = module->Function<QvServiceInitializeFn>("Initialize");
     auto requestService = module->Function<QvServiceRequestServiceFn>("RequestService");
     auto release = module->Function<QvServiceReleaseFn>("Release");
-    if (!initialize || !requestService || !release)
-        return 4;  // the module is unloaded on the way out
+    if (!initialize || !requestService || !release)  // the module is unloaded on the way out
+        return HostFailed(
+            HostFailure::MissingExport, 4,
+            "Plug-in " + library + ": Initialize, RequestService or Release is not exported");
+    // Said before the call: if the plug-in never returns, the log tells which call it was.
+    if (log_)
+        log_->Debug("Request " + Narrow(serviceName_) + " sent to " + library);
 
     {
         std::wstring copy = request;

@@ -92,10 +92,17 @@ class CPluginRequest : public CPluginParameters {
 
     // The request text; flag is 1 (and the text empty) when the service name is empty.
     std::wstring BuildRequest(int& flag) const;
+    // Why the host could not call the plug-in. Its results 1 to 4 are also codes plug-ins
+    // answer, so callers that report an outcome ask here which one it was.
+    enum class HostFailure { None, NoServiceName, NotLoaded, NoLibraryPath, MissingExport };
+
     // One plug-in call. Returns the plug-in's status, or 1 (no service name), 2 (the library
     // does not load), 3 (no library path), 4 (an export is missing). text receives the
-    // response only when the plug-in was called.
+    // response only when the plug-in was called. A host failure is logged (ERR) in this
+    // request's log and kept for LastHostFailure, with its reason in LastHostFailureText.
     int SendRequest(std::wstring& text);
+    HostFailure LastHostFailure() const { return hostFailure_; }
+    const std::string& LastHostFailureText() const { return hostFailureText_; }
     // Builds, sends and returns the response's "result" (empty when missing). The returned
     // status is SendRequest's.
     int CallService(std::wstring& result);
@@ -130,6 +137,10 @@ class CPluginRequest : public CPluginParameters {
     std::unique_ptr<CLog> log_;
 
   private:
+    int HostFailed(HostFailure failure, int result, std::string text);
+    HostFailure hostFailure_ = HostFailure::None;
+    std::string hostFailureText_;
+
     int SetAndCheck(const wchar_t* key, std::wstring_view value);
     // Reads code and message from the response object and deletes it.
     void TakeOutcome();

@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <ctime>
 
 #include "base/Text.h"
@@ -30,8 +33,9 @@ CLogFile::CLogFile(std::string path, int32_t sizeLimitKb)
     if (path_.empty())
         return;
     // O_APPEND keeps every write at the end even while other loggers write the same file.
+    // Owner-only: the log holds what the operator typed.
     fd_ =
-        open(platform::NativePath(path_).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        open(platform::NativePath(path_).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
 }
 
 CLogFile::~CLogFile() {
@@ -48,12 +52,20 @@ int64_t CLogFile::Room() const {
     return limitBytes_ - static_cast<int64_t>(st.st_size);
 }
 
-void CLogFile::WriteLine(std::string_view bytes) {
+int CLogFile::WriteLine(std::string_view bytes) {
     if (fd_ < 0 || !enabled_)
-        return;
-    // Failed writes are not reported: a log has nowhere to report them.
-    ssize_t ignored = write(fd_, bytes.data(), bytes.size());
-    (void)ignored;
+        return 0;
+    while (!bytes.empty()) {
+        ssize_t n = write(fd_, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return ENOSPC;
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return 0;
 }
 
 void CLogFile::Empty() {
@@ -133,7 +145,14 @@ void CLog::Write(unsigned level, std::string_view msg) {
     // A cut line keeps its CR LF so the next line still starts on a line of its own.
     line += CutUtf8(msg, kMaxLineBytes - 2 > line.size() ? kMaxLineBytes - 2 - line.size() : 0);
     line += "\r\n";
-    file_->WriteLine(line);
+    int error = file_->WriteLine(line);
+    if (error != 0 && !writeFailureShown_) {
+        // Once per logger, and never into the log itself: a full disk must not go unnoticed,
+        // nor flood the terminal.
+        writeFailureShown_ = true;
+        std::fprintf(stderr, "Log: cannot write to %s (%s): later lines may be lost\n",
+                     file_->Path().c_str(), std::strerror(error));
+    }
 
     if (file_->Room() < 1) {
         Advance();

@@ -27,7 +27,8 @@ const char* LogLevelName(unsigned level);
 // One open file of the set.
 class CLogFile {
   public:
-    // sizeLimitKb of 0 means 1000 KB. The file is created if absent and never truncated here.
+    // sizeLimitKb of 0 means 1000 KB. The file is created if absent (mode 0600) and never
+    // truncated here.
     CLogFile(std::string path, int32_t sizeLimitKb);
     ~CLogFile();
     CLogFile(const CLogFile&) = delete;
@@ -37,7 +38,8 @@ class CLogFile {
     const std::string& Path() const { return path_; }
     // Size limit minus current length; -1 when no file is open.
     int64_t Room() const;
-    void WriteLine(std::string_view bytes);
+    // 0, or the errno of a write that failed or stopped short (ENOSPC when nothing moved).
+    int WriteLine(std::string_view bytes);
     void Empty();
 
   private:
@@ -105,6 +107,7 @@ class CLog {
     std::string dir_;
     uint32_t index_ = 1;
     bool openFailureShown_ = false;
+    bool writeFailureShown_ = false;
 };
 
 // Time stamp of a line: "%y/%m/%d %H:%M:%S  " in local time.

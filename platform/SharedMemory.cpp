@@ -1,10 +1,12 @@
 #include "platform/SharedMemory.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "platform/Paths.h"
@@ -20,6 +22,67 @@ bool RemoveOrphanedMapping(const std::string& name) {
     return IsValidMappingName(name) && shm_unlink(("/" + name).c_str()) == 0;
 }
 
+namespace {
+
+int FlockRetry(int fd, int op) {
+    int rc;
+    do {
+        rc = flock(fd, op);
+    } while (rc != 0 && errno == EINTR);
+    return rc;
+}
+
+// Takes the holder's shared lock on a freshly opened object. False when the object was
+// reclaimed (unlinked) before the lock was granted: it is nobody's block any more.
+bool HoldObject(int fd) {
+    if (FlockRetry(fd, LOCK_SH) != 0)
+        return false;
+    struct stat st {};
+    return fstat(fd, &st) == 0 && st.st_nlink > 0;
+}
+
+// With remove set, unlinks an unheld object while holding the exclusive lock, so that no
+// process can start holding it in between.
+MappingHolder Probe(const std::string& name, bool remove) {
+    if (!IsValidMappingName(name))
+        return MappingHolder::None;
+    std::string object = "/" + name;
+    int fd = shm_open(object.c_str(), O_RDONLY | O_CLOEXEC, 0);
+    if (fd < 0)
+        return errno == ENOENT ? MappingHolder::None : MappingHolder::Live;
+    MappingHolder state = MappingHolder::Live;
+    if (FlockRetry(fd, LOCK_EX | LOCK_NB) == 0) {
+        struct stat st {};
+        // A creator sizes its object only once it holds it: size 0 is a creation under way.
+        if (fstat(fd, &st) == 0 && st.st_size > 0) {
+            state = MappingHolder::Dead;
+            if (remove)
+                shm_unlink(object.c_str());
+        }
+    }
+    close(fd);
+    return state;
+}
+
+}  // namespace
+
+MappingHolder ProbeMapping(const std::string& name) {
+    return Probe(name, false);
+}
+
+bool ReclaimMapping(const std::string& name) {
+    return Probe(name, true) == MappingHolder::Dead;
+}
+
+bool BackingFileHeld(const std::string& path) {
+    int fd = open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return false;
+    bool held = FlockRetry(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    close(fd);
+    return held;
+}
+
 NamedMapping::~NamedMapping() {
     Close();
 }
@@ -32,6 +95,10 @@ bool NamedMapping::OpenExisting(const std::string& name) {
     int fd = shm_open(object.c_str(), O_RDWR | O_CLOEXEC, 0600);
     if (fd < 0)
         return false;
+    if (!HoldObject(fd)) {
+        close(fd);
+        return false;
+    }
     fd_ = fd;
     owner_ = false;
     objectName_ = object;
@@ -46,8 +113,9 @@ bool NamedMapping::CreateNew(const std::string& name, size_t size) {
     int fd = shm_open(object.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0)
         return false;
-    // A fresh object reads as zeros once it has its size.
-    if (ftruncate(fd, static_cast<off_t>(size)) != 0) {
+    // A fresh object reads as zeros once it has its size. Held before it is sized, so a probe
+    // never takes it for a dead one.
+    if (!HoldObject(fd) || ftruncate(fd, static_cast<off_t>(size)) != 0) {
         close(fd);
         shm_unlink(object.c_str());
         return false;
@@ -120,6 +188,8 @@ bool BackingFile::CreateExclusive(const std::string& path) {
     int fd = open(native.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0)
         return false;
+    // The creator's lock tells a scan that the file is not the leftover of a killed run.
+    FlockRetry(fd, LOCK_EX | LOCK_NB);
     fd_ = fd;
     path_ = native;
     return true;

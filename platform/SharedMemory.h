@@ -1,6 +1,10 @@
 #pragma once
 // Named shared memory: a POSIX shared-memory object "/" + name (mode 0600), plus the exclusive
 // backing file whose presence marks the block as in use. Views are mapped on demand.
+//
+// Who holds a block is told by file locks, which the kernel drops when a process dies: every
+// open mapping holds a shared lock on its object, and the backing file's creator an exclusive
+// lock on the file. A block whose locks nobody holds was left by a killed process.
 #include <cstddef>
 #include <string>
 
@@ -58,7 +62,23 @@ class BackingFile {
 bool IsValidMappingName(const std::string& name);
 
 // Removes the shared-memory object of that name that a killed process left behind (its
-// creator would have removed it on a normal end). True when an object was removed.
+// creator would have removed it on a normal end). True when an object was removed. The caller
+// knows the object is orphaned; ReclaimMapping checks it first.
 bool RemoveOrphanedMapping(const std::string& name);
+
+enum class MappingHolder {
+    None,  // no object of that name
+    Live,  // a live process has it open (or is creating it)
+    Dead,  // the object exists and nobody holds it
+};
+// Whether a live process holds the object of that name. The caller's own open mappings of it
+// count as holders.
+MappingHolder ProbeMapping(const std::string& name);
+
+// Removes the object of that name when no live process holds it. True when it was removed.
+bool ReclaimMapping(const std::string& name);
+
+// True when the backing file at path exists and its creator still lives.
+bool BackingFileHeld(const std::string& path);
 
 }  // namespace platform

@@ -22,7 +22,9 @@
 // (HH:MM:SS, local time): a write that does not finish leaves the previous record whole.
 // "LanguePays" sets "Langue" (its first two characters), "Pays" (its last two) and "LangueISO"
 // (the language in lower case); reading "LanguePays" gives "Langue" followed by "Pays".
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <ctime>
@@ -79,6 +81,11 @@ class Database {
 
     bool Open() {
         std::string path = platform::NativePath(kDatabase);
+        // Created owner-only here rather than by SQLite, which would use 0644; its journal
+        // takes the database's mode.
+        int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd >= 0)
+            close(fd);
         if (sqlite3_open_v2(path.c_str(), &db_,
                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                             nullptr) != SQLITE_OK)

@@ -376,3 +376,58 @@ TEST(AgentLauncher, AKilledAgentLeavesAStaleBlockThatTheNextAgentTakesOver) {
     EXPECT_FALSE(BlockExists(kAgentBlockName));
     EXPECT_FALSE(tree.Exists("bin/JXAgentShareMemory.def"));
 }
+
+// The take-over asks who holds the block, not whether some agent runs: an agent on another
+// block does not keep a killed one's block from being taken over.
+TEST(AgentLauncher, AKilledAgentsBlockIsTakenOverWhileAnUnrelatedAgentRuns) {
+    TempTree tree;
+    ProcessSweeper sweeper(tree.Root());
+    const std::string agent = CopyProgram(NOX_AGENT_PATH, tree.Bin(), "noxAgent");
+    const std::string mine = UniqueName(), other = UniqueName();
+    platform::ChildProcess unrelated, first, second, third;
+    ASSERT_EQ(unrelated.Start({agent, "--block", other, "--text", "other"}, tree.Bin()), 0);
+    ASSERT_TRUE(WaitFor([&] { return GetAgentText(other) == "other"; }, 5000));
+    ASSERT_EQ(first.Start({agent, "--block", mine, "--text", "first"}, tree.Bin()), 0);
+    ASSERT_TRUE(WaitFor([&] { return GetAgentText(mine) == "first"; }, 5000));
+    ::kill(first.Pid(), SIGKILL);
+    ASSERT_TRUE(first.Wait(3000));
+
+    ASSERT_EQ(second.Start({agent, "--block", mine, "--text", "second"}, tree.Bin()), 0);
+    EXPECT_TRUE(WaitFor([&] { return GetAgentText(mine) == "second"; }, 5000));
+    EXPECT_FALSE(second.Wait(200));  // it runs, it did not give up
+    // The live owner still keeps a later agent out.
+    ASSERT_EQ(third.Start({agent, "--block", mine, "--text", "third"}, tree.Bin()), 0);
+    ASSERT_TRUE(third.Wait(5000));
+    EXPECT_EQ(third.ExitCode(), 1);
+    EXPECT_TRUE(platform::TerminatePid(second.Pid()));
+    EXPECT_TRUE(platform::TerminatePid(unrelated.Pid()));
+    EXPECT_FALSE(BlockExists(mine));
+    EXPECT_FALSE(BlockExists(other));
+}
+
+// The launcher reads the flag, then the text, each through its own view. An agent that ends
+// between the two reads leaves either its last text (killed: the block stays) or nothing
+// (stopped: the block is gone); neither is a crash or a half-read text.
+TEST(AgentLauncher, AnAgentThatEndsBetweenTwoReadsOfItsBlock) {
+    for (int sig : {SIGKILL, SIGTERM}) {
+        SCOPED_TRACE(sig == SIGKILL ? "killed" : "stopped");
+        TempTree tree;
+        ProcessSweeper sweeper(tree.Root());
+        const std::string agent = CopyProgram(NOX_AGENT_PATH, tree.Bin(), "noxAgent");
+        const std::string name = UniqueName();
+        platform::ChildProcess p;
+        ASSERT_EQ(p.Start({agent, "--block", name, "--text", "agent text"}, tree.Bin()), 0);
+        ASSERT_TRUE(WaitFor([&] { return IsAgentRunning(name); }, 5000));
+        ::kill(p.Pid(), sig);
+        ASSERT_TRUE(p.Wait(3000));
+        std::string text = GetAgentText(name);
+        if (sig == SIGKILL) {
+            EXPECT_EQ(text, "agent text");
+            EXPECT_EQ(platform::ProbeMapping(name), platform::MappingHolder::Dead);
+            EXPECT_TRUE(platform::ReclaimMapping(name));
+        } else {
+            EXPECT_EQ(text, "");
+            EXPECT_FALSE(BlockExists(name));
+        }
+    }
+}

@@ -3,6 +3,8 @@
 // end on SIGTERM.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -158,9 +160,11 @@ TEST_F(WizardTest, ASecondCopyLeavesOnlyItsErrorLineAndExitsWithMinusOne) {
     EXPECT_EQ(Stop(*first), 0);
 }
 
-TEST_F(WizardTest, ExistingMemoryFilesMoveTheBlockToTheNextNumber) {
-    tree.Write("bin/QVMemoryFile0.def", "");
-    tree.Write("bin/QVMemoryFile1.def", "");
+TEST_F(WizardTest, MemoryFilesOfLiveRunsMoveTheBlockToTheNextNumber) {
+    // Held the way a live run holds its memory files.
+    platform::BackingFile live0, live1;
+    ASSERT_TRUE(live0.CreateExclusive(tree.Path("bin/QVMemoryFile0.def")));
+    ASSERT_TRUE(live1.CreateExclusive(tree.Path("bin/QVMemoryFile1.def")));
     auto wizard = Start();
     ASSERT_TRUE(WaitForLog("Screen shown : StateLanguage")) << Log();
     EXPECT_TRUE(tree.Exists("bin/QVMemoryFile2.def"));
@@ -168,6 +172,24 @@ TEST_F(WizardTest, ExistingMemoryFilesMoveTheBlockToTheNextNumber) {
     EXPECT_FALSE(tree.Exists("bin/QVMemoryFile2.def"));
     EXPECT_TRUE(tree.Exists("bin/QVMemoryFile0.def"));
     EXPECT_TRUE(tree.Exists("bin/QVMemoryFile1.def"));
+}
+
+TEST_F(WizardTest, AKilledRunsMemoryFileAndBlockAreTakenBack) {
+    auto first = Start();
+    ASSERT_TRUE(WaitForLog("Screen shown : StateLanguage")) << Log();
+    ASSERT_TRUE(tree.Exists("bin/QVMemoryFile0.def"));
+    ::kill(first->Pid(), SIGKILL);
+    ASSERT_TRUE(first->Wait(kStartMs));
+    ASSERT_TRUE(MappingExists("QVMemoryFile0.def"));  // what a killed run leaves
+
+    auto second = Start();
+    ASSERT_TRUE(WaitForLog("Screen shown : StateLanguage", "1_QV.log", 2)) << Log();
+    EXPECT_EQ(Count(Log(), "[QVApp]  (WARNING) file mapping found and deleted\r\n"), 1u);
+    EXPECT_TRUE(tree.Exists("bin/QVMemoryFile0.def"));
+    EXPECT_FALSE(tree.Exists("bin/QVMemoryFile1.def"));
+    EXPECT_EQ(Stop(*second), 0);
+    EXPECT_FALSE(tree.Exists("bin/QVMemoryFile0.def"));
+    EXPECT_FALSE(MappingExists("QVMemoryFile0.def"));
 }
 
 TEST_F(WizardTest, WithoutTheMiscellaneousPluginTheTitleIsVekAlone) {
@@ -195,3 +217,54 @@ TEST_F(WizardTest, NoAgentEndsTheStartWithMinusOne) {
 }
 
 }  // namespace
+
+TEST_F(WizardTest, AStateTableWithoutStatesEndsTheStartWithAFailure) {
+    for (const char* bytes : {"", "\xEF\xBB\xBF"}) {
+        tree.Write("config/QV/QV_automate.ini", bytes);
+        auto wizard = Start();
+        ASSERT_TRUE(wizard->Wait(kStartMs));
+        EXPECT_EQ(wizard->ExitCode(), 1);
+        EXPECT_EQ(Count(Log(),
+                        "(ERR) No state in ..\\config\\QV\\QV_automate.ini : the automaton "
+                        "cannot run\r\n"),
+                  1u)
+            << Log();
+        EXPECT_EQ(Count(Log(), "Screen shown"), 0u);
+        std::filesystem::remove(tree.Path("Log/1_QV.log"));
+    }
+}
+
+// A stop signal that comes before the handlers exist (here: pending from the first
+// instruction on, as if sent while the libraries load) still ends the wizard cleanly.
+TEST_F(WizardTest, AStopSignalDuringTheStartIsHandledNotFatal) {
+    sigset_t term;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
+    posix_spawnattr_setsigmask(&attr, &term);
+    std::string exe = tree.Bin() + "/QuilvaneWizApp";
+    char* argv[] = {exe.data(), nullptr};
+    pid_t pid = -1;
+    std::string cwd = std::filesystem::current_path();
+    std::filesystem::current_path(tree.Bin());
+    ASSERT_EQ(posix_spawn(&pid, exe.c_str(), nullptr, &attr, argv, environ), 0);
+    std::filesystem::current_path(cwd);
+    posix_spawnattr_destroy(&attr);
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    bool ended = false;
+    for (int i = 0; i < 1000 && !ended; ++i) {
+        ended = waitpid(pid, &status, WNOHANG) == pid;
+        if (!ended)
+            usleep(10 * 1000);
+    }
+    if (!ended) {
+        ::kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        FAIL() << "the signal was never handled";
+    }
+    ASSERT_TRUE(WIFEXITED(status)) << "signalled: " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}

@@ -57,3 +57,46 @@ TEST(QvtoolPlugin, ReferencePluginAndHostFailures) {
     EXPECT_EQ(RunTool(tree, {"plugin", "--root", tree.Bin(), "only-one"}).status, 2);
     EXPECT_EQ(RunTool(tree, {"plugin", "--help"}).status, 0);
 }
+
+// Results 1 to 4 are both the host's failures and codes plug-ins answer: only the host's are
+// explained, on standard error and in the log.
+TEST(QvtoolPlugin, HostFailuresAreToldApartFromThePluginsOwnCodes) {
+    TempTree tree;
+    std::filesystem::copy_file(ECHO_PLUGIN, tree.Path("bin/qvEchoPluginu.so"));
+    std::filesystem::copy_file(NORELEASE_PLUGIN, tree.Path("bin/qvNoReleasePluginu.so"));
+    std::filesystem::copy_file(POINT_PLUGIN, tree.Path("bin/LMQPointServicePluginu.so"));
+    struct Row {
+        const char* library;
+        const char* request;
+        const char* result;
+        const char* explained;  // null: the plug-in answered, nothing to explain
+    };
+    const Row rows[] = {
+        {".\\qvEchoPluginu.dll", "svc@@@ECHO_STATUS=4", "4", nullptr},
+        {".\\qvEchoPluginu.dll", "svc@@@ECHO_STATUS=2", "2", nullptr},
+        {".\\qvEchoPluginu.dll", "svc@@@ECHO_STATUS=1", "1", nullptr},
+        {".\\LMQPointServicePluginu.dll",
+         "WriteDataPointService@@@POINTSERVICE_LMQ_PLUGIN_FIELDNAME_PARAMETER=DateModif"
+         "@@@POINTSERVICE_LMQ_PLUGIN_VALUE_PARAMETER=x",
+         "4", nullptr},
+        {".\\qvNoReleasePluginu.dll", "svc", "4",
+         "Initialize, RequestService or Release is not exported"},
+        {".\\absent.dll", "svc", "2", "not loaded"},
+        {".\\absent.dll", "", "1", "without a service name"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.library) + " " + row.request);
+        ProgramResult r = RunTool(tree, {"plugin", "--root", tree.Bin(), row.library, row.request});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out.substr(r.out.rfind('\n', r.out.size() - 2) + 1),
+                  row.result + std::string("\n"))
+            << r.out;
+        if (row.explained) {
+            EXPECT_NE(r.err.find(row.explained), std::string::npos) << r.err;
+            EXPECT_NE(tree.Read("Log/1_QV.log").find(std::string("[qvtool]  (ERR) ")),
+                      std::string::npos);
+        } else {
+            EXPECT_EQ(r.err, "");
+        }
+    }
+}

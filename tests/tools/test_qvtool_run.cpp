@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <fcntl.h>
@@ -198,4 +199,69 @@ TEST(QvtoolRun, UnusableArguments) {
     fs::remove(t.tree.Path("config/QV/QV_automate.ini"));
     EXPECT_EQ(RunTool({"run", "--root", t.tree.Bin()}).status, 2);
     EXPECT_EQ(RunTool({"run", "--help"}).status, 0);
+}
+
+// A table that defines no state cannot have run: an ERR line and status 2, as for a missing
+// file, never "0 states" followed by a successful end.
+TEST(QvtoolRun, ATableWithoutStatesIsAFailure) {
+    struct Row {
+        const char* name;
+        std::string bytes;
+    };
+    const std::string big =
+        "[CONTEXT]\n1=LastEvent:INT:1\n[0]\nActionToRun=x\n" + std::string(65 * 1024 * 1024, ';');
+    const Row rows[] = {
+        {"empty", ""},
+        {"byte-order mark alone", "\xEF\xBB\xBF"},
+        {"UTF-16 without its mark", std::string("[\0"
+                                                "0\0]\0\n\0",
+                                                8)},
+        {"UTF-16 big-endian", std::string("\xFE\xFF\0[\0"
+                                          "0\0]",
+                                          8)},
+        {"comments only", "; nothing\n[CONTEXT]\n1=LastEvent:INT:1\n"},
+        {"over the size limit", big},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        RunTree t;
+        t.tree.Write("config/QV/QV_automate.ini", row.bytes);
+        ProgramResult r = t.Run(kDemoScreens);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find("qvtool run: no state in "), std::string::npos) << r.err;
+        std::string log = t.tree.Read("Log/1_QV.log");
+        EXPECT_NE(log.find("(INFO) 0 \xC3\xA9tats dans l'automate\r\n"), std::string::npos);
+        EXPECT_NE(log.find("(ERR) No state in ..\\config\\QV\\QV_automate.ini : the automaton "
+                           "cannot run\r\n"),
+                  std::string::npos)
+            << log;
+        EXPECT_EQ(log.find("Run of the Automate"), std::string::npos);
+    }
+}
+
+// What a run creates in Log/ and data/ is the owner's alone, whatever the umask.
+TEST(QvtoolRun, AFreshRunsLogAndDataFilesAreOwnerOnly) {
+    RunTree t;
+    fs::copy_file(POINT_PLUGIN, t.tree.Bin() + "/LMQPointServicePluginu.so");
+    mode_t old = umask(0);
+    ProgramResult r = t.Run("[StateLanguage]\nSet.1=Langue=FR\nEvent=1\n[StateResult]\nEvent=1\n");
+    ProgramResult w =
+        RunTool({"plugin", "--root", t.tree.Bin(), ".\\LMQPointServicePluginu.dll",
+                 "WriteDataPointService@@@POINTSERVICE_LMQ_PLUGIN_FIELDNAME_PARAMETER="
+                 "Ville@@@POINTSERVICE_LMQ_PLUGIN_VALUE_PARAMETER=Nantes"});
+    umask(old);
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(w.status, 0) << w.err;
+    size_t files = 0;
+    for (const char* dir : {"Log", "data"}) {
+        for (const auto& entry : fs::directory_iterator(t.tree.Path(dir))) {
+            struct stat st {};
+            ASSERT_EQ(stat(entry.path().c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 0777, 0600u) << entry.path();
+            ++files;
+        }
+    }
+    EXPECT_GE(files, 2u);
+    EXPECT_TRUE(t.tree.Exists("data/LMQPointService.db"));
 }

@@ -6,7 +6,6 @@
 #include "automate/PluginRequest.h"
 #include "base/Log.h"
 #include "base/Text.h"
-#include "platform/Module.h"
 #include "tools/qvtool/Cli.h"
 #include "tools/qvtool/Commands.h"
 
@@ -38,14 +37,10 @@ int CmdPlugin(const std::vector<std::string>& argv) {
                                kLogFileCount);
     std::wstring text = Widen(args.positional[1]);
     int result = request.SendRequest(text);
-    if (result == 2 || result == 4) {
-        // Say why, for the person debugging the plug-in; the result stays the protocol's.
-        std::string why;
-        auto module = platform::Module::Load(args.positional[0], &why);
-        if (module)
-            why = "Initialize, RequestService or Release is not exported";
-        std::fprintf(stderr, "qvtool plugin: %s\n", why.c_str());
-    }
+    // Say why the host could not call it, for the person debugging the plug-in; the same
+    // numbers coming from the plug-in are its answer. The result stays the protocol's.
+    if (request.LastHostFailure() != CPluginRequest::HostFailure::None)
+        std::fprintf(stderr, "qvtool plugin: %s\n", request.LastHostFailureText().c_str());
     // One line, whatever the plug-in answered.
     std::string shown;
     for (char c : Narrow(text))

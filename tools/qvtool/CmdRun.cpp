@@ -17,6 +17,7 @@
 #include "base/Profile.h"
 #include "base/Text.h"
 #include "platform/Paths.h"
+#include "tools/qvtool/Answers.h"
 #include "tools/qvtool/Cli.h"
 #include "tools/qvtool/Commands.h"
 
@@ -81,10 +82,6 @@ class RunHook : public CNoSleepHook {
     }
 
   private:
-    std::string Read(const std::string& section, const std::string& key) {
-        return Narrow(ReadProfileString(answers_, Widen(section), Widen(key), L"@1@"));
-    }
-
     bool Fail(int status, const std::string& reason) {
         std::fprintf(stderr, "qvtool run: %s\n", reason.c_str());
         status_ = status;
@@ -93,60 +90,13 @@ class RunHook : public CNoSleepHook {
 
     // Saves the answer's entries and raises its event through NextState, as a screen does.
     bool Answer(const std::string& screen) {
-        std::string event = Read(screen, "Event");
-        if (answers_.empty() || event == kMissingKey)
-            return Fail(kStatusNoAnswer, "no answer for screen " + screen);
-        long value = 0;
-        if (!ParseInt(event, INT32_MIN, INT32_MAX, &value))
-            return Fail(kStatusUsage, "[" + screen + "] Event is not a number: " + event);
-        for (int i = 1;; ++i) {
-            std::string key = "Set." + std::to_string(i);
-            std::string set = Read(screen, key);
-            if (set == kMissingKey)
-                break;
-            std::string reason = ApplySet(set);
-            if (!reason.empty())
-                return Fail(kStatusUsage, "[" + screen + "] " + key + ": " + reason);
-        }
-        screen_.SetInt("NextState", 1, static_cast<int32_t>(value));
+        AnswerOutcome outcome = ApplyAnswer(answers_, screen, screen_);
+        if (outcome.kind == AnswerOutcome::Missing)
+            return Fail(kStatusNoAnswer, outcome.reason);
+        if (outcome.kind == AnswerOutcome::Refused)
+            return Fail(kStatusUsage, outcome.reason);
+        screen_.SetInt("NextState", 1, outcome.event);
         return true;
-    }
-
-    // Name=Value or Name#occurrence=Value, converted by the property's size. Empty on success.
-    std::string ApplySet(const std::string& set) {
-        size_t eq = set.find('=');
-        if (eq == std::string::npos || eq == 0)
-            return "expected Name=Value or Name#occurrence=Value";
-        std::string name = set.substr(0, eq);
-        std::string value = set.substr(eq + 1);
-        long occurrence = 1;
-        size_t hash = name.rfind('#');
-        if (hash != std::string::npos) {
-            if (!ParseInt(name.substr(hash + 1), 1, QV_MAX_PROPERTIES, &occurrence))
-                return "bad occurrence in " + name;
-            name.resize(hash);
-        }
-        int index = screen_.Find(name.c_str(), static_cast<int>(occurrence));
-        if (index < 0)
-            return "no property " + name + "#" + std::to_string(occurrence);
-        int occ = static_cast<int>(occurrence);
-        switch (screen_.GetImage()->sizes[index]) {
-            case QV_INT_SIZE: {
-                long v = 0;
-                if (!ParseInt(value, INT32_MIN, INT32_MAX, &v))
-                    return name + " takes a number, not " + value;
-                screen_.SetInt(name.c_str(), occ, static_cast<int32_t>(v));
-                return {};
-            }
-            case QV_STRING_SIZE:
-                screen_.SetString(name.c_str(), occ, value.c_str());
-                return {};
-            case QV_VOID_SIZE:
-                screen_.SetWide(name.c_str(), occ, Widen(value));
-                return {};
-            default:
-                return name + " cannot be set from text";
-        }
     }
 
     // Stops runs that would never end by themselves.
@@ -233,6 +183,11 @@ int CmdRun(const std::vector<std::string>& argv) {
         if (!automate.GetContextImage()) {
             std::fprintf(stderr, "qvtool run: cannot create the shared block %s\n",
                          MemoryFileName(n).c_str());
+            return kStatusUsage;
+        }
+        if (automate.DefinedStates() == 0) {
+            std::fprintf(stderr, "qvtool run: no state in %s\n",
+                         platform::NativePath(files.stateTable).c_str());
             return kStatusUsage;
         }
         RunHook hook(automate, files.logName, answers, maxSteps);
