@@ -163,7 +163,7 @@ TEST_F(ScreenCaptureTest, TheChosenButtonIsTheOnlyOneSelectedWithItsMarkers) {
 
 TEST_F(ScreenCaptureTest, TypedTextSurvivesTheRoundTripToTheNextScreen) {
     host.context.addPropertiesContext("Pick", "VOID", 1);
-    for (const std::wstring text : {std::wstring(L"Caf\u00e9 Stra\u00dfe \u65e5\u672c"),
+    for (const std::wstring& text : {std::wstring(L"Caf\u00e9 Stra\u00dfe \u65e5\u672c"),
                                     std::wstring(L"plain"), std::wstring(L"two\nlines")}) {
         Build("Form", "StateForm");
         view->ControlAs<QLineEdit>(1101)->setText("ignored");
