@@ -1,7 +1,7 @@
 /* Demo action plug-in: the services of the demo state tables (config/QV and config/RW).
  * It shows how a plug-in written in C uses the context image through the SDK helpers.
  *
- *   ShowLanguage   asks for the language screen
+ *   ShowLanguage   asks for the language screen (in English until a language is chosen)
  *   ApplyLanguage  turns the chosen language (STRING Langue) into ID_LANG and moves on by
  *                  itself (event 1), or back to the language screen (event 2) when none is set
  *   ShowResult     asks for the result screen
@@ -51,8 +51,13 @@ QV_PLUGIN_EXPORT void RequestService(const char* service, void* contextImage, co
     (void)paramsFile;
     if (!service || !image)
         return;
-    if (strcmp(service, "ShowLanguage") == 0)
+    if (strcmp(service, "ShowLanguage") == 0) {
+        char id[QV_STRING_SIZE] = "";
+        qv_get_string(image, "ID_LANG", 1, id, sizeof id);
+        if (id[0] == '\0')
+            qv_set_string(image, "ID_LANG", 1, "ID_LANG1");
         ShowScreen(image, "StateLanguage");
+    }
     else if (strcmp(service, "ApplyLanguage") == 0)
         ApplyLanguage(image);
     else if (strcmp(service, "ShowResult") == 0)
