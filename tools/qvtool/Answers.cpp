@@ -9,7 +9,12 @@
 
 namespace {
 
-// Strict decimal integer within [min, max].
+std::string Read(const std::string& path, const std::string& section, const std::string& key) {
+    return Narrow(ReadProfileString(path, Widen(section), Widen(key), L"@1@"));
+}
+
+}  // namespace
+
 bool ParseInt(const std::string& text, long min, long max, long* out) {
     if (text.empty())
         return false;
@@ -21,12 +26,6 @@ bool ParseInt(const std::string& text, long min, long max, long* out) {
     *out = v;
     return true;
 }
-
-std::string Read(const std::string& path, const std::string& section, const std::string& key) {
-    return Narrow(ReadProfileString(path, Widen(section), Widen(key), L"@1@"));
-}
-
-}  // namespace
 
 std::string ApplyAnswerSet(const std::string& set, CAutomateContext& context) {
     size_t eq = set.find('=');

@@ -21,3 +21,6 @@ AnswerOutcome ApplyAnswer(const std::string& path, const std::string& screen,
 // Saves one Name=Value or Name#occurrence=Value, converted by the property's size. Empty on
 // success, else the reason.
 std::string ApplyAnswerSet(const std::string& set, CAutomateContext& context);
+
+// A whole decimal number within [min, max] (no blanks, no trailing text).
+bool ParseInt(const std::string& text, long min, long max, long* out);

@@ -28,19 +28,6 @@ constexpr int kStatusMaxSteps = 4;
 constexpr const char kUsage[] =
     "usage: qvtool run [--root BINDIR] [--mode QV|RW] [--answers FILE] [--max-steps N]";
 
-// Strict decimal integer within 32 bits.
-bool ParseInt(const std::string& text, long min, long max, long* out) {
-    if (text.empty())
-        return false;
-    errno = 0;
-    char* end = nullptr;
-    long v = std::strtol(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || v < min || v > max)
-        return false;
-    *out = v;
-    return true;
-}
-
 bool Readable(const std::string& path) {
     return access(platform::NativePath(path).c_str(), R_OK) == 0;
 }
