@@ -109,7 +109,9 @@ void CQVAppView::HighlightLanguageButton(int pressed) {
         if (!button)
             continue;
         if (id == pressed) {
-            button->SetCheck(true);
+            // Latched, as a click on a radio button: a language button not skinned as one
+            // still counts as the pushed choice when the screen is validated.
+            button->Latch();
             button->setFocus(Qt::OtherFocusReason);
             button->SetTextColors(kRed, true);
         } else {
