@@ -42,7 +42,8 @@ bool SyncsOn(QEvent::Type type) {
 CMainFrame::CMainFrame(CQVApp& app)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint),
       app_(app),
-      hook_([this] { return SyncWithAutomate(); }, [this] { return !endRequested_; }) {
+      hook_([this] { return SyncWithAutomate(); }, [this] { return !endRequested_; },
+            [this] { return waitingForOperator_; }) {
     setAttribute(Qt::WA_QuitOnClose, false);
     setContextMenuPolicy(Qt::NoContextMenu);
     keepOnTop_.setInterval(kKeepOnTopMs);
@@ -125,6 +126,7 @@ void CMainFrame::CentreView() {
 }
 
 bool CMainFrame::SyncWithAutomate() {
+    waitingForOperator_ = false;
     CAutomatonPort* automaton = app_.Automaton();
     CAutomateContext* context = app_.ScreenContext();
     if (!automaton || !context)
@@ -165,6 +167,8 @@ bool CMainFrame::SyncWithAutomate() {
     }
     int32_t last = 0;
     context->GetInt(ctx::kLastEvent, 1, &last);
+    waitingForOperator_ = last == 0 && name.empty() && view_ && view_->Built() &&
+                          !app_.viewSwitching && !app_.clickInProgress;
     return last != 0;
 }
 

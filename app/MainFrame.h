@@ -39,6 +39,9 @@ class CMainFrame : public QWidget {
     void WakeAutomate() { hook_.Wake(); }
 
     CQVAppView* ActiveView() const { return view_; }
+    // True when the last synchronisation found a screen shown and nothing pending: no screen
+    // asked for, no event waiting, no click or switch under way.
+    bool WaitingForOperator() const { return waitingForOperator_; }
     CQtEngineHook& Hook() { return hook_; }
     // Views created since construction (the first one included).
     long ViewsCreated() const { return viewsCreated_; }
@@ -68,5 +71,6 @@ class CMainFrame : public QWidget {
     bool syncQueued_ = false;
     bool endRequested_ = false;
     bool onTop_ = false;
+    bool waitingForOperator_ = false;
     long viewsCreated_ = 0;
 };

@@ -2,9 +2,11 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <algorithm>
 
-CQtEngineHook::CQtEngineHook(std::function<bool()> sync, std::function<bool()> running)
-    : sync_(std::move(sync)), running_(std::move(running)) {
+CQtEngineHook::CQtEngineHook(std::function<bool()> sync, std::function<bool()> running,
+                             std::function<bool()> operatorOnly)
+    : sync_(std::move(sync)), running_(std::move(running)), operatorOnly_(std::move(operatorOnly)) {
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer_, &QTimer::timeout, [this] { timedOut_ = true; });
@@ -33,6 +35,8 @@ void CQtEngineHook::Pause(int ms) {
         return;
     }
     timedOut_ = false;
+    if (operatorOnly_ && operatorOnly_())
+        ms = std::max(ms, kIdleCheckMs);
     timer_.start(ms > 0 ? ms : 0);
     paused_ = true;
     while (!timedOut_ && !woken_ && (!running_ || running_()))

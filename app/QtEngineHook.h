@@ -1,8 +1,10 @@
 #pragma once
 // The engine's pauses and pump step on Qt: a pause runs an event loop for its length, so
 // input and painting go on, and the frame is synchronised with the context before it; a wake
-// (an event is waiting for the engine) ends the pause early. The pause lengths stay the
-// engine's; only their end can come sooner.
+// (an event is waiting for the engine) ends the pause early. While only the operator can move
+// the run on (a screen waits, nothing is pending), a pause lasts up to kIdleCheckMs instead:
+// every change the operator makes wakes it, and the slow check still sees registers written
+// from outside the process.
 #include <QTimer>
 #include <functional>
 
@@ -10,9 +12,13 @@
 
 class CQtEngineHook : public CEngineHook {
   public:
+    static constexpr int kIdleCheckMs = 1000;
+
     // sync: the frame's synchronisation; it returns true when an event waits for the engine.
-    // running: false once the run must end.
-    CQtEngineHook(std::function<bool()> sync, std::function<bool()> running);
+    // running: false once the run must end. operatorOnly (optional): true while nothing but
+    // the operator can change the registers.
+    CQtEngineHook(std::function<bool()> sync, std::function<bool()> running,
+                  std::function<bool()> operatorOnly = {});
     ~CQtEngineHook() override;
 
     bool Pump() override;
@@ -27,6 +33,7 @@ class CQtEngineHook : public CEngineHook {
   private:
     std::function<bool()> sync_;
     std::function<bool()> running_;
+    std::function<bool()> operatorOnly_;
     // One timer for every pause, and no nested loop to quit: an idle pass should cost next to
     // nothing (quitting a loop wakes the dispatcher through a system call).
     QTimer timer_;

@@ -76,6 +76,8 @@ class CQVAppView : public QWidget, public NavigationHandler {
     const xmlgui::CDlgTemplate& DialogTemplate() const { return template_; }
     // True once the view was painted.
     bool Shown() const { return shown_; }
+    // True once SetViewInterface built a screen (never for the first, empty view).
+    bool Built() const { return built_; }
 
   protected:
     void paintEvent(QPaintEvent* e) override;
@@ -106,6 +108,7 @@ class CQVAppView : public QWidget, public NavigationHandler {
     QImage background_;
     QSize formSize_;
     bool shown_ = false;
+    bool built_ = false;
     screens::ScreenSettings settings_;
     std::unordered_map<int, QWidget*> controls_;
     std::vector<CVEKButton*> configuredButtons_;

@@ -57,6 +57,7 @@ int CQVAppView::SetViewInterface() {
         ManageColor(screen);
         SetupStateScreen(screen);
         host_.SetScreenBuilding(false);
+        built_ = true;
     }
     if (log)
         log->Debug(StrFormat("End SetViewInterface for %s", screen.c_str()));
