@@ -9,6 +9,7 @@
 #include "app/QVApp.h"
 #include "app/ScreenName.h"
 #include "automate/ContextNames.h"
+#include "base/StartupTrace.h"
 #include "base/Text.h"
 #include "screens/QVAppView.h"
 
@@ -216,6 +217,7 @@ int CMainFrame::SwitchView() {
     app_.notTopmost = IsNotTopmostScreen(app_.currentScreen);
     PlaceFrame();
     Debug("Switch View End");
+    StartupTrace("screen built");
     return 0;
 }
 
@@ -251,6 +253,7 @@ void CMainFrame::StartAutomate() {
             setGeometry(screen->availableGeometry());
     }
     update();
+    StartupTrace("run starts");
     if (automaton) {
         automaton->SetEngineHook(&hook_);
         automaton->Run();

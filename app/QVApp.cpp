@@ -13,6 +13,7 @@
 #include "app/ShortCut.h"
 #include "base/Profile.h"
 #include "base/ProgramDirectory.h"
+#include "base/StartupTrace.h"
 #include "base/Text.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
@@ -96,6 +97,7 @@ void CQVApp::WakeEngine() {
 
 CMainFrame* CQVApp::CreateFrame() {
     frame_ = std::make_unique<CMainFrame>(*this);
+    StartupTrace("frame");
     frame_->CreateFirstView();
     return frame_.get();
 }
@@ -115,6 +117,7 @@ int CQVApp::InitInstance(const std::string& commandLine) {
                                        files.applicationName, kLogFileCount, kLogLevel);
     log_ = ownedLog_.get();
     log_->Debug("Init Log");
+    StartupTrace("logger");
 
     if (platform::CountProcesses("QuilvaneWizApp.exe") > 1) {
         log_->Err("Application already running!! - Exit");
@@ -122,6 +125,7 @@ int CQVApp::InitInstance(const std::string& commandLine) {
         return -1;
     }
 
+    StartupTrace("single copy");
     StartAgent();
     if (GetAgentText().empty()) {
         log_->Err("Cannot start noxAgent - Exit");
@@ -129,6 +133,7 @@ int CQVApp::InitInstance(const std::string& commandLine) {
         return -1;
     }
 
+    StartupTrace("agent");
     int n = FirstFreeMemoryNumber();
     memoryFile = MemoryFileName(n);
     memoryKey = MemoryKeyName(n);
@@ -156,6 +161,7 @@ int CQVApp::InitInstance(const std::string& commandLine) {
     automate_ =
         std::make_unique<CAutomate>(memoryKey, memoryFile, files.stateTable, files.serviceList,
                                     files.parameters, files.logName, kLogLevel);
+    StartupTrace("automaton");
     if (automate_->DefinedStates() == 0)
         return 1;  // the automaton logged why; without states there is nothing to run
     ownedPort_ = std::make_unique<CAutomatePort>(*automate_);
@@ -172,8 +178,10 @@ int CQVApp::InitInstance(const std::string& commandLine) {
         log_->Debug(StrFormat("Creation shortcut : %d", result));
     }
 
+    StartupTrace("desktop entry");
     if (!CreateFrame())
         return 1;
+    StartupTrace("first view");
 
     frame_->setWindowTitle(QStringLiteral("Please wait during initialisation..."));
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -181,6 +189,7 @@ int CQVApp::InitInstance(const std::string& commandLine) {
         screenHeight = screen->geometry().height();
     }
     frame_->ShowFrame();
+    StartupTrace("frame shown");
 
     runState = kRunReady;
 
@@ -190,5 +199,6 @@ int CQVApp::InitInstance(const std::string& commandLine) {
     title = MakeVersionTitle(misc.getLMQVersionService());
     log_->Debug("Window title : " + Narrow(title));
     frame_->setWindowTitle(QString::fromStdWString(title));
+    StartupTrace("window title");
     return 0;
 }

@@ -11,6 +11,7 @@
 
 #include "app/MainFrame.h"
 #include "app/QVApp.h"
+#include "base/StartupTrace.h"
 #include "base/Text.h"
 
 namespace {
@@ -67,6 +68,7 @@ int main(int argc, char** argv) {
     CatchStopSignals();
     ReleaseStopSignals();  // one that came early is handled now
     InitLocale();
+    StartupTrace("main");
     std::string commandLine;
     for (int i = 1; i < argc; ++i) {
         if (i > 1)
@@ -79,6 +81,7 @@ int main(int argc, char** argv) {
         qputenv("QT_NO_GLIB", "1");
     QApplication qapp(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    StartupTrace("QApplication");
 
     int code = 0;
     {

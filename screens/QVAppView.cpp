@@ -8,6 +8,7 @@
 #include "automate/ContextNames.h"
 #include "base/Log.h"
 #include "base/Profile.h"
+#include "base/StartupTrace.h"
 #include "base/Text.h"
 #include "platform/Paths.h"
 #include "screens/ScreenControlFactory.h"
@@ -123,6 +124,7 @@ void CQVAppView::paintEvent(QPaintEvent*) {
         shown_ = true;
         if (CLog* log = host_.Log())
             log->Debug(StrFormat("Screen shown : %s", screen_.c_str()));
+        StartupTrace(built_ ? "screen shown" : "first view shown");
     }
 }
 
