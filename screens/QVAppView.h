@@ -86,6 +86,7 @@ class CQVAppView : public QWidget, public NavigationHandler {
   private:
     void OnDraw(class QPainter& painter);
     void SetInitialFocus();
+    void FocusFirstTabStop();
     void SaveGeneric(const std::string& state);
     void SaveChoice(screens::SaveRule rule, int specific, CAutomateContext& context, CLog& log);
     void FillWidget(const screens::InfosContextEntry& entry, const std::wstring& value,

@@ -16,6 +16,7 @@
 #include "screens/ScreenProfiles.h"
 #include "services/LanguageConfig.h"
 #include "services/Translator.h"
+#include "xmlgui/DialogForm.h"
 
 namespace {
 
@@ -56,12 +57,29 @@ int CQVAppView::SetViewInterface() {
         SetEditInformations(screen);
         ManageColor(screen);
         SetupStateScreen(screen);
+        FocusFirstTabStop();
         host_.SetScreenBuilding(false);
         built_ = true;
     }
     if (log)
         log->Debug(StrFormat("End SetViewInterface for %s", screen.c_str()));
     return 0;
+}
+
+void CQVAppView::FocusFirstTabStop() {
+    // A screen of buttons alone gets no focus from its set-up; without one the keys would reach
+    // no control, so the first control that takes the focus from the keyboard gets it, as the
+    // dialog manager gives it on the original platform.
+    if (focusWidget())
+        return;
+    for (QObject* child : children()) {
+        auto* w = qobject_cast<QWidget*>(child);
+        if (w && xmlgui::ControlId(w) >= 0 && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() &&
+            !w->isHidden()) {
+            w->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
 }
 
 int CQVAppView::SetAllPictures(const XmlDocument* doc) {

@@ -1,4 +1,4 @@
-/* Demo action plug-in: the services of the demo state tables (config/QV and config/RW).
+/* Demo action plug-in: the services of the demo state table in plugins/demo_actions/config.
  * It shows how a plug-in written in C uses the context image through the SDK helpers.
  *
  *   ShowLanguage   asks for the language screen (in English until a language is chosen)

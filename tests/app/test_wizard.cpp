@@ -44,7 +44,7 @@ class WizardTest : public ::testing::Test {
             fs::copy(std::string(DIST_DIR) + "/" + dir, tree.Path(dir),
                      fs::copy_options::recursive | fs::copy_options::overwrite_existing);
         for (const char* program :
-             {WIZARD_PATH, NOX_AGENT_PATH, NOX_START_PATH, DEMO_PLUGIN, MISC_PLUGIN, POINT_PLUGIN})
+             {WIZARD_PATH, NOX_AGENT_PATH, NOX_START_PATH, SETUP_PLUGIN, MISC_PLUGIN, POINT_PLUGIN})
             CopyProgram(program, tree.Bin(), fs::path(program).filename().string());
         setenv("QV_DESKTOP_DIR", tree.Path("desktop").c_str(), 1);
         fs::create_directories(tree.Path("desktop"));

@@ -1,0 +1,470 @@
+#include "plugins/setup_actions/SetupLogic.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace setup {
+
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsAlnum(char c) {
+    return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (Lower(a[i]) != Lower(b[i]))
+            return false;
+    return true;
+}
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+// Inside single quotes a shell takes everything literally but the quote itself.
+std::string ShellQuote(std::string_view text) {
+    std::string out = "'";
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+std::string ErrnoText(const char* what, const std::string& path) {
+    return std::string(what) + " " + path + ": " + std::strerror(errno);
+}
+
+std::string MakeParents(const std::string& path) {
+    for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
+        std::string dir = path.substr(0, at);
+        if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST)
+            return ErrnoText("cannot create", dir);
+    }
+    return {};
+}
+
+constexpr KeyboardLayout kKeyboards[kKeyboardCount] = {
+    {"us", "", "English (US)"},    {"gb", "", "English (UK)"},
+    {"fr", "", "French"},          {"be", "", "Belgian"},
+    {"de", "", "German"},          {"ch", "", "Swiss German"},
+    {"ch", "fr", "Swiss French"},  {"es", "", "Spanish"},
+    {"it", "", "Italian"},         {"nl", "", "Dutch"},
+    {"pt", "", "Portuguese"},      {"dk", "", "Danish"},
+    {"no", "", "Norwegian"},       {"se", "", "Swedish"},
+    {"fi", "", "Finnish"},         {"pl", "", "Polish"},
+    {"cz", "", "Czech"},           {"hu", "", "Hungarian"},
+    {"at", "", "Austrian"},        {"ie", "", "Irish"},
+    {"ca", "", "Canadian French"}, {"latam", "", "Latin American"},
+    {"br", "", "Brazilian"},       {"tr", "", "Turkish"},
+};
+
+}  // namespace
+
+bool ValidHost(std::string_view host) {
+    if (host.empty() || host.size() > 253)
+        return false;
+    size_t label = 0;
+    char previous = '.';
+    for (char c : host) {
+        if (c == '.') {
+            if (label == 0 || previous == '-')
+                return false;
+            label = 0;
+        } else if (IsAlnum(c) || c == '-') {
+            if (label == 0 && c == '-')
+                return false;
+            if (++label > 63)
+                return false;
+        } else {
+            return false;
+        }
+        previous = c;
+    }
+    return label > 0 && previous != '-';
+}
+
+bool ValidPort(std::string_view port) {
+    if (port.empty() || port.size() > 5)
+        return false;
+    long value = 0;
+    for (char c : port) {
+        if (!IsDigit(c))
+            return false;
+        value = value * 10 + (c - '0');
+    }
+    return value >= 1 && value <= 65535;
+}
+
+bool ValidFreeText(std::string_view text, size_t maxBytes) {
+    if (text.size() > maxBytes)
+        return false;
+    for (unsigned char c : text)
+        if (c < 0x20 || c == 0x7F)
+            return false;
+    return true;
+}
+
+bool ValidDigits(std::string_view text, size_t minDigits, size_t maxDigits) {
+    if (text.size() < minDigits || text.size() > maxDigits)
+        return false;
+    for (char c : text)
+        if (!IsDigit(c))
+            return false;
+    return true;
+}
+
+bool ValidEmail(std::string_view text) {
+    if (text.empty())
+        return true;
+    size_t at = text.find('@');
+    if (at == 0 || at == std::string_view::npos || text.find('@', at + 1) != std::string_view::npos)
+        return false;
+    std::string_view domain = text.substr(at + 1);
+    size_t dot = domain.find('.');
+    if (dot == 0 || dot == std::string_view::npos || domain.back() == '.')
+        return false;
+    for (unsigned char c : text)
+        if (c <= 0x20 || c == 0x7F)
+            return false;
+    return true;
+}
+
+ProxyCheck CheckProxy(const ProxyEntry& p) {
+    ProxyCheck r;
+    if (p.host.empty()) {
+        r.user = !p.user.empty();
+        r.password = !p.password.empty();
+        r.port = !p.port.empty();
+        return r;
+    }
+    r.host = !ValidHost(p.host);
+    r.port = !ValidPort(p.port);
+    r.user = !ValidFreeText(p.user, 64) || p.user.find(' ') != std::string::npos;
+    r.password = !ValidFreeText(p.password, 128) || (!p.password.empty() && p.user.empty());
+    return r;
+}
+
+bool FieldValid(const FieldRule& rule, std::string_view value) {
+    if (value.empty())
+        return !rule.mandatory;
+    if (!ValidFreeText(value, rule.maxBytes) || value.find("@@@") != std::string_view::npos ||
+        value.back() == '@')
+        return false;
+    switch (rule.kind) {
+        case FieldKind::Text:
+            return true;
+        case FieldKind::Digits:
+            return ValidDigits(value, 1, rule.maxBytes);
+        case FieldKind::Postcode:
+            return ValidDigits(value, 4, rule.maxBytes);
+        case FieldKind::Phone:
+            return ValidDigits(value, 6, rule.maxBytes);
+        case FieldKind::Email:
+            return ValidEmail(value);
+    }
+    return false;
+}
+
+std::string PercentEncode(std::string_view text) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        if (IsAlnum(static_cast<char>(c)) || c == '-' || c == '.' || c == '_' || c == '~') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+std::string PercentDecode(std::string_view text) {
+    auto hex = [](char c) -> int {
+        if (IsDigit(c))
+            return c - '0';
+        c = Lower(c);
+        return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    };
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 &&
+            hex(text[i + 2]) >= 0) {
+            out += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::string ProxyUrl(const ProxyEntry& p) {
+    std::string url = "http://";
+    if (!p.user.empty()) {
+        url += PercentEncode(p.user);
+        if (!p.password.empty())
+            url += ":" + PercentEncode(p.password);
+        url += "@";
+    }
+    return url + p.host + ":" + p.port + "/";
+}
+
+std::string ShellProxyFile(const ProxyEntry& p) {
+    const std::string url = ShellQuote(ProxyUrl(p));
+    std::string out = "# Proxy of this workstation, written by Quilvane Setup.\n";
+    for (const char* name : {"http_proxy", "https_proxy", "ftp_proxy", "HTTP_PROXY", "HTTPS_PROXY"})
+        out += std::string("export ") + name + "=" + url + "\n";
+    out += "export no_proxy='localhost,127.0.0.1,::1'\n";
+    return out;
+}
+
+std::string AptProxyFile(const ProxyEntry& p) {
+    // The URL holds no '"': user and password are percent-encoded, host and port checked.
+    const std::string url = ProxyUrl(p);
+    return "// Proxy of this workstation, written by Quilvane Setup.\n"
+           "Acquire::http::Proxy \"" +
+           url + "\";\nAcquire::https::Proxy \"" + url + "\";\n";
+}
+
+std::string ProxyRecordFile(const ProxyEntry& p) {
+    return "host=" + PercentEncode(p.host) + "\nport=" + PercentEncode(p.port) +
+           "\nuser=" + PercentEncode(p.user) + "\npassword=" + PercentEncode(p.password) + "\n";
+}
+
+std::optional<ProxyEntry> ParseProxyRecord(std::string_view text) {
+    ProxyEntry p;
+    bool any = false;
+    while (!text.empty()) {
+        size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        size_t eq = line.find('=');
+        if (eq == std::string_view::npos)
+            continue;
+        std::string_view key = line.substr(0, eq);
+        std::string value = PercentDecode(Trim(line.substr(eq + 1)));
+        if (key == "host")
+            p.host = value, any = true;
+        else if (key == "port")
+            p.port = value;
+        else if (key == "user")
+            p.user = value;
+        else if (key == "password")
+            p.password = value;
+    }
+    if (!any)
+        return std::nullopt;
+    return p;
+}
+
+const KeyboardLayout& Keyboard(int n) {
+    return kKeyboards[n >= 1 && n <= kKeyboardCount ? n - 1 : 0];
+}
+
+int KeyboardForTag(std::string_view tag) {
+    struct Pair {
+        const char* tag;
+        int keyboard;
+    };
+    static constexpr Pair kPairs[] = {
+        {"en_US", 1},  {"en_GB", 2}, {"en_IE", 20}, {"fr_FR", 3},  {"fr_BE", 4}, {"fr_CH", 7},
+        {"fr_CA", 21}, {"de_DE", 5}, {"de_CH", 6},  {"de_AT", 19}, {"es_ES", 8}, {"it_IT", 9},
+        {"nl_NL", 10}, {"nl_BE", 4}, {"pt_PT", 11}, {"pt_BR", 23},
+    };
+    for (const Pair& p : kPairs)
+        if (EqualNoCase(tag, p.tag))
+            return p.keyboard;
+    // Only the language is known: the first layout of it.
+    for (const Pair& p : kPairs)
+        if (tag.size() >= 2 && EqualNoCase(tag.substr(0, 2), std::string_view(p.tag, 2)))
+            return p.keyboard;
+    return 1;
+}
+
+std::string KeyboardFile(int n) {
+    const KeyboardLayout& k = Keyboard(n);
+    return std::string("# Keyboard of this workstation (") + k.name +
+           "), written by Quilvane Setup.\n"
+           "XKBMODEL=\"pc105\"\nXKBLAYOUT=\"" +
+           k.layout + "\"\nXKBVARIANT=\"" + k.variant +
+           "\"\nXKBOPTIONS=\"\"\n\nBACKSPACE=\"guess\"\n";
+}
+
+std::optional<std::string> LocaleFile(std::string_view language, std::string_view country) {
+    auto letters = [](std::string_view s) {
+        return s.size() == 2 && IsAlnum(s[0]) && IsAlnum(s[1]) && !IsDigit(s[0]) && !IsDigit(s[1]);
+    };
+    if (!letters(language) || !letters(country))
+        return std::nullopt;
+    std::string tag{Lower(language[0]), Lower(language[1]), '_',
+                    static_cast<char>(country[0] & ~0x20), static_cast<char>(country[1] & ~0x20)};
+    return "LANG=" + tag + ".UTF-8\nLANGUAGE=" + tag + ":" + tag.substr(0, 2) + "\n";
+}
+
+std::string WriteFileAtomically(const std::string& path, std::string_view text, unsigned mode) {
+    if (std::string e = MakeParents(path); !e.empty())
+        return e;
+    std::string temp = path + ".tmpXXXXXX";
+    int fd = mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return ErrnoText("cannot create", temp);
+    // mkostemp makes it 0600; widen only where the file holds nothing secret.
+    if (fchmod(fd, mode) != 0) {
+        std::string e = ErrnoText("cannot set the mode of", temp);
+        close(fd);
+        unlink(temp.c_str());
+        return e;
+    }
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            std::string e = ErrnoText("cannot write", temp);
+            close(fd);
+            unlink(temp.c_str());
+            return e;
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (fsync(fd) != 0 || close(fd) != 0) {
+        std::string e = ErrnoText("cannot sync", temp);
+        unlink(temp.c_str());
+        return e;
+    }
+    if (rename(temp.c_str(), path.c_str()) != 0) {
+        std::string e = ErrnoText("cannot rename over", path);
+        unlink(temp.c_str());
+        return e;
+    }
+    return {};
+}
+
+std::string RemoveFile(const std::string& path) {
+    if (unlink(path.c_str()) != 0 && errno != ENOENT)
+        return ErrnoText("cannot remove", path);
+    return {};
+}
+
+std::string NativePath(std::string_view path) {
+    std::string out(path);
+    for (char& c : out)
+        if (c == '\\')
+            c = '/';
+    return out;
+}
+
+std::optional<std::string> ProfileValue(std::string_view text, std::string_view section,
+                                        std::string_view key) {
+    if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
+    bool inSection = false;
+    while (!text.empty()) {
+        size_t end = text.find('\n');
+        std::string_view line = Trim(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (line.empty() || line.front() == ';')
+            continue;
+        if (line.front() == '[') {
+            size_t close = line.find(']');
+            inSection = close != std::string_view::npos &&
+                        EqualNoCase(Trim(line.substr(1, close - 1)), section);
+            continue;
+        }
+        size_t eq = line.find('=');
+        if (inSection && eq != std::string_view::npos &&
+            EqualNoCase(Trim(line.substr(0, eq)), key)) {
+            std::string_view value = Trim(line.substr(eq + 1));
+            if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+                value.back() == value.front())
+                value = value.substr(1, value.size() - 2);
+            return std::string(value);
+        }
+    }
+    return std::nullopt;
+}
+
+std::string ReadWholeFile(const std::string& path, bool* ok) {
+    std::ifstream in(path, std::ios::binary);
+    if (ok)
+        *ok = static_cast<bool>(in);
+    std::ostringstream s;
+    if (in)
+        s << in.rdbuf();
+    return s.str();
+}
+
+std::wstring Widen(std::string_view text) {
+    std::wstring out;
+    for (size_t i = 0; i < text.size();) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (len == 0 || i + len > text.size()) {
+            out += L'\uFFFD';
+            ++i;
+            continue;
+        }
+        uint32_t cp = len == 1 ? c : c & (0x7F >> len);
+        bool ok = true;
+        for (size_t k = 1; k < len; ++k) {
+            unsigned char d = static_cast<unsigned char>(text[i + k]);
+            ok = ok && (d & 0xC0) == 0x80;
+            cp = (cp << 6) | (d & 0x3F);
+        }
+        if (!ok || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            out += L'\uFFFD';
+            ++i;
+            continue;
+        }
+        out += static_cast<wchar_t>(cp);
+        i += len;
+    }
+    return out;
+}
+
+std::string Narrow(std::wstring_view text) {
+    std::string out;
+    for (wchar_t w : text) {
+        uint32_t c = static_cast<uint32_t>(w);
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+            c = 0xFFFD;
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+}  // namespace setup
