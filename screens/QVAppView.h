@@ -54,8 +54,9 @@ class CQVAppView : public QWidget, public NavigationHandler {
 
     // A press on button nID, by the mouse (nChar 0) or by the navigation key nChar.
     void OnRangeClickButton(int nID, unsigned nChar = 0);
-    // Saves what the operator chose or typed on the state's screen.
-    void manageSaveData(const std::string& state);
+    // Saves what the operator chose or typed on the state's screen. False when the choice
+    // could not be saved and the operator stays on the screen.
+    bool manageSaveData(const std::string& state);
 
     // Called by the key-forwarding controls.
     void OnNavigationKey(QWidget* control, const char* typeName, unsigned virtualKey) override;
@@ -88,7 +89,7 @@ class CQVAppView : public QWidget, public NavigationHandler {
     void SetInitialFocus();
     void FocusFirstTabStop();
     void SaveGeneric(const std::string& state);
-    void SaveChoice(screens::SaveRule rule, int specific, CAutomateContext& context, CLog& log);
+    bool SaveChoice(screens::SaveRule rule, int specific, CAutomateContext& context, CLog& log);
     void FillWidget(const screens::InfosContextEntry& entry, const std::wstring& value,
                     const QString& face, const TextFont& font);
     void ShowGeneralInfoLanguage(CAutomateContext& context);

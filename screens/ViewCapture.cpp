@@ -83,15 +83,16 @@ void CQVAppView::OnRangeClickButton(int nID, unsigned nChar) {
     if (context && host_.MayRaiseEvents() && gui[0] == '\0') {
         host_.SetClickInProgress(true);
         const std::string state = nameState;
+        bool saved = true;
         if (nID == kValidate)
-            manageSaveData(state);
+            saved = manageSaveData(state);
         else if (IsLanguageState(state))
             HighlightLanguageButton(nID);
         else if (!state.empty() && nID > kLastEventButton)
             SelectChoiceButton(nID);
         int32_t last = 0;
         context->GetInt(ctx::kLastEvent, 1, &last);
-        if (last == 0 && nID >= kValidate && nID <= kLastEventButton)
+        if (saved && last == 0 && nID >= kValidate && nID <= kLastEventButton)
             context->SetInt(ctx::kLastEvent, 1, nID - 1000);
         host_.SetClickInProgress(false);
     }
@@ -147,7 +148,7 @@ int CQVAppView::SpecificButton() const {
     return 0;
 }
 
-void CQVAppView::manageSaveData(const std::string& state) {
+bool CQVAppView::manageSaveData(const std::string& state) {
     CLog* log = host_.Log();
     if (log)
         log->Debug(StrFormat("manageSaveData for %s", state.c_str()));
@@ -156,6 +157,7 @@ void CQVAppView::manageSaveData(const std::string& state) {
         log->Debug(StrFormat("manageSaveData : specific button pushed id=[%d]", specific));
     CAutomateContext* context = host_.LoadContext();
     const screens::SaveRule rule = screens::ChooseSaveRule(state, specific);
+    bool saved = true;
     if (!context) {
         // Nothing to save into.
     } else if (rule == screens::SaveRule::Generic) {
@@ -163,13 +165,14 @@ void CQVAppView::manageSaveData(const std::string& state) {
     } else if (screens::ApplySimpleSaveRule(rule, specific, *context)) {
         // A choice button said it all.
     } else if (log) {
-        SaveChoice(rule, specific, *context, *log);
+        saved = SaveChoice(rule, specific, *context, *log);
     }
     if (log)
         log->Debug("End manageSaveData");
+    return saved;
 }
 
-void CQVAppView::SaveChoice(screens::SaveRule rule, int specific, CAutomateContext& context,
+bool CQVAppView::SaveChoice(screens::SaveRule rule, int specific, CAutomateContext& context,
                             CLog& log) {
     ZFQTranslator& translator = host_.Translator();
     switch (rule) {
@@ -192,14 +195,21 @@ void CQVAppView::SaveChoice(screens::SaveRule rule, int specific, CAutomateConte
                 if (QListWidgetItem* item = list->currentItem())
                     selection.selectedText = item->text().toStdWString();
             }
-            screens::SaveCountryAndLanguage(
-                selection, context, translator, log,
-                screens::PointServiceLanguePaysWriter(pointservice::kLibraryPath, log));
+            if (screens::SaveCountryAndLanguage(
+                    selection, context, translator, log,
+                    screens::PointServiceLanguePaysWriter(pointservice::kLibraryPath, log)) != 0) {
+                // The failed save asked for -1, which would end the whole installation as if it
+                // had succeeded; the operator stays on the screen and can choose again.
+                context.SetInt(ctx::kLastEvent, 1, 0);
+                log.Err("Country not saved : the country screen stays");
+                return false;
+            }
             break;
         }
         default:
             break;
     }
+    return true;
 }
 
 void CQVAppView::SaveGeneric(const std::string& state) {

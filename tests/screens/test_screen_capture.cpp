@@ -29,6 +29,7 @@ const char kDialog[] = R"(<dialog width="400" height="300" style="child">
   <control id="1102" class="EDIT" x="100" y="70" width="120" height="14"/>
   <control id="1300" class="COMBOBOX" x="100" y="140" width="120" height="60"
            style="dropdownlist"/>
+  <control id="1200" class="LISTBOX" x="100" y="240" width="120" height="20"/>
   <control id="1500" class="PICTURE" x="10" y="200" width="20" height="20"/>
   <control id="1501" class="PICTURE" x="300" y="200" width="20" height="20"/>
   <control id="1007" class="BUTTON" x="230" y="30" width="60" height="14" text="Alpha"/>
@@ -164,7 +165,7 @@ TEST_F(ScreenCaptureTest, TheChosenButtonIsTheOnlyOneSelectedWithItsMarkers) {
 TEST_F(ScreenCaptureTest, TypedTextSurvivesTheRoundTripToTheNextScreen) {
     host.context.addPropertiesContext("Pick", "VOID", 1);
     for (const std::wstring& text : {std::wstring(L"Caf\u00e9 Stra\u00dfe \u65e5\u672c"),
-                                    std::wstring(L"plain"), std::wstring(L"two\nlines")}) {
+                                     std::wstring(L"plain"), std::wstring(L"two\nlines")}) {
         Build("Form", "StateForm");
         view->ControlAs<QLineEdit>(1101)->setText("ignored");
         view->ControlAs<QLineEdit>(1100)->setText(QString::fromStdWString(text));
@@ -224,6 +225,18 @@ TEST_F(ScreenCaptureTest, APasswordNeverReachesTheLog) {
     const std::string log = host.tree.Read("Log/1_QV.log");
     EXPECT_EQ(log.find("s3cr3t"), std::string::npos);
     EXPECT_NE(log.find("Update widget [1101] with [*********]"), std::string::npos);
+}
+
+TEST_F(ScreenCaptureTest, ACountryThatCannotBeSavedKeepsTheOperatorOnTheScreen) {
+    Build("StateCountryChoice", "CountryChoice");  // no country table: an empty list
+    EXPECT_EQ(view->ControlAs<QListWidget>(1200)->count(), 0);
+    view->OnRangeClickButton(1001);
+    EXPECT_EQ(host.Int(ctx::kLastEvent), 0);
+    const std::string log = host.tree.Read("Log/1_QV.log");
+    EXPECT_NE(log.find("(ERR) Unable to save language and country"), std::string::npos);
+    EXPECT_NE(log.find("(ERR) Country not saved : the country screen stays"), std::string::npos);
+    view->OnRangeClickButton(1002);  // the screen still answers
+    EXPECT_EQ(host.Int(ctx::kLastEvent), 2);
 }
 
 TEST_F(ScreenCaptureTest, PerScreenSetUp) {
