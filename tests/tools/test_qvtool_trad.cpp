@@ -56,6 +56,7 @@ TEST(QvtoolTrad, RoundTripLeavesTheTableByteIdentical) {
 TEST(QvtoolTrad, EditedTextIsReadByTheTranslatorAndNothingElseMoves) {
     DemoTree d;
     std::string file = d.tree.Path("config/trad/VEK_Trad.xml");
+    std::string original = d.Trad();
     std::map<std::string, std::map<std::string, std::wstring>> before;
     for (const char* code : {"fr", "en", "de", "nl", "es", "it"})
         before[code] = Table(file, code);
@@ -75,7 +76,12 @@ TEST(QvtoolTrad, EditedTextIsReadByTheTranslatorAndNothingElseMoves) {
             table["id0001"] = L"Kies \"uw\" taal\nnu";
         EXPECT_EQ(after, table) << code;
     }
-    // Exporting again gives back the edited file.
+    // Only the edited text moves: the prolog, the layout and the ending stay.
+    std::string edited = d.Trad();
+    EXPECT_EQ(edited.substr(0, edited.find("Kies")), original.substr(0, original.find("Kies")));
+    EXPECT_EQ(edited.substr(edited.find("</Lang>", edited.find("Kies"))),
+              original.substr(original.find("</Lang>", original.find("Kies"))));
+    // Exporting again gives back the edited text.
     std::string again = d.tree.Path("again.po");
     ASSERT_EQ(Tool({"trad", "export", "--root", d.tree.Bin(), "--lang", "nl", again}).status, 0);
     EXPECT_NE(d.tree.Read("again.po").find("msgstr \"\"\n\"Kies \\\"uw\\\" taal\\n\"\n\"nu\"\n"),

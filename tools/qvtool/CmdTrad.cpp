@@ -20,6 +20,7 @@
 #include "services/Translator.h"
 #include "tools/qvtool/Cli.h"
 #include "tools/qvtool/Commands.h"
+#include "tools/qvtool/Lint.h"
 #include "tools/qvtool/Po.h"
 
 using namespace xercesc;
@@ -143,6 +144,35 @@ bool Serialize(DOMDocument* doc, std::string* bytes) {
     return ok;
 }
 
+// Start of the root element's tag in XML bytes (after the prolog), or npos.
+size_t RootStart(const std::string& bytes, const std::string& root) {
+    size_t pos = 0;
+    while ((pos = bytes.find("<" + root, pos)) != std::string::npos) {
+        char next = pos + 1 + root.size() < bytes.size() ? bytes[pos + 1 + root.size()] : '\0';
+        if (next == '>' || next == '/' || next == ' ' || next == '\t' || next == '\r' ||
+            next == '\n')
+            return pos;
+        ++pos;
+    }
+    return std::string::npos;
+}
+
+// The serializer writes its own declaration and drops what follows the root; the file keeps
+// the author's prolog and ending.
+std::string KeepProlog(const std::string& original, const std::string& written,
+                       const std::string& root) {
+    size_t a = RootStart(original, root);
+    size_t b = RootStart(written, root);
+    std::string close = "</" + root + ">";
+    size_t endA = original.rfind(close);
+    size_t endB = written.rfind(close);
+    if (a == std::string::npos || b == std::string::npos || endA == std::string::npos ||
+        endB == std::string::npos || endB < b)
+        return written;
+    return original.substr(0, a) + written.substr(b, endB + close.size() - b) +
+           original.substr(endA + close.size());
+}
+
 // Writes bytes over path through a temporary file beside it, so a failure leaves the old file.
 bool ReplaceFile(const std::string& path, const std::string& bytes) {
     std::string tmp = path + ".tmp";
@@ -194,7 +224,14 @@ int Import(std::string code, const std::string& poPath) {
 
     XmlPlatform xml;
     std::string error;
-    std::string xmlPath = platform::NativePath(kTranslationFile);
+    std::string xmlPath = authoring::DisplayPath(kTranslationFile);
+    std::string original;
+    {
+        std::ifstream xmlIn(xmlPath, std::ios::binary);
+        std::ostringstream buffer;
+        buffer << xmlIn.rdbuf();
+        original = buffer.str();
+    }
     // Entity references stay as written, so an untouched part is written back as it was.
     auto doc = XmlDocument::ParseFile(kTranslationFile, &error);
     if (!doc) {
@@ -266,7 +303,10 @@ int Import(std::string code, const std::string& poPath) {
         return 0;
     }
     std::string bytes;
-    if (!Serialize(doc->Root()->getOwnerDocument(), &bytes) || !ReplaceFile(xmlPath, bytes)) {
+    bool serialized = Serialize(doc->Root()->getOwnerDocument(), &bytes);
+    if (serialized)
+        bytes = KeepProlog(original, bytes, XmlToNarrow(doc->Root()->getTagName()));
+    if (!serialized || !ReplaceFile(xmlPath, bytes)) {
         std::fprintf(stderr, "qvtool trad: cannot write %s; it is left as it was\n",
                      xmlPath.c_str());
         return kStatusUsage;

@@ -435,8 +435,10 @@ class Linter {
                 break;
             int line = table.KeyLine("CONTEXT", k);
             ContextDefinition def = SplitContextDefinition(value);
-            if (!def.name.empty() && def.name.front() == '@')
+            if (!def.name.empty() && def.name.front() == '@') {
+                ++key;
                 break;
+            }
             int32_t size = CAutomateContext::TypeSize(def.type);
             if (size == 0) {
                 report_.Error(file, line,
@@ -478,11 +480,11 @@ class Linter {
         for (const ProfileLine* k : table.Keys("CONTEXT")) {
             std::string name = Narrow(k->name);
             int n = ParseDecimal(name);
-            if (name == std::to_string(n) && n > key) {
+            if (name == std::to_string(n) && n >= key) {
                 report_.Warning(file, k->line,
                                 StrFormat("context key %d is never read: the definition ends "
-                                          "at key %d",
-                                          n, key));
+                                          "before it",
+                                          n));
                 break;
             }
         }
