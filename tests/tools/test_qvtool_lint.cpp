@@ -308,7 +308,7 @@ TEST(QvtoolLint, BrokenFilesGiveMessagesNotCrashes) {
         {"junk language file", "config/language.ini", junk},
         {"junk translations", "config/trad/VEK_Trad.xml", junk},
         {"UTF-16 language file", "config/language.ini",
-         std::string("\xff\xfe[\0L\0]\0\n\0C\0o\0d\0e\0.\0\x30\0=\0e\0n\0", 30)},
+         std::string("\xff\xfe[\0L\0]\0\n\0C\0o\0d\0e\0.\0\x30\0=\0e\0n\0", 28)},
         {"junk picture", "pictures/bg.png", junk},
         {"junk country table", "config/KSOCountries.csv", junk},
     };
