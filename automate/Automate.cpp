@@ -91,43 +91,51 @@ int CAutomate::InitSharedMemory() {
     return 0;
 }
 
-int CAutomate::LoadingIniFile() {
-    log_->Debug("Call LoadingIniFile");
-    definedStates_ = 0;
-    std::fill(states_.begin(), states_.end(), AutomateState{});
+int ReadStateTable(const std::string& path, std::vector<AutomateState>& states, int* highest,
+                   CLog* log) {
+    states.assign(kStateCount, AutomateState{});
+    int defined = 0;
+    int top = -1;
     char value[kProfileValueMax + 1];
-    const char* path = stateTablePath_.c_str();
     // Keeps at most limit bytes of value, with a warning when it is cut.
     auto take = [&](int state, const char* key, size_t limit) {
         std::string_view text(value);
         std::string_view kept = CutUtf8(text, limit);
-        if (kept.size() < text.size()) {
-            log_->Warning(StrFormat("State %d %s cut to %zu characters", state, key, limit));
+        if (kept.size() < text.size() && log) {
+            log->Warning(StrFormat("State %d %s cut to %zu characters", state, key, limit));
         }
         return std::string(kept);
     };
     for (int n = 0; n <= kMaxStateNumber; ++n) {
         std::string section = std::to_string(n);
-        if (ReadIniString(path, section.c_str(), "ActionToRun", value) != 0)
+        if (ReadIniString(path.c_str(), section.c_str(), "ActionToRun", value) != 0)
             continue;
-        AutomateState& state = states_[static_cast<size_t>(n)];
-        ++definedStates_;
-        highestState_ = n;
+        AutomateState& state = states[static_cast<size_t>(n)];
+        ++defined;
+        top = n;
         state.action = take(n, "ActionToRun", AutomateState::kMaxActionChars);
         for (int i = 0; i < AutomateState::kEvents; ++i) {
             std::string key = StrFormat("Event_%d", i);
-            if (ReadIniString(path, section.c_str(), key.c_str(), value) == 0)
+            if (ReadIniString(path.c_str(), section.c_str(), key.c_str(), value) == 0)
                 state.events[static_cast<size_t>(i)] =
                     take(n, key.c_str(), AutomateState::kMaxEventChars);
         }
-        if (ReadIniString(path, section.c_str(), "Event_Default", value) == 0)
+        if (ReadIniString(path.c_str(), section.c_str(), "Event_Default", value) == 0)
             state.eventDefault = ParseDecimal(value);
     }
+    if (highest)
+        *highest = top;
+    return defined;
+}
+
+int CAutomate::LoadingIniFile() {
+    log_->Debug("Call LoadingIniFile");
+    definedStates_ = ReadStateTable(stateTablePath_, states_, &highestState_, log_.get());
     log_->Info(StrFormat("%d états dans l'automate", definedStates_));
     if (definedStates_ == 0) {
         // Missing, empty or unreadable: a run without states would end at once and look like
         // a success.
-        log_->Err(StrFormat("No state in %s : the automaton cannot run", path));
+        log_->Err(StrFormat("No state in %s : the automaton cannot run", stateTablePath_.c_str()));
         return -1;
     }
     log_->Debug("End LoadingIniFile");

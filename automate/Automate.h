@@ -14,6 +14,13 @@
 #include "automate/SharedMemory.h"
 #include "base/Log.h"
 
+// Reads the states of a state-table file the way the automaton does: states is reset to 701
+// empty records and filled from sections 0 to 700 that have ActionToRun; texts too long for
+// their field are cut with a WARNING on log (may be null). Returns the number of defined states;
+// highest (may be null) receives the highest defined number, -1 when there is none.
+int ReadStateTable(const std::string& path, std::vector<AutomateState>& states, int* highest,
+                   CLog* log);
+
 class CAutomate {
   public:
     static constexpr size_t kMaxNameChars = 799;

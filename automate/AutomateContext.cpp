@@ -7,6 +7,18 @@
 #include "base/Profile.h"
 #include "base/Text.h"
 
+ContextDefinition SplitContextDefinition(std::string_view value) {
+    std::string_view def = value.substr(0, CAutomateContext::kMaxDefinitionChars);
+    size_t c1 = def.find(':');
+    std::string_view name = def.substr(0, c1);
+    std::string_view rest = c1 == std::string_view::npos ? "" : def.substr(c1 + 1);
+    size_t c2 = rest.find(':');
+    std::string_view type = rest.substr(0, c2);
+    std::string_view countText = c2 == std::string_view::npos ? "" : rest.substr(c2 + 1);
+    countText = countText.substr(0, countText.find(':'));
+    return ContextDefinition{std::string(name), std::string(type), ParseDecimal(countText)};
+}
+
 int32_t CAutomateContext::TypeSize(std::string_view type) {
     if (type == "INT" || type == "LONG")
         return QV_INT_SIZE;
@@ -69,17 +81,12 @@ int CAutomateContext::LoadContext(const std::string& path) {
     char value[kProfileValueMax + 1];
     for (int key = 1;; ++key) {
         ReadIniString(path.c_str(), "CONTEXT", std::to_string(key).c_str(), value);
-        std::string_view def(value, std::min(std::strlen(value), kMaxDefinitionChars));
-        size_t c1 = def.find(':');
-        std::string_view name = def.substr(0, c1);
-        std::string_view rest = c1 == std::string_view::npos ? "" : def.substr(c1 + 1);
-        size_t c2 = rest.find(':');
-        std::string_view type = rest.substr(0, c2);
-        std::string countText(c2 == std::string_view::npos ? "" : rest.substr(c2 + 1));
-        countText = countText.substr(0, countText.find(':'));
+        ContextDefinition line = SplitContextDefinition(value);
+        std::string_view name = line.name;
+        std::string_view type = line.type;
         if (!name.empty() && name.front() == '@')
             break;
-        int count = ParseDecimal(countText);
+        int count = line.count;
         result = addPropertiesContext(name, type, count);
         std::string shownName(name.substr(0, kMaxNameChars));
         log_->Info(StrFormat("Add Properties : %s Type : %.*s Nombre : %d", shownName.c_str(),

@@ -13,6 +13,16 @@
 
 using ContextImage = QvContextImage;
 
+// One line of section "CONTEXT": "name:type:count", fields split at ':' (a fourth field and
+// what follows are ignored), the count read the way atoi reads it; the value is cut at 799
+// characters first.
+struct ContextDefinition {
+    std::string name;
+    std::string type;
+    int count = 0;
+};
+ContextDefinition SplitContextDefinition(std::string_view value);
+
 class CAutomateContext {
   public:
     static constexpr size_t kValueAreaBytes = 2097152;

@@ -118,6 +118,23 @@ int CAutomateEngine::WaitEvents(void* contextImage) {
     return status;
 }
 
+NextStateText ClassifyNextState(std::string_view text) {
+    NextStateText out;
+    if (text.empty())
+        return out;
+    if (text[0] == '$') {
+        out.form = NextStateText::Form::Variable;
+        size_t begin = text.find_first_not_of("${}");
+        if (begin != std::string_view::npos)
+            out.variable =
+                std::string(text.substr(begin, text.find_first_of("${}", begin) - begin));
+        return out;
+    }
+    out.form = NextStateText::Form::Number;
+    out.number = ParseDecimal(text);
+    return out;
+}
+
 int CAutomateEngine::SetNewState() {
     Debug(services_.log, "Call CAutomateEngine SetNewState");
     CAutomateSharedMemory* block = services_.block;
@@ -132,14 +149,12 @@ int CAutomateEngine::SetNewState() {
         int32_t next = 0;
         bool resolved = true;
         bool isDefault = false;
-        if (text.empty()) {
+        NextStateText form = ClassifyNextState(text);
+        if (form.form == NextStateText::Form::Default) {
             next = state.eventDefault;
             isDefault = true;
-        } else if (text[0] == '$') {
-            size_t begin = text.find_first_not_of("${}");
-            std::string name;
-            if (begin != std::string::npos)
-                name = text.substr(begin, text.find_first_of("${}", begin) - begin);
+        } else if (form.form == NextStateText::Form::Variable) {
+            const std::string& name = form.variable;
             Debug(services_.log, StrFormat("Var event found %s", name.c_str()));
             CAutomateContext* context = services_.context;
             if (!context || context->GetInt(name.c_str(), 1, &next) < 0) {
@@ -150,7 +165,7 @@ int CAutomateEngine::SetNewState() {
                 Debug(services_.log, StrFormat("NextState Var event found %d", next));
             }
         } else {
-            next = ParseDecimal(text);
+            next = form.number;
         }
         if (resolved && (next < -1 || next > kMaxStateNumber)) {
             Write(services_.log, LOG_ERR,

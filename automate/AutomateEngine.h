@@ -22,6 +22,17 @@ struct AutomateState {
     int32_t eventDefault = -1;                // Event_Default
 };
 
+// The form of a next-state text, in the order the engine recognises them: empty (the state's
+// Event_Default), "$" first (the INT property named by the first piece between "${}"), or a
+// number read the way atoi reads it.
+struct NextStateText {
+    enum class Form { Default, Variable, Number };
+    Form form = Form::Default;
+    std::string variable;  // Variable: the property name (empty when the text names none)
+    int32_t number = 0;    // Number
+};
+NextStateText ClassifyNextState(std::string_view text);
+
 class CAutomateContext;
 class CAutomateSharedMemory;
 class CLog;

@@ -8,6 +8,7 @@
 #include <cwctype>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -116,54 +117,83 @@ std::wstring_view Trim(std::wstring_view s) {
     return s;
 }
 
-std::shared_ptr<ParsedProfile> Parse(std::wstring_view text) {
-    auto profile = std::make_shared<ParsedProfile>();
-    Section* current = nullptr;  // keys before any section belong to none
-    bool currentIsFirst = false;
+// The one walk over a file's lines that both the reads and the listing use. Lines count from 1.
+template <typename OnLine>
+void ScanLines(std::wstring_view text, OnLine onLine) {
     size_t pos = 0;
+    int number = 0;
     while (pos <= text.size()) {
         size_t eol = text.find(L'\n', pos);
         if (eol == std::wstring_view::npos)
             eol = text.size();
-        std::wstring_view line = Trim(text.substr(pos, eol - pos));
+        ++number;
+        ProfileLine line;
+        line.line = number;
+        std::wstring_view body = Trim(text.substr(pos, eol - pos));
         pos = eol + 1;
-        if (line.empty() || line.front() == L';')
+        if (body.empty() || body.front() == L';')
             continue;
-        if (line.front() == L'[') {
-            size_t close = line.rfind(L']');
-            if (close == std::wstring_view::npos)
-                continue;  // an unclosed header names nothing
-            std::wstring name = Fold(Trim(line.substr(1, close - 1)));
-            auto [it, inserted] = profile->sections.try_emplace(name, nullptr);
-            if (inserted)
-                it->second = std::make_shared<Section>();
-            current = it->second.get();
-            currentIsFirst = inserted;
+        if (body.front() == L'[') {
+            size_t close = body.rfind(L']');
+            if (close == std::wstring_view::npos) {
+                line.kind = ProfileLine::Kind::UnclosedSection;
+                line.name = body;
+            } else {
+                line.kind = ProfileLine::Kind::Section;
+                line.name = Trim(body.substr(1, close - 1));
+            }
+            onLine(line);
             continue;
         }
-        if (!current || !currentIsFirst)
-            continue;
-        size_t eq = line.find(L'=');
-        std::wstring_view key = Trim(line.substr(0, eq));
+        size_t eq = body.find(L'=');
+        line.kind = ProfileLine::Kind::Key;
+        line.name = Trim(body.substr(0, eq));
         std::wstring_view value =
-            eq == std::wstring_view::npos ? std::wstring_view{} : Trim(line.substr(eq + 1));
+            eq == std::wstring_view::npos ? std::wstring_view{} : Trim(body.substr(eq + 1));
         if (value.size() >= 2 && (value.front() == L'"' || value.front() == L'\'') &&
             value.back() == value.front()) {
             value = value.substr(1, value.size() - 2);
         }
-        current->keys.try_emplace(Fold(key), value);
+        line.value = value;
+        line.hasEquals = eq != std::wstring_view::npos;
+        onLine(line);
     }
+}
+
+std::shared_ptr<ParsedProfile> Parse(std::wstring_view text) {
+    auto profile = std::make_shared<ParsedProfile>();
+    Section* current = nullptr;  // keys before any section belong to none
+    bool currentIsFirst = false;
+    ScanLines(text, [&](const ProfileLine& line) {
+        if (line.kind == ProfileLine::Kind::UnclosedSection)
+            return;  // an unclosed header names nothing
+        if (line.kind == ProfileLine::Kind::Section) {
+            auto [it, inserted] = profile->sections.try_emplace(Fold(line.name), nullptr);
+            if (inserted)
+                it->second = std::make_shared<Section>();
+            current = it->second.get();
+            currentIsFirst = inserted;
+            return;
+        }
+        if (!current || !currentIsFirst)
+            return;
+        current->keys.try_emplace(Fold(line.name), line.value);
+    });
     return profile;
 }
 
-std::shared_ptr<ParsedProfile> ParseBytes(const std::string& bytes) {
+std::wstring DecodeBytes(const std::string& bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     size_t n = bytes.size();
     if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE)
-        return Parse(DecodeUtf16le(p + 2, n - 2));
+        return DecodeUtf16le(p + 2, n - 2);
     if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF)
-        return Parse(DecodeUtf8(p + 3, n - 3));
-    return Parse(DecodeUtf8(p, n));
+        return DecodeUtf8(p + 3, n - 3);
+    return DecodeUtf8(p, n);
+}
+
+std::shared_ptr<ParsedProfile> ParseBytes(const std::string& bytes) {
+    return Parse(DecodeBytes(bytes));
 }
 
 struct CacheEntry {
@@ -173,6 +203,28 @@ struct CacheEntry {
 
 std::mutex g_cacheMutex;
 std::unordered_map<std::string, CacheEntry> g_cache;
+
+// The bytes of a regular file of at most kMaxProfileBytes, with the identity of what was read.
+bool ReadBytes(const std::string& path, std::string* bytes, struct stat* fst) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    if (fstat(fd, fst) != 0 || !S_ISREG(fst->st_mode) || fst->st_size > kMaxProfileBytes) {
+        close(fd);
+        return false;
+    }
+    char buf[65536];
+    for (;;) {
+        ssize_t r = read(fd, buf, sizeof buf);
+        if (r <= 0)
+            break;
+        bytes->append(buf, static_cast<size_t>(r));
+        if (bytes->size() > static_cast<size_t>(kMaxProfileBytes))
+            break;
+    }
+    close(fd);
+    return true;
+}
 
 // The parse of the file at its current state, or null when it cannot be read.
 std::shared_ptr<ParsedProfile> Load(const std::string& path) {
@@ -186,25 +238,10 @@ std::shared_ptr<ParsedProfile> Load(const std::string& path) {
         if (it != g_cache.end() && it->second.id == id)
             return it->second.profile;
     }
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return nullptr;
     struct stat fst {};
-    if (fstat(fd, &fst) != 0 || fst.st_size > kMaxProfileBytes) {
-        close(fd);
-        return nullptr;
-    }
     std::string bytes;
-    char buf[65536];
-    for (;;) {
-        ssize_t r = read(fd, buf, sizeof buf);
-        if (r <= 0)
-            break;
-        bytes.append(buf, static_cast<size_t>(r));
-        if (bytes.size() > static_cast<size_t>(kMaxProfileBytes))
-            break;
-    }
-    close(fd);
+    if (!ReadBytes(path, &bytes, &fst))
+        return nullptr;
     auto profile = ParseBytes(bytes);
     // Keyed by what was opened; a change while reading shows as a new identity next time.
     std::lock_guard<std::mutex> lock(g_cacheMutex);
@@ -241,4 +278,19 @@ int ReadIniString(const char* file, const char* section, const char* key, char* 
 void ClearProfileCache() {
     std::lock_guard<std::mutex> lock(g_cacheMutex);
     g_cache.clear();
+}
+
+std::optional<std::vector<ProfileLine>> ListProfile(std::string_view file) {
+    std::string path = platform::NativePath(file.substr(0, kProfileNameMax));
+    std::string bytes;
+    struct stat st {};
+    if (path.empty() || !ReadBytes(path, &bytes, &st))
+        return std::nullopt;
+    std::vector<ProfileLine> lines;
+    ScanLines(DecodeBytes(bytes), [&](const ProfileLine& line) { lines.push_back(line); });
+    return lines;
+}
+
+std::wstring FoldProfileName(std::wstring_view name) {
+    return Fold(Trim(name.substr(0, kProfileNameMax)));
 }

@@ -3,8 +3,10 @@
 // without regard to case, first matching section and key win, blanks trimmed, matching quotes
 // removed, ';' comments, CRLF or LF, UTF-8 with or without BOM or UTF-16LE with BOM, values cut
 // at 1023 characters. A parsed file is kept and re-used until the file changes.
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The default passed to every read: a result equal to it means the file, section or key is
 // missing.
@@ -27,3 +29,19 @@ int ReadIniString(const char* file, const char* section, const char* key, char* 
 
 // Drops every cached parse (tests that rewrite a file within one time-stamp tick).
 void ClearProfileCache();
+
+// One meaningful line of a profile file, as the reads see it: blank and comment lines are left
+// out. Keys after an unclosed header, before any section or in a repeated section are listed
+// although the reads never see them: the listing is for tools that point at lines.
+struct ProfileLine {
+    enum class Kind { Section, UnclosedSection, Key };
+    Kind kind = Kind::Key;
+    int line = 0;        // from 1
+    std::wstring name;   // section or key name, trimmed, as written
+    std::wstring value;  // trimmed, quotes removed, not cut
+    bool hasEquals = false;
+};
+// Every line of the file in order; nullopt when it cannot be read. Not cached.
+std::optional<std::vector<ProfileLine>> ListProfile(std::string_view file);
+// A section or key name as the reads compare it: two names are the same when their folds are.
+std::wstring FoldProfileName(std::wstring_view name);

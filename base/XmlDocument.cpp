@@ -1,6 +1,9 @@
 #include "base/XmlDocument.h"
 
+#include <cstdint>
+
 #include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/internal/XMLScanner.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/sax/ErrorHandler.hpp>
 #include <xercesc/sax/SAXParseException.hpp>
@@ -64,13 +67,37 @@ constexpr XMLSize_t kEntityValueMax = 1024;
 
 struct EntityTooLong {};
 
+const XMLCh kLineKey[] = {u'q', u'v', u'l', u'i', u'n', u'e', 0};
+
 class GuardedDOMParser : public XercesDOMParser {
   public:
+    explicit GuardedDOMParser(bool recordLines) : recordLines_(recordLines) {}
+
+    void startElement(const XMLElementDecl& decl, const unsigned int urlId,
+                      const XMLCh* const prefix, const RefVectorOf<XMLAttr>& attributes,
+                      const XMLSize_t count, const bool isEmpty, const bool isRoot) override {
+        // The locator stands at the end of the start tag here; an empty element has already
+        // been closed by the base, which leaves it as the last child of the current node.
+        XMLFileLoc line = recordLines_ ? getScanner()->getLocator()->getLineNumber() : 0;
+        XercesDOMParser::startElement(decl, urlId, prefix, attributes, count, isEmpty, isRoot);
+        if (!recordLines_)
+            return;
+        DOMNode* node = getCurrentNode();
+        if (isEmpty && node)
+            node = node->getLastChild();
+        if (node && node->getNodeType() == DOMNode::ELEMENT_NODE)
+            node->setUserData(kLineKey, reinterpret_cast<void*>(static_cast<uintptr_t>(line)),
+                              nullptr);
+    }
+
     void entityDecl(const DTDEntityDecl& decl, const bool isPEDecl, const bool isIgnored) override {
         if (decl.getValueLen() > kEntityValueMax)
             throw EntityTooLong{};
         XercesDOMParser::entityDecl(decl, isPEDecl, isIgnored);
     }
+
+  private:
+    bool recordLines_;
 };
 
 }  // namespace
@@ -86,7 +113,8 @@ namespace {
 
 std::unique_ptr<XercesDOMParser> MakeParser(SecurityManager* security, ErrorHandler* handler,
                                             const XmlParseOptions& options) {
-    std::unique_ptr<XercesDOMParser> parser = std::make_unique<GuardedDOMParser>();
+    std::unique_ptr<XercesDOMParser> parser =
+        std::make_unique<GuardedDOMParser>(options.recordLines);
     parser->setValidationScheme(XercesDOMParser::Val_Auto);
     parser->setDoNamespaces(false);
     parser->setDoSchema(false);
@@ -174,6 +202,13 @@ XmlDocument::~XmlDocument() = default;
 DOMElement* XmlDocument::Root() const {
     DOMDocument* d = impl_ && impl_->parser ? impl_->parser->getDocument() : nullptr;
     return d ? d->getDocumentElement() : nullptr;
+}
+
+int XmlLineOf(const DOMNode* node) {
+    if (!node)
+        return 0;
+    auto line = reinterpret_cast<uintptr_t>(node->getUserData(kLineKey));
+    return line > static_cast<uintptr_t>(INT32_MAX) ? 0 : static_cast<int>(line);
 }
 
 std::wstring XmlToWide(const XMLCh* text) {

@@ -27,6 +27,8 @@ class XmlPlatform {
 struct XmlParseOptions {
     // false: entity references are expanded in place instead of kept as nodes.
     bool createEntityReferenceNodes = true;
+    // Remember the line of every element's start tag, for XmlLineOf.
+    bool recordLines = false;
 };
 
 class XmlDocument {
@@ -50,6 +52,9 @@ class XmlDocument {
     XmlDocument() = default;
     std::unique_ptr<Impl> impl_;
 };
+
+// Line of an element's start tag (from 1) in a document parsed with recordLines; 0 otherwise.
+int XmlLineOf(const xercesc::DOMNode* node);
 
 // Xerces text (UTF-16) to wide and to 8-bit (UTF-8) text; null gives empty.
 std::wstring XmlToWide(const XMLCh* text);

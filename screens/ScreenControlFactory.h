@@ -3,14 +3,10 @@
 // 1041-1090, key-forwarding edits 1100-1139, list boxes 1200-1204, combo boxes 1300-1304 and
 // animated pictures 1500-1509. Any other ID keeps the dialog library's plain widget. The dialog
 // file's text and style words still apply.
+#include "screens/ControlKind.h"
 #include "xmlgui/DialogForm.h"
 
 namespace screens {
-
-enum class ControlKind { Button, Label, Edit, ListBox, ComboBox, Picture, Plain };
-
-// The kind of control a screen makes for an ID.
-ControlKind KindOfControl(int id);
 
 class ScreenControlFactory : public xmlgui::ControlFactory {
   public:

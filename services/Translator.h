@@ -47,6 +47,8 @@ class ZFQTranslator {
     std::wstring GetTraduction(const char* id);
 
     size_t Count() const { return table_.size(); }
+    // The loaded texts by identifier (empty texts included).
+    const std::map<std::string, std::wstring>& Table() const { return table_; }
     const std::string& File() const { return file_; }
     // Where warnings go (standard output unless a tool wants its output clean).
     void SetWarningStream(FILE* stream) { warnings_ = stream ? stream : stdout; }

@@ -16,6 +16,9 @@ const Command kCommands[] = {
     {"lang", "look up a translation or list the languages of language.ini", &CmdLang},
     {"run", "run a mode's automaton without a screen, answering from a file", &CmdRun},
     {"plugin", "send one request text to a service plug-in", &CmdPlugin},
+    {"lint", "check a whole configuration; FILE:LINE messages", &CmdLint},
+    {"graph", "print a mode's state machine as Graphviz DOT (or --svg)", &CmdGraph},
+    {"trad", "export or import the translations as gettext PO files", &CmdTrad},
 };
 
 void Usage(FILE* out) {
