@@ -87,7 +87,7 @@ struct Config {
     Config() {
         fs::copy_file(TEST_PLUGIN_DIR "/testActions.so", tree.Bin() + "/testActions.so");
         fs::copy_file(TEST_PLUGIN_DIR "/testActionsNoRelease.so", tree.Bin() + "/norel.so");
-        fs::copy_file(DIST_DIR "/pictures/StateResult.png", tree.Path("pictures/bg.png"));
+        fs::copy_file(DIST_DIR "/pictures/StateLanguage.png", tree.Path("pictures/bg.png"));
         tree.Write("config/QV/QV_automate.ini", kTable);
         tree.Write("config/QV/QV_params.ini", "[DLLS]\n1=testActions.dll\n");
         tree.Write("config/QV/QV_serv.xml", kServices);

@@ -174,7 +174,7 @@ TEST(QvtoolGraph, DemoFlowsAreDotThatGraphvizReads) {
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_NE(r.out.find("s0 [label=\"0\\nentry\""), std::string::npos) << r.out;
         EXPECT_NE(r.out.find("s1 -> s2 [label=\"1\"]"), std::string::npos) << r.out;
-        EXPECT_NE(r.out.find("s1 -> end [label=\"2\"]"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("end [label=\"end (-1)\""), std::string::npos) << r.out;
         std::string dot = authoring::FindDot();
         if (dot.empty()) {
             GTEST_SKIP() << "Graphviz's dot is not installed";
