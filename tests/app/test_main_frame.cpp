@@ -308,6 +308,37 @@ TEST_F(MainFrameTest, NextStateBecomesLastEventWithoutTheEnginePumping) {
     ASSERT_TRUE(Spin([&] { return ended; }, 10000));
 }
 
+// While a screen waits for the operator the engine pauses up to a second, yet an event written
+// from outside (here, without any input to the frame) is still seen within that safety period.
+TEST_F(MainFrameTest, AWaitingScreenSlowsThePollButAnOutsideWriteIsSeen) {
+    automaton.body = [&](CEngineHook* hook) {
+        automaton.Ask("..\\gui\\ScreenA.gui");
+        hook->Pause(20);
+        ASSERT_EQ(qvapp->currentScreen, "ScreenA");
+        EXPECT_TRUE(frame->WaitingForOperator());
+        QElapsedTimer t;
+        t.start();
+        hook->Pause(20);  // nothing can change but by the operator: a long pause
+        EXPECT_GE(t.elapsed(), CQtEngineHook::kIdleCheckMs / 2);
+        QTimer::singleShot(100, [&] { automaton.SetInt("NextState", 7); });
+        t.restart();
+        while (automaton.Int("LastEvent") != 7 && t.elapsed() < 3000) {
+            hook->Pump();
+            hook->Pause(20);
+        }
+        EXPECT_EQ(automaton.Int("LastEvent"), 7);
+        EXPECT_LE(t.elapsed(), CQtEngineHook::kIdleCheckMs + 500);
+        EXPECT_FALSE(frame->WaitingForOperator());
+        frame->DestroyWindow();
+        hook->Pump();
+    };
+    bool ended = false;
+    QObject::connect(frame, &CMainFrame::RunEnded, [&] { ended = true; });
+    qvapp->runState = kRunReady;
+    frame->update();
+    ASSERT_TRUE(Spin([&] { return ended; }, 10000));
+}
+
 TEST_F(MainFrameTest, ButtonsRaiseEventsOnlyWhenNoScreenFlagIsSet) {
     qvapp->runState = kRunRunning;
     screen.SetImage(automaton.GetContextImage());
