@@ -60,7 +60,8 @@ AnswerDriver::AnswerDriver(CQVApp& app, const answers::AnswerFile& file, int max
 }
 
 AnswerDriver::~AnswerDriver() {
-    qApp->removeEventFilter(this);
+    if (QCoreApplication* application = QCoreApplication::instance())
+        application->removeEventFilter(this);
 }
 
 void AnswerDriver::Start() {

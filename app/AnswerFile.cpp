@@ -11,7 +11,21 @@ bool SameName(const std::wstring& a, const std::wstring& b) {
     return FoldProfileName(a) == FoldProfileName(b);
 }
 
+bool IsBlank(wchar_t c) {
+    return c == L' ' || c == L'\t';
+}
+
 }  // namespace
+
+std::string AnswerValue(const std::wstring& value) {
+    if (value.empty())
+        return {};
+    const wchar_t first = value.front(), last = value.back();
+    const bool quoted = value.size() >= 2 && (first == L'"' || first == L'\'') && last == first;
+    if (IsBlank(first) || IsBlank(last) || quoted)
+        return "\"" + Narrow(value) + "\"";
+    return Narrow(value);
+}
 
 std::string ErrLine(const Problem& problem) {
     return "ERR state=" + (problem.state.empty() ? std::string("-") : problem.state) +

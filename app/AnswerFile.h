@@ -66,6 +66,9 @@ class AnswerFile {
 // from then on; empty for Return.
 std::wstring LeaveFor(const ScreenAnswer& answer, int visit);
 
+// value as an answer file keeps it: quoted when the reader would trim or unquote it.
+std::string AnswerValue(const std::wstring& value);
+
 // A whole decimal control ID in [1, 65535].
 bool ParseControlId(const std::wstring& text, int* id);
 // Position written as "#N" (N from 1); 0 when text is not one.

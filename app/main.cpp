@@ -1,9 +1,9 @@
 // QuilvaneWizApp: the wizard. Exit codes: 0 when the run has ended, -1 (255 as Linux reports
 // it) when another copy runs or the agent cannot be reached, 1 when no window can be made.
 //
-// --answers FILE runs it unattended from an answer file (app/AnswerFile.h, whose exit codes
-// it adds), offscreen when there is no display; --max-visits N is how often one screen may come
-// back before the run stops (3); --grab DIR saves a picture of every screen as it passes.
+// --answers FILE runs it unattended from an answer file, offscreen when there is no display;
+// --record FILE writes the answer file of the run (app/Unattended.h for all the options,
+// app/AnswerFile.h for the exit codes they add).
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/syscall.h>
@@ -11,18 +11,13 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <memory>
 #include <string>
+#include <vector>
 
-#include "app/AnswerDriver.h"
-#include "app/AnswerFile.h"
 #include "app/MainFrame.h"
 #include "app/QVApp.h"
-#include "base/Profile.h"
-#include "base/ProgramDirectory.h"
+#include "app/Unattended.h"
 #include "base/StartupTrace.h"
 #include "base/Text.h"
 
@@ -74,23 +69,6 @@ void ReleaseStopSignals() {
 __attribute__((section(".preinit_array"),
                used)) void (*const kHoldStopSignals)(int, char**, char**) = &HoldStopSignals;
 
-// A section names a screen of gui/ (StateLanguage), its state (Language), or a state whose
-// screen name is cut short (LanguageReconf for StateLanguageR).
-bool KnownState(const std::wstring& section) {
-    namespace fs = std::filesystem;
-    const std::wstring wanted = FoldProfileName(section);
-    const std::wstring prefixed = FoldProfileName(L"State" + section);
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(GetProgramDirectory() + "/../gui", ec)) {
-        if (entry.path().extension() != ".gui")
-            continue;
-        const std::wstring stem = FoldProfileName(entry.path().stem().wstring());
-        if (stem == wanted || stem == prefixed || (stem.size() > 6 && prefixed.rfind(stem, 0) == 0))
-            return true;
-    }
-    return false;
-}
-
 bool NoDisplay() {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         const char* value = std::getenv(name);
@@ -107,43 +85,16 @@ int main(int argc, char** argv) {
     ReleaseStopSignals();  // one that came early is handled now
     InitLocale();
     StartupTrace("main");
+    std::vector<std::string> args(argv + 1, argv + argc);
+    Unattended unattended;
+    // Checked before anything starts: a bad answer file leaves nothing half-done.
+    if (int refused = unattended.TakeOptions(args); refused != 0)
+        return refused;
+    if (unattended.HasAnswers() && NoDisplay())
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     std::string commandLine;
-    std::string answerPath;
-    std::string grabDir;
-    int maxVisits = AnswerDriver::kDefaultMaxVisits;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--answers" && i + 1 < argc) {
-            answerPath = argv[++i];
-            continue;
-        }
-        if (arg == "--grab" && i + 1 < argc) {
-            grabDir = argv[++i];
-            continue;
-        }
-        if (arg == "--max-visits" && i + 1 < argc) {
-            maxVisits = std::atoi(argv[++i]);
-            if (maxVisits < 1 || maxVisits > 1000) {
-                std::fprintf(stderr, "ERR state=- control=-: --max-visits takes 1 to 1000\n");
-                return answers::kExitBadFile;
-            }
-            continue;
-        }
-        if (!commandLine.empty())
-            commandLine += ' ';
-        commandLine += arg;
-    }
-    // Checked before anything starts: a bad file leaves nothing half-done.
-    answers::AnswerFile answerFile;
-    if (!answerPath.empty()) {
-        answers::Problem problem;
-        if (!answerFile.Load(answerPath, KnownState, &problem)) {
-            std::fprintf(stderr, "%s\n", answers::ErrLine(problem).c_str());
-            return problem.code;
-        }
-        if (NoDisplay())
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+    for (const std::string& arg : args)
+        commandLine += (commandLine.empty() ? "" : " ") + arg;
     // Qt's own event dispatcher wakes more cheaply than the GLib one; the engine's 20 ms poll
     // makes that the bulk of the idle cost.
     if (qEnvironmentVariableIsEmpty("QT_NO_GLIB"))
@@ -170,15 +121,11 @@ int main(int argc, char** argv) {
             else if (app.runState != kRunEnded)
                 QCoreApplication::exit(0);
         });
-        std::unique_ptr<AnswerDriver> driver;
-        if (!answerPath.empty()) {
-            driver = std::make_unique<AnswerDriver>(app, answerFile, maxVisits, true);
-            driver->GrabInto(grabDir);
-            driver->Start();
-        }
+        unattended.Attach(app);
         code = QApplication::exec();
-        if (driver && driver->ExitCode() != 0)
-            code = driver->ExitCode();
+        unattended.Detach(app);
+        if (unattended.ExitCode() != 0)
+            code = unattended.ExitCode();
     }
     return code;
 }

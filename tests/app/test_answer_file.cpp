@@ -100,4 +100,22 @@ TEST(AnswerFile, ControlIdsAndPositions) {
     }
 }
 
+// What the recorder writes reads back the same: blanks and quotes at the ends survive.
+TEST(AnswerFile, RecordedValuesReadBackUnchanged) {
+    const wchar_t* values[] = {L"plain",   L" Café ", L"\"quoted\"", L"'single'",
+                               L"s3cr'ét", L"a;b=c",  L"\t tab",     L"\"",
+                               L"",        L"x\"",    L"\"mixed'",   L"#2 first"};
+    for (const wchar_t* value : values) {
+        TempTree tree;
+        tree.Write("a.ini", "[StateInfo2]\n1100=" + answers::AnswerValue(value) + "\n");
+        answers::AnswerFile file;
+        answers::Problem problem;
+        ASSERT_TRUE(file.Load(tree.Path("a.ini"), AnyState, &problem)) << ErrLine(problem);
+        const answers::ScreenAnswer* answer = file.Find("StateInfo2", "");
+        ASSERT_NE(answer, nullptr);
+        ASSERT_EQ(answer->fields.size(), 1u);
+        EXPECT_EQ(answer->fields[0].value, value);
+    }
+}
+
 }  // namespace

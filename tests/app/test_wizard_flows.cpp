@@ -356,4 +356,30 @@ TEST_F(WizardFlows, BadAnswersStopTheRunWithTheirCodeAndNothingApplied) {
     EXPECT_EQ(Log("1_QV.log"), "");
 }
 
+// An operator's run recorded replays, unattended, to the same results; the passwords are in the
+// recording only when asked for.
+TEST_F(WizardFlows, ARecordedRunReplaysToTheSameResults) {
+    Fresh();
+    ASSERT_EQ(
+        Run(Installation("key Up\n"), {"--record", tree.Path("recorded.ini"), "--record-secrets"}),
+        0)
+        << Log("1_QV.log");
+    const auto byKeys = Results();
+    const std::string recorded = tree.Read("recorded.ini");
+    EXPECT_NE(recorded.find("\n1101=s3cr'ét\n"), std::string::npos) << recorded;
+    EXPECT_NE(recorded.find("\n1100=Café Ödön\n"), std::string::npos) << recorded;
+    EXPECT_NE(recorded.find("\nLeave=Right,Right,Return\n"), std::string::npos) << recorded;
+    EXPECT_EQ(Mode(tree.Path("recorded.ini")), 0600u);
+
+    Fresh();
+    ProgramResult r = RunAnswers(tree.Path("recorded.ini"), {"--record", tree.Path("plain.ini")});
+    EXPECT_EQ(r.status, 0) << r.err << recorded;
+    EXPECT_EQ(Results(), byKeys);
+    const std::string plain = tree.Read("plain.ini");
+    EXPECT_EQ(plain.find("s3cr"), std::string::npos) << plain;
+    EXPECT_EQ(plain.find("passw0rd"), std::string::npos) << plain;
+    EXPECT_NE(plain.find("\n1101=\n"), std::string::npos) << plain;
+    EXPECT_NE(plain.find("\n1100=Café Ödön\n"), std::string::npos) << plain;
+}
+
 }  // namespace
