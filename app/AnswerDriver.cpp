@@ -103,7 +103,7 @@ void AnswerDriver::Tick() {
     CQVAppView* view = frame->ActiveView();
     const Clock::time_point now = Clock::now();
     if (view && view->Built() && view->Shown() && frame->WaitingForOperator()) {
-        if (view != answered_ || now - answeredAt_ > std::chrono::milliseconds(kStayMs)) {
+        if (view != answered_) {
             Answer(*view);
             return;
         }
@@ -124,7 +124,7 @@ void AnswerDriver::Answer(CQVAppView& view) {
     if (state_.empty())
         state_ = screen;
     answered_ = &view;
-    answeredAt_ = lastScreenAt_ = Clock::now();
+    lastScreenAt_ = Clock::now();
     const int visits = ++visits_[screen];
     if (echo_) {
         std::printf("screen %s\n", screen.c_str());
@@ -267,6 +267,7 @@ bool AnswerDriver::Leave(CQVAppView& view, const std::wstring& which) {
             return false;
         }
         view.OnRangeClickButton(id, 0);
+        CheckRaised();
         return true;
     }
     const std::wstring key = which.empty() ? L"Return" : which;
@@ -291,7 +292,19 @@ bool AnswerDriver::Leave(CQVAppView& view, const std::wstring& which) {
     }
     view.Control(next)->setFocus(Qt::OtherFocusReason);
     view.OnRangeClickButton(next, vk);
+    CheckRaised();
     return true;
+}
+
+void AnswerDriver::CheckRaised() {
+    int32_t last = 0;
+    if (CAutomateContext* context = app_.LoadContext())
+        context->GetInt(ctx::kLastEvent, 1, &last);
+    // No event: the screen refused what it was given and stays; it is answered again, as a
+    // screen that comes back, until the visits run out. Never by time: a screen also stays up
+    // while the action it started runs (the network check).
+    if (last == 0)
+        answered_ = nullptr;
 }
 
 void AnswerDriver::Fail(int code, const std::string& control, const std::string& reason) {

@@ -20,9 +20,8 @@ class AnswerDriver : public QObject {
 
   public:
     static constexpr int kDefaultMaxVisits = 3;
-    // A screen that stays up without a new one this long, after being left, counts as refused
-    // and comes back; no new screen at all within kStallMs ends the run.
-    static constexpr int kStayMs = 3000;
+    // A leaving press that raises no event was refused: the screen is answered again and counts
+    // as coming back. No new screen at all within kStallMs ends the run.
     static constexpr int kStallMs = 120000;
 
     AnswerDriver(CQVApp& app, const answers::AnswerFile& file, int maxVisits, bool echo);
@@ -44,6 +43,7 @@ class AnswerDriver : public QObject {
   private:
     void Tick();
     void Grab();
+    void CheckRaised();
     void Answer(CQVAppView& view);
     bool Fill(CQVAppView& view, const answers::Field& field);
     bool Push(CQVAppView& view, const std::wstring& which);
@@ -58,7 +58,6 @@ class AnswerDriver : public QObject {
     const bool echo_;
     QTimer timer_;
     CQVAppView* answered_ = nullptr;
-    Clock::time_point answeredAt_{};
     Clock::time_point lastScreenAt_{};
     std::string state_;
     std::map<std::string, int> visits_;

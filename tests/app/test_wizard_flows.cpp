@@ -346,6 +346,21 @@ TEST_F(WizardFlows, BadAnswersStopTheRunWithTheirCodeAndNothingApplied) {
         EXPECT_EQ(Log("1_QV.log").find("Configuration applied"), std::string::npos) << row.name;
         EXPECT_FALSE(tree.Exists("data/target")) << row.name;
     }
+    // A screen that refuses in place (no country can be saved without a country table) is
+    // answered again until the visits run out.
+    Fresh();
+    const std::string countries = tree.Read("config/KSOCountries.csv");
+    tree.Write("config/KSOCountries.csv", "");
+    tree.Write("config/bad.ini", with("1200=#2", ""));
+    ProgramResult stays = RunAnswers("../config/bad.ini");
+    tree.Write("config/KSOCountries.csv", countries);
+    EXPECT_EQ(stays.status, 6) << stays.err;
+    EXPECT_EQ(ErrLines(stays.err),
+              std::vector<std::string>{"ERR state=CountryChoice control=-: screen "
+                                       "StateCountryChoice shown 4 times (at most 3): its answer "
+                                       "is refused or the flow loops"});
+    EXPECT_FALSE(tree.Exists("data/target"));
+
     // Refused before anything starts: no log at all.
     Fresh();
     ProgramResult r = RunAnswers("../config/missing.ini");
