@@ -14,6 +14,7 @@
 #include "automate/ContextNames.h"
 #include "base/Text.h"
 #include "controls/ControlsLogic.h"
+#include "controls/SkinControls.h"
 #include "controls/VEKButton.h"
 #include "screens/Navigation.h"
 #include "screens/QVAppView.h"
@@ -201,7 +202,11 @@ bool AnswerDriver::Fill(CQVAppView& view, const answers::Field& field) {
                 return false;
             }
         }
-        edit->setText(value);
+        // As typed: the skinned field measures its text too.
+        if (auto* skin = qobject_cast<SkinEdit*>(edit))
+            skin->SetText(field.value);
+        else
+            edit->setText(value);
     } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
         int row = answers::ParsePosition(field.value) - 1;
         if (row < 0) {

@@ -325,6 +325,9 @@ TEST_F(WizardFlows, BadAnswersStopTheRunWithTheirCodeAndNothingApplied) {
         {"no such choice", with("Push=Compact 200", "Push=Mainframe"), 4,
          "ERR state=StateChoicePC control=Push: screen StateChoicePC has no choice button "
          "Mainframe"},
+        // Letters never reach a postcode field from the keyboard: nor from an answer.
+        {"text the field refuses", with("1102=75011", "1102=75x011"), 5,
+         "ERR state=StateQvInfoPdv control=1102: the field does not take this text"},
         {"no such item", with("1200=#2", "1200=Atlantis"), 5,
          "ERR state=CountryChoice control=1200: the list has no item Atlantis"},
         {"key leads nowhere", with("Leave=F3", "Leave=F9"), 5,
