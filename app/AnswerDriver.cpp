@@ -104,7 +104,8 @@ void AnswerDriver::Tick() {
     CQVAppView* view = frame->ActiveView();
     const Clock::time_point now = Clock::now();
     if (view && view->Built() && view->Shown() && frame->WaitingForOperator()) {
-        if (view != answered_) {
+        // Views are told apart by their serial number: a new one may reuse a freed address.
+        if (frame->ViewsCreated() != answered_) {
             Answer(*view);
             return;
         }
@@ -124,7 +125,7 @@ void AnswerDriver::Answer(CQVAppView& view) {
     }
     if (state_.empty())
         state_ = screen;
-    answered_ = &view;
+    answered_ = app_.Frame()->ViewsCreated();
     lastScreenAt_ = Clock::now();
     const int visits = ++visits_[screen];
     if (echo_) {
@@ -309,7 +310,7 @@ void AnswerDriver::CheckRaised() {
     // screen that comes back, until the visits run out. Never by time: a screen also stays up
     // while the action it started runs (the network check).
     if (last == 0)
-        answered_ = nullptr;
+        answered_ = -1;
 }
 
 void AnswerDriver::Fail(int code, const std::string& control, const std::string& reason) {

@@ -57,7 +57,7 @@ class AnswerDriver : public QObject {
     const int maxVisits_;
     const bool echo_;
     QTimer timer_;
-    CQVAppView* answered_ = nullptr;
+    long answered_ = -1;  // the frame's view count when the last screen was answered
     Clock::time_point lastScreenAt_{};
     std::string state_;
     std::map<std::string, int> visits_;
