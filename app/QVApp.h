@@ -1,6 +1,7 @@
 #pragma once
 // The application object: start-up in its fixed order, the state the frame and the screens
 // share, and the release at exit. One exists per process (CQVApp::Instance()).
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -71,6 +72,10 @@ class CQVApp : public screens::ScreenHost {
     void SetScreenBuilding(bool on) override { screenBuilding = on; }
     bool TranslationsLoaded() const override { return translationsLoaded; }
     void SetTranslationsLoaded() override { translationsLoaded = true; }
+    void ScreenLeaving(const CQVAppView& view, int nID, unsigned nChar) override {
+        if (leavingHook)
+            leavingHook(view, nID, nChar);
+    }
 
     // Shared state (GUI thread only).
     FileSet files = FileSet::For(Mode::Installation);
@@ -90,6 +95,8 @@ class CQVApp : public screens::ScreenHost {
     int screenWidth = 0;
     int screenHeight = 0;
     ZFQTranslator translator;
+    // Told of every press that leaves a screen (the answer recorder).
+    std::function<void(const CQVAppView&, int, unsigned)> leavingHook;
 
   private:
     void DropLogger();

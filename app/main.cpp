@@ -1,5 +1,9 @@
 // QuilvaneWizApp: the wizard. Exit codes: 0 when the run has ended, -1 (255 as Linux reports
 // it) when another copy runs or the agent cannot be reached, 1 when no window can be made.
+//
+// --answers FILE runs it unattended from an answer file, offscreen when there is no display;
+// --record FILE writes the answer file of the run (app/Unattended.h for all the options,
+// app/AnswerFile.h for the exit codes they add).
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/syscall.h>
@@ -7,10 +11,13 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "app/MainFrame.h"
 #include "app/QVApp.h"
+#include "app/Unattended.h"
 #include "base/StartupTrace.h"
 #include "base/Text.h"
 
@@ -62,6 +69,15 @@ void ReleaseStopSignals() {
 __attribute__((section(".preinit_array"),
                used)) void (*const kHoldStopSignals)(int, char**, char**) = &HoldStopSignals;
 
+bool NoDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value)
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -69,12 +85,16 @@ int main(int argc, char** argv) {
     ReleaseStopSignals();  // one that came early is handled now
     InitLocale();
     StartupTrace("main");
+    std::vector<std::string> args(argv + 1, argv + argc);
+    Unattended unattended;
+    // Checked before anything starts: a bad answer file leaves nothing half-done.
+    if (int refused = unattended.TakeOptions(args); refused != 0)
+        return refused;
+    if (unattended.HasAnswers() && NoDisplay())
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     std::string commandLine;
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1)
-            commandLine += ' ';
-        commandLine += argv[i];
-    }
+    for (const std::string& arg : args)
+        commandLine += (commandLine.empty() ? "" : " ") + arg;
     // Qt's own event dispatcher wakes more cheaply than the GLib one; the engine's 20 ms poll
     // makes that the bulk of the idle cost.
     if (qEnvironmentVariableIsEmpty("QT_NO_GLIB"))
@@ -101,7 +121,11 @@ int main(int argc, char** argv) {
             else if (app.runState != kRunEnded)
                 QCoreApplication::exit(0);
         });
+        unattended.Attach(app);
         code = QApplication::exec();
+        unattended.Detach(app);
+        if (unattended.ExitCode() != 0)
+            code = unattended.ExitCode();
     }
     return code;
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 class CAutomateContext;
+class CQVAppView;
 class CLog;
 class ZFQTranslator;
 
@@ -46,6 +47,9 @@ class ScreenHost {
     // Fonts and translations of the operator's language are loaded once per run.
     virtual bool TranslationsLoaded() const = 0;
     virtual void SetTranslationsLoaded() = 0;
+    // A button that leaves the screen (1001-1006) is pressed, by a click (nChar 0) or the
+    // navigation key nChar, before anything is saved: what the operator entered is still there.
+    virtual void ScreenLeaving(const CQVAppView& /*view*/, int /*nID*/, unsigned /*nChar*/) {}
 };
 
 }  // namespace screens

@@ -84,6 +84,8 @@ void CQVAppView::OnRangeClickButton(int nID, unsigned nChar) {
         host_.SetClickInProgress(true);
         const std::string state = nameState;
         bool saved = true;
+        if (nID >= kValidate && nID <= kLastEventButton)
+            host_.ScreenLeaving(*this, nID, nChar);
         if (nID == kValidate)
             saved = manageSaveData(state);
         else if (IsLanguageState(state))

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/AnswerDriver.h"
 #include "app/MainFrame.h"
 #include "app/QVApp.h"
 #include "screens/QVAppView.h"
@@ -367,6 +368,42 @@ TEST_F(MainFrameTest, ButtonsRaiseEventsOnlyWhenNoScreenFlagIsSet) {
     }
     qvapp->clickInProgress = qvapp->screenBuilding = qvapp->viewSwitching = false;
     automaton.Ask("");
+}
+
+// Counts the key presses that reach a widget.
+class KeyCounter : public QObject {
+  public:
+    int presses = 0;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::KeyPress)
+            ++presses;
+        return false;
+    }
+};
+
+// Keys the program sends itself never stop an unattended run; the first key from the window
+// system (a person) does, and goes nowhere else.
+TEST_F(MainFrameTest, AKeyAtTheWorkstationStopsTheUnattendedRunAndIsSwallowed) {
+    answers::AnswerFile file;
+    AnswerDriver driver(*qvapp, file, AnswerDriver::kDefaultMaxVisits, false);
+    driver.Start();
+    KeyCounter counter;
+    frame->installEventFilter(&counter);
+    QKeyEvent synthetic(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(frame, &synthetic);
+    EXPECT_FALSE(driver.StoppedByOperator());
+    EXPECT_EQ(counter.presses, 1);
+
+    QTest::keyClick(frame, Qt::Key_Return);  // delivered as the window system would
+    EXPECT_TRUE(driver.StoppedByOperator());
+    EXPECT_EQ(counter.presses, 1);
+    EXPECT_EQ(driver.ExitCode(), 0);
+    // From then on the person's keys go where they always go.
+    QTest::keyClick(frame, Qt::Key_Return);
+    EXPECT_EQ(counter.presses, 2);
+    frame->removeEventFilter(&counter);
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 // in the target root and the point-of-sale record, read back through the plug-in.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@
 #include "platform/Process.h"
 #include "services/PointServiceClient.h"
 #include "tests/platform/ProcessTestSupport.h"
+#include "tests/support/RunProgram.h"
 #include "tests/support/TempTree.h"
 
 namespace fs = std::filesystem;
@@ -31,8 +34,8 @@ class WizardFlows : public ::testing::Test {
         for (const char* dir : {"config", "gui", "pictures"})
             fs::copy(std::string(STAGE_DIR) + "/" + dir, tree.Path(dir),
                      fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-        for (const char* program :
-             {QVKEYS_PATH, NOX_AGENT_PATH, NOX_START_PATH, SETUP_PLUGIN, MISC_PLUGIN, POINT_PLUGIN})
+        for (const char* program : {QVKEYS_PATH, WIZARD_PATH, NOX_AGENT_PATH, NOX_START_PATH,
+                                    SETUP_PLUGIN, MISC_PLUGIN, POINT_PLUGIN})
             CopyProgram(program, tree.Bin(), fs::path(program).filename().string());
         // The network check fails at once here (nothing listens on port 1): the check screen
         // comes up and F3 goes on without the network.
@@ -55,6 +58,36 @@ class WizardFlows : public ::testing::Test {
         if (!p.Wait(kRunMs))
             return -1000;
         return p.ExitCode();
+    }
+    // Runs the wizard unattended from the bin directory, as ./run does.
+    ProgramResult RunAnswers(const std::string& answers, std::vector<std::string> args = {}) {
+        args.insert(args.begin(), {"--answers", answers});
+        const std::string previous = fs::current_path().string();
+        EXPECT_EQ(chdir(tree.Bin().c_str()), 0);
+        ProgramResult r = RunProgram(tree.Bin() + "/QuilvaneWizApp", args);
+        EXPECT_EQ(chdir(previous.c_str()), 0);
+        return r;
+    }
+    // Every file of the target root with its contents, and the point-of-sale record.
+    std::map<std::string, std::string> Results() {
+        std::map<std::string, std::string> files;
+        const fs::path root = tree.Path("data/target");
+        if (fs::exists(root))
+            for (const auto& e : fs::recursive_directory_iterator(root))
+                if (e.is_regular_file())
+                    files[fs::relative(e.path(), root).string()] =
+                        tree.Read("data/target/" + fs::relative(e.path(), root).string());
+        for (const char* field : {"RaisonSociale", "Adresse", "CodePostal", "Ville", "Telephone",
+                                  "CodeClient", "Langue", "Pays"})
+            files[std::string("record:") + field] = Record(field);
+        return files;
+    }
+    void Fresh() {
+        sweeper.Sweep();
+        fs::remove_all(tree.Path("data"));
+        fs::remove_all(tree.Path("Log"));
+        fs::create_directories(tree.Path("Log"));
+        fs::create_directories(tree.Path("data"));
     }
     std::string Log(const char* name) {
         return tree.Exists(std::string("Log/") + name) ? tree.Read(std::string("Log/") + name) : "";
@@ -222,6 +255,149 @@ TEST_F(WizardFlows, ATargetRootThatCannotBeWrittenIsReportedNotApplied) {
     EXPECT_NE(log.find("[SetupActions]  (INFO) Configuration not applied"), std::string::npos);
     EXPECT_EQ(log.find("Configuration applied"), std::string::npos);
     EXPECT_FALSE(tree.Exists("data/target"));
+}
+
+// The demo answer files give, unattended, what the keys give: the same target root and record.
+TEST_F(WizardFlows, AnswerFilesReachTheSameResultsAsTheKeys) {
+    Fresh();
+    ASSERT_EQ(Run(Installation("key Up\n")), 0) << Log("1_QV.log");
+    const auto byKeys = Results();
+    Fresh();
+    ProgramResult r = RunAnswers("../config/answers_installation.ini");
+    EXPECT_EQ(r.status, 0) << r.err << Log("1_QV.log");
+    EXPECT_EQ(r.err.find("ERR"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("screen StateQvInfoPdv\nscreen StateEnd3\n"), std::string::npos) << r.out;
+    // The proxy is right the first time: it comes once.
+    std::vector<std::string> screens = kInstallationScreens;
+    screens.erase(screens.begin() + 11);
+    EXPECT_EQ(Shown("1_QV.log"), screens);
+    const std::string log = Log("1_QV.log");
+    EXPECT_NE(log.find("[SetupActions]  (INFO) Configuration applied"), std::string::npos);
+    EXPECT_EQ(log.find("(ERR)"), std::string::npos);
+    EXPECT_EQ(log.find("s3cr"), std::string::npos);
+    EXPECT_EQ(log.find("passw0rd"), std::string::npos);
+    EXPECT_EQ(Results(), byKeys);
+    EXPECT_EQ(Mode(tree.Path("data/target/etc/quilvane/account.conf")), 0600u);
+
+    r = RunAnswers("../config/answers_reconfiguration.ini", {"-reconfig"});
+    EXPECT_EQ(r.status, 0) << r.err << Log("1_RW.log");
+    EXPECT_EQ(Shown("1_RW.log"), (std::vector<std::string>{"StateLanguageR", "GeneralInfo",
+                                                           "StateConfProxy", "StateEnd3"}));
+    const std::string apt = Target("etc/apt/apt.conf.d/90quilvane-proxy");
+    EXPECT_NE(apt.find("\"http://proxy2.example.net:8080/\""), std::string::npos) << apt;
+    EXPECT_EQ(Record("RaisonSociale"), "Café Ödön");
+}
+
+// The lines of what the wizard printed that start with ERR.
+std::vector<std::string> ErrLines(const std::string& err) {
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < err.size();) {
+        size_t end = err.find('\n', at);
+        if (end == std::string::npos)
+            end = err.size();
+        if (err.compare(at, 4, "ERR ") == 0)
+            lines.push_back(err.substr(at, end - at));
+        at = end + 1;
+    }
+    return lines;
+}
+
+// Every way an answer file can go wrong on a screen: one ERR line naming the state and the
+// control, its own exit code, and nothing applied.
+TEST_F(WizardFlows, BadAnswersStopTheRunWithTheirCodeAndNothingApplied) {
+    const std::string demo = tree.Read("config/answers_installation.ini");
+    const auto with = [&](const std::string& from, const std::string& to) {
+        std::string text = demo;
+        const size_t at = text.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        return at == std::string::npos ? text : text.replace(at, from.size(), to);
+    };
+    struct Row {
+        const char* name;
+        std::string text;
+        int code;
+        const char* err;  // the one ERR line
+    } rows[] = {
+        {"no answer", with("[StateInfo2]", "[StateChoiceBorne]"), 3,
+         "ERR state=StateInfo2 control=-: no answer for screen StateInfo2"},
+        {"no such control", with("[StateInfo2]\n", "[StateInfo2]\n1999=x\n"), 4,
+         "ERR state=StateInfo2 control=1999: screen StateInfo2 has no control 1999"},
+        {"no such choice", with("Push=Compact 200", "Push=Mainframe"), 4,
+         "ERR state=StateChoicePC control=Push: screen StateChoicePC has no choice button "
+         "Mainframe"},
+        // Letters never reach a postcode field from the keyboard: nor from an answer.
+        {"text the field refuses", with("1102=75011", "1102=75x011"), 5,
+         "ERR state=StateQvInfoPdv control=1102: the field does not take this text"},
+        {"no such item", with("1200=#2", "1200=Atlantis"), 5,
+         "ERR state=CountryChoice control=1200: the list has no item Atlantis"},
+        {"key leads nowhere", with("Leave=F3", "Leave=F9"), 5,
+         "ERR state=StateConnectRouterPCVerif control=Leave: key F9 leads to no button on screen "
+         "StateConnectRouterPCVerif"},
+        {"refused again and again", with("1103=3128", "1103=70000"), 6,
+         "ERR state=StateConfProxy control=-: screen StateConfProxy shown 4 times (at most 3): its "
+         "answer is refused or the flow loops"},
+        {"loops between screens", with("Leave=Right,Right,Return", "Leave=Right"), 6,
+         "ERR state=GuiKeyBoard control=-: screen StateGuiKeyBoard shown 4 times (at most 3): its "
+         "answer is refused or the flow loops"},
+    };
+    for (const Row& row : rows) {
+        Fresh();
+        tree.Write("config/bad.ini", row.text);
+        ProgramResult r = RunAnswers("../config/bad.ini");
+        EXPECT_EQ(r.status, row.code) << row.name << r.err;
+        EXPECT_EQ(ErrLines(r.err), std::vector<std::string>{row.err}) << row.name << r.err;
+        EXPECT_EQ(Log("1_QV.log").find("Configuration applied"), std::string::npos) << row.name;
+        EXPECT_FALSE(tree.Exists("data/target")) << row.name;
+    }
+    // A screen that refuses in place (no country can be saved without a country table) is
+    // answered again until the visits run out.
+    Fresh();
+    const std::string countries = tree.Read("config/KSOCountries.csv");
+    tree.Write("config/KSOCountries.csv", "");
+    tree.Write("config/bad.ini", with("1200=#2", ""));
+    ProgramResult stays = RunAnswers("../config/bad.ini");
+    tree.Write("config/KSOCountries.csv", countries);
+    EXPECT_EQ(stays.status, 6) << stays.err;
+    EXPECT_EQ(ErrLines(stays.err),
+              std::vector<std::string>{"ERR state=CountryChoice control=-: screen "
+                                       "StateCountryChoice shown 4 times (at most 3): its answer "
+                                       "is refused or the flow loops"});
+    EXPECT_FALSE(tree.Exists("data/target"));
+
+    // Refused before anything starts: no log at all.
+    Fresh();
+    ProgramResult r = RunAnswers("../config/missing.ini");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(ErrLines(r.err),
+              std::vector<std::string>{
+                  "ERR state=- control=-: cannot read the answer file ../config/missing.ini"});
+    EXPECT_EQ(Log("1_QV.log"), "");
+}
+
+// An operator's run recorded replays, unattended, to the same results; the passwords are in the
+// recording only when asked for.
+TEST_F(WizardFlows, ARecordedRunReplaysToTheSameResults) {
+    Fresh();
+    ASSERT_EQ(
+        Run(Installation("key Up\n"), {"--record", tree.Path("recorded.ini"), "--record-secrets"}),
+        0)
+        << Log("1_QV.log");
+    const auto byKeys = Results();
+    const std::string recorded = tree.Read("recorded.ini");
+    EXPECT_NE(recorded.find("\n1101=s3cr'ét\n"), std::string::npos) << recorded;
+    EXPECT_NE(recorded.find("\n1100=Café Ödön\n"), std::string::npos) << recorded;
+    EXPECT_NE(recorded.find("\nLeave=Right,Right,Return\n"), std::string::npos) << recorded;
+    EXPECT_EQ(Mode(tree.Path("recorded.ini")), 0600u);
+
+    Fresh();
+    ProgramResult r = RunAnswers(tree.Path("recorded.ini"), {"--record", tree.Path("plain.ini")});
+    EXPECT_EQ(r.status, 0) << r.err << recorded;
+    EXPECT_EQ(Results(), byKeys);
+    const std::string plain = tree.Read("plain.ini");
+    EXPECT_EQ(plain.find("s3cr"), std::string::npos) << plain;
+    EXPECT_EQ(plain.find("passw0rd"), std::string::npos) << plain;
+    EXPECT_NE(plain.find("\n1101=\n"), std::string::npos) << plain;
+    EXPECT_NE(plain.find("\n1100=Café Ödön\n"), std::string::npos) << plain;
 }
 
 }  // namespace

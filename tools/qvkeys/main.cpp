@@ -29,6 +29,7 @@
 
 #include "app/MainFrame.h"
 #include "app/QVApp.h"
+#include "app/Unattended.h"
 #include "base/Text.h"
 #include "screens/QVAppView.h"
 
@@ -150,9 +151,14 @@ int main(int argc, char** argv) {
     std::vector<Step> steps;
     if (!ReadScript(argv[i], &steps))
         return 4;
+    // The wizard's own options for recording (--record) work here too.
+    std::vector<std::string> wizardArgs(argv + i + 1, argv + argc);
+    Unattended unattended;
+    if (int refused = unattended.TakeOptions(wizardArgs); refused != 0)
+        return refused;
     std::string commandLine;
-    for (int k = i + 1; k < argc; ++k)
-        commandLine += (commandLine.empty() ? "" : " ") + std::string(argv[k]);
+    for (const std::string& arg : wizardArgs)
+        commandLine += (commandLine.empty() ? "" : " ") + arg;
 
     qputenv("QT_NO_GLIB", "1");
     int qargc = 1;
@@ -166,6 +172,7 @@ int main(int argc, char** argv) {
         int init = app.InitInstance(commandLine);
         if (init != 0)
             return init;
+        unattended.Attach(app);
         CMainFrame* frame = app.Frame();
         bool ended = false;
         QObject::connect(frame, &CMainFrame::RunEnded, &qapp, [&] {
@@ -246,6 +253,7 @@ int main(int argc, char** argv) {
         });
         driver.start();
         int rc = QApplication::exec();
+        unattended.Detach(app);
         if (code == 0)
             code = rc;
         if (times) {
