@@ -81,14 +81,18 @@ void CMainFrame::ShowFrame() {
 }
 
 bool CMainFrame::event(QEvent* e) {
+    QueueStart();
+    if (!app_.viewSwitching && app_.runState == kRunRunning && SyncsOn(e->type()))
+        QueueSync();
+    return QWidget::event(e);
+}
+
+void CMainFrame::QueueStart() {
     if (app_.runState == kRunReady && !startQueued_) {
         // Run never nests inside an arbitrary event such as a paint.
         startQueued_ = true;
         QMetaObject::invokeMethod(this, &CMainFrame::StartAutomate, Qt::QueuedConnection);
     }
-    if (!app_.viewSwitching && app_.runState == kRunRunning && SyncsOn(e->type()))
-        QueueSync();
-    return QWidget::event(e);
 }
 
 void CMainFrame::QueueSync() {
@@ -259,6 +263,7 @@ void CMainFrame::StartAutomate() {
         automaton->Run();
         automaton->SetEngineHook(nullptr);
     }
+    app_.FinishStartup();
     app_.runState = kRunEnded;
     keepOnTop_.stop();
     close();
@@ -273,6 +278,7 @@ void CMainFrame::KeepOnTop() {
     }
     if (!app_.viewSwitching && app_.runState == kRunRunning && SyncWithAutomate())
         hook_.Wake();
+    hook_.Heartbeat();
 }
 
 void CMainFrame::DestroyWindow() {

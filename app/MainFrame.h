@@ -33,6 +33,8 @@ class CMainFrame : public QWidget {
     int SwitchView();
     // Starts the automaton when the run state is 1; returns when the run has ended.
     void StartAutomate();
+    // Queues StartAutomate once the run state is 1, ahead of the first view's paint.
+    void QueueStart();
     // Destroys the view outside a switch (which ends the run) and hides the frame.
     void DestroyWindow();
     // Lets the engine poll at once (a view raised an event).

@@ -1,9 +1,11 @@
 #include "app/QVApp.h"
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 #include <cstdio>
 
 #include "app/AgentLauncher.h"
@@ -169,16 +171,6 @@ int CQVApp::InitInstance(const std::string& commandLine) {
     ownedContext_ = std::make_unique<CAutomateContext>(files.logName, kLogLevel);
     screenContext_ = ownedContext_.get();
 
-    if (files.mode == Mode::Installation) {
-        CShortCut shortcut(log_);
-        std::wstring wdir = Widen(dir);
-        int32_t result = shortcut.CreateShortcut(
-            wdir + L"\\QuilvaneWizApp.exe", L"Quilvane Setup",
-            L"C:\\Documents and Settings\\All Users\\Desktop\\Quilvane Setup.lnk", wdir);
-        log_->Debug(StrFormat("Creation shortcut : %d", result));
-    }
-
-    StartupTrace("desktop entry");
     if (!CreateFrame())
         return 1;
     StartupTrace("first view");
@@ -192,13 +184,36 @@ int CQVApp::InitInstance(const std::string& commandLine) {
     StartupTrace("frame shown");
 
     runState = kRunReady;
+    startupTailPending_ = true;
+    frame_->QueueStart();
+    return 0;
+}
 
+void CQVApp::ScreenPainted() {
+    if (startupTailPending_ && frame_)
+        QTimer::singleShot(0, frame_.get(), [this] { FinishStartup(); });
+}
+
+void CQVApp::FinishStartup() {
+    if (!startupTailPending_ || !log_)
+        return;
+    startupTailPending_ = false;
+    if (files.mode == Mode::Installation) {
+        std::wstring wdir = Widen(GetProgramDirectory());
+        CShortCut shortcut(log_);
+        int32_t result = shortcut.CreateShortcut(
+            wdir + L"\\QuilvaneWizApp.exe", L"Quilvane Setup",
+            L"C:\\Documents and Settings\\All Users\\Desktop\\Quilvane Setup.lnk", wdir);
+        log_->Debug(StrFormat("Creation shortcut : %d", result));
+    }
     MiscServiceClient misc;
     misc.SetLibraryPath(miscservice::kLibraryPath);
     misc.SetLogSettingsFrom(*log_, miscservice::kModuleName);
     title = MakeVersionTitle(misc.getLMQVersionService());
     log_->Debug("Window title : " + Narrow(title));
-    frame_->setWindowTitle(QString::fromStdWString(title));
-    StartupTrace("window title");
-    return 0;
+    if (frame_)
+        frame_->setWindowTitle(QString::fromStdWString(title));
+    // The start-up's parses and first view are gone; their freed pages go back to the system.
+    malloc_trim(0);
+    StartupTrace("start-up finished");
 }

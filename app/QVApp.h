@@ -72,6 +72,11 @@ class CQVApp : public screens::ScreenHost {
     void SetScreenBuilding(bool on) override { screenBuilding = on; }
     bool TranslationsLoaded() const override { return translationsLoaded; }
     void SetTranslationsLoaded() override { translationsLoaded = true; }
+    // The start-up steps nothing before the first screen needs, the desktop entry and the
+    // window title's plug-in call, run once the first screen has painted (or when a run ends
+    // without one).
+    void ScreenPainted() override;
+    void FinishStartup();
     void ScreenLeaving(const CQVAppView& view, int nID, unsigned nChar) override {
         if (leavingHook)
             leavingHook(view, nID, nChar);
@@ -113,4 +118,5 @@ class CQVApp : public screens::ScreenHost {
     CAutomatonPort* automaton_ = nullptr;
     CAutomateContext* screenContext_ = nullptr;
     std::unique_ptr<CMainFrame> frame_;
+    bool startupTailPending_ = false;
 };

@@ -35,13 +35,15 @@ void CQtEngineHook::Pause(int ms) {
         return;
     }
     timedOut_ = false;
-    if (operatorOnly_ && operatorOnly_())
-        ms = std::max(ms, kIdleCheckMs);
+    slowPause_ = operatorOnly_ && operatorOnly_();
+    if (slowPause_)
+        ms = std::max(ms, heartbeats_ ? 2 * kIdleCheckMs : kIdleCheckMs);
     timer_.start(ms > 0 ? ms : 0);
     paused_ = true;
     while (!timedOut_ && !woken_ && (!running_ || running_()))
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     paused_ = false;
+    slowPause_ = false;
     timer_.stop();
     if (woken_)
         ++wakes_;
@@ -55,4 +57,11 @@ void CQtEngineHook::Wake() {
     if (paused_)
         if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
             dispatcher->wakeUp();
+}
+
+void CQtEngineHook::Heartbeat() {
+    heartbeats_ = true;
+    // Called from an event handler: the pause's loop sees the flag when the handler returns.
+    if (slowPause_)
+        timedOut_ = true;
 }

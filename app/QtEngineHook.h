@@ -4,7 +4,8 @@
 // (an event is waiting for the engine) ends the pause early. While only the operator can move
 // the run on (a screen waits, nothing is pending), a pause lasts up to kIdleCheckMs instead:
 // every change the operator makes wakes it, and the slow check still sees registers written
-// from outside the process.
+// from outside the process. A heartbeat (the frame's once-a-second tick) may time that check,
+// so that a waiting wizard wakes once a second, not twice.
 #include <QTimer>
 #include <functional>
 
@@ -26,6 +27,9 @@ class CQtEngineHook : public CEngineHook {
 
     // Ends the current pause, or the next one at once when none runs.
     void Wake();
+    // Ends a pause that only the operator could end, so that the engine looks at its registers.
+    // Once heartbeats come, the hook's own slow check waits twice as long, as a fallback only.
+    void Heartbeat();
 
     // Pauses ended by a wake (for tests and the benchmark).
     long Wakes() const { return wakes_; }
@@ -40,5 +44,7 @@ class CQtEngineHook : public CEngineHook {
     bool paused_ = false;
     bool timedOut_ = false;
     bool woken_ = false;
+    bool slowPause_ = false;
+    bool heartbeats_ = false;
     long wakes_ = 0;
 };

@@ -17,6 +17,7 @@
 
 #include "app/MainFrame.h"
 #include "app/QVApp.h"
+#include "app/StartupWarmUp.h"
 #include "app/Unattended.h"
 #include "base/StartupTrace.h"
 #include "base/Text.h"
@@ -99,8 +100,10 @@ int main(int argc, char** argv) {
     // makes that the bulk of the idle cost.
     if (qEnvironmentVariableIsEmpty("QT_NO_GLIB"))
         qputenv("QT_NO_GLIB", "1");
+    StartupWarmUp warmUp;
     QApplication qapp(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    warmUp.WaitForXml();
     StartupTrace("QApplication");
 
     int code = 0;

@@ -106,9 +106,16 @@ int ReadStateTable(const std::string& path, std::vector<AutomateState>& states, 
         }
         return std::string(kept);
     };
+    const ProfileSnapshot table(path);
+    // As ReadIniString reads: the value in a 1024-byte field, "@1@" meaning missing.
+    auto read = [&](const std::wstring& section, const std::string& key) {
+        std::optional<std::wstring> found = table.Read(section, Widen(key));
+        CopyToField(value, sizeof value, found ? Narrow(*found) : kMissingKey);
+        return std::strcmp(value, kMissingKey) != 0;
+    };
     for (int n = 0; n <= kMaxStateNumber; ++n) {
-        std::string section = std::to_string(n);
-        if (ReadIniString(path.c_str(), section.c_str(), "ActionToRun", value) != 0)
+        const std::wstring section = std::to_wstring(n);
+        if (!read(section, "ActionToRun"))
             continue;
         AutomateState& state = states[static_cast<size_t>(n)];
         ++defined;
@@ -116,11 +123,11 @@ int ReadStateTable(const std::string& path, std::vector<AutomateState>& states, 
         state.action = take(n, "ActionToRun", AutomateState::kMaxActionChars);
         for (int i = 0; i < AutomateState::kEvents; ++i) {
             std::string key = StrFormat("Event_%d", i);
-            if (ReadIniString(path.c_str(), section.c_str(), key.c_str(), value) == 0)
+            if (read(section, key))
                 state.events[static_cast<size_t>(i)] =
                     take(n, key.c_str(), AutomateState::kMaxEventChars);
         }
-        if (ReadIniString(path.c_str(), section.c_str(), "Event_Default", value) == 0)
+        if (read(section, "Event_Default"))
             state.eventDefault = ParseDecimal(value);
     }
     if (highest)

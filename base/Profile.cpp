@@ -31,9 +31,13 @@ struct Section {
     std::unordered_map<std::wstring, std::wstring> keys;  // folded key -> first value
 };
 
+}  // namespace
+
 struct ParsedProfile {
     std::unordered_map<std::wstring, std::shared_ptr<Section>> sections;  // first section wins
 };
+
+namespace {
 
 struct FileIdentity {
     dev_t dev = 0;
@@ -251,20 +255,41 @@ std::shared_ptr<ParsedProfile> Load(const std::string& path) {
 
 }  // namespace
 
-std::wstring ReadProfileString(std::string_view file, std::wstring_view section,
-                               std::wstring_view key, std::wstring_view def, size_t maxChars) {
-    auto cut = [maxChars](std::wstring_view v) { return std::wstring(v.substr(0, maxChars)); };
+namespace {
+
+std::shared_ptr<ParsedProfile> LoadNamed(std::string_view file) {
     std::string path = platform::NativePath(file.substr(0, kProfileNameMax));
-    auto profile = path.empty() ? nullptr : Load(path);
+    return path.empty() ? nullptr : Load(path);
+}
+
+const std::wstring* Find(const ParsedProfile* profile, std::wstring_view section,
+                         std::wstring_view key) {
     if (!profile)
-        return cut(def);
+        return nullptr;
     auto sec = profile->sections.find(Fold(Trim(section.substr(0, kProfileNameMax))));
     if (sec == profile->sections.end())
-        return cut(def);
+        return nullptr;
     auto k = sec->second->keys.find(Fold(Trim(key.substr(0, kProfileNameMax))));
-    if (k == sec->second->keys.end())
-        return cut(def);
-    return cut(k->second);
+    return k == sec->second->keys.end() ? nullptr : &k->second;
+}
+
+}  // namespace
+
+std::wstring ReadProfileString(std::string_view file, std::wstring_view section,
+                               std::wstring_view key, std::wstring_view def, size_t maxChars) {
+    std::shared_ptr<ParsedProfile> profile = LoadNamed(file);
+    const std::wstring* value = Find(profile.get(), section, key);
+    return std::wstring((value ? std::wstring_view(*value) : def).substr(0, maxChars));
+}
+
+ProfileSnapshot::ProfileSnapshot(std::string_view file) : profile_(LoadNamed(file)) {}
+
+std::optional<std::wstring> ProfileSnapshot::Read(std::wstring_view section, std::wstring_view key,
+                                                  size_t maxChars) const {
+    const std::wstring* value = Find(profile_.get(), section, key);
+    if (!value)
+        return std::nullopt;
+    return value->substr(0, maxChars);
 }
 
 int ReadIniString(const char* file, const char* section, const char* key, char* value) {

@@ -3,6 +3,7 @@
 // without regard to case, first matching section and key win, blanks trimmed, matching quotes
 // removed, ';' comments, CRLF or LF, UTF-8 with or without BOM or UTF-16LE with BOM, values cut
 // at 1023 characters. A parsed file is kept and re-used until the file changes.
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,22 @@ inline constexpr size_t kProfileNameMax = 299;
 std::wstring ReadProfileString(std::string_view file, std::wstring_view section,
                                std::wstring_view key, std::wstring_view def,
                                size_t maxChars = kProfileValueMax);
+
+struct ParsedProfile;
+
+// One parse of a profile file for many reads, with the answers of ReadProfileString: the state
+// table asks for thousands of keys, and a look at the file for each cost milliseconds of start-up.
+// It keeps the file as it was when made.
+class ProfileSnapshot {
+  public:
+    explicit ProfileSnapshot(std::string_view file);
+    // The value, cut at maxChars characters; nullopt when the file, section or key is missing.
+    std::optional<std::wstring> Read(std::wstring_view section, std::wstring_view key,
+                                     size_t maxChars = kProfileValueMax) const;
+
+  private:
+    std::shared_ptr<const ParsedProfile> profile_;
+};
 
 // Reads key into value (a buffer of 1024 bytes), with "@1@" as the default. Returns 1 when the
 // key is missing (value then holds "@1@"), 0 when it was found.

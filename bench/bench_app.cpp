@@ -1,7 +1,8 @@
 // The wizard's pace on the shipped files, offscreen: from process start to the first screen
 // shown, against a bare Qt window started the same way in the same run (the ratio holds on any
-// machine), and from a button press to the next screen shown; also the CPU and memory of a
-// wizard that waits on a screen. Prints medians and spreads.
+// machine), and from a button press to the next screen shown; also the CPU of a wizard that
+// waits on a screen, with and without a playing animation, and its resident memory by part.
+// Prints medians and spreads.
 #include <signal.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -50,22 +52,12 @@ std::string ReadAll(const std::string& path) {
     return s.str();
 }
 
-// CPU time of a process's main thread in nanoseconds (its schedstat line).
-long long CpuNs(pid_t pid) {
-    return std::atoll(ReadAll("/proc/" + std::to_string(pid) + "/schedstat").c_str());
-}
-
-long RssKb(pid_t pid) {
-    std::string status = ReadAll("/proc/" + std::to_string(pid) + "/status");
-    size_t at = status.find("VmRSS:");
-    return at == std::string::npos ? -1 : std::atol(status.c_str() + at + 6);
-}
-
 // A runtime tree copied from the staged one (copies: the program directory comes from the
 // executable's own path).
-std::string MakeTree() {
+std::string MakeTree(const std::string& name) {
     std::string root =
-        (fs::temp_directory_path() / ("qv-bench-app-" + std::to_string(getpid()))).string();
+        (fs::temp_directory_path() / ("qv-bench-app-" + name + "-" + std::to_string(getpid())))
+            .string();
     fs::remove_all(root);
     fs::copy(STAGE_DIR, root, fs::copy_options::recursive);
     fs::remove_all(root + "/Log");
@@ -75,74 +67,202 @@ std::string MakeTree() {
     return root;
 }
 
+void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// The same tree with a playing animation on the first screen, as a configuration may link one
+// to a picture control: the language screen gets the busy animation.
+std::string MakeAnimatedTree() {
+    std::string root = MakeTree("animated");
+    const std::string gui = root + "/gui/StateLanguage.gui";
+    std::string dialog = ReadAll(gui);
+    const size_t end = dialog.rfind("</dialog>");
+    if (end == std::string::npos)
+        return "";
+    dialog.insert(end,
+                  "  <control id=\"1501\" class=\"PICTURE\" x=\"290\" y=\"200\" width=\"40\" "
+                  "height=\"30\" style=\"centerimage\"/>\n");
+    WriteFile(gui, dialog);
+    const std::string config = root + "/gui/StateLanguage.config.xml";
+    std::string settings = ReadAll(config);
+    const size_t close = settings.rfind("</widget_settings>");
+    if (close == std::string::npos)
+        return "";
+    settings.insert(close,
+                    "  <widget_id><value>1501</value><widget_type>PICTURE</widget_type>"
+                    "<widget_mandatory>false</widget_mandatory><external_img_link>"
+                    "..\\pictures\\busy.gif</external_img_link></widget_id>\n  ");
+    WriteFile(config, settings);
+    return root;
+}
+
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
 // Process start to the first paint of a bare window (the floor of any Qt program).
-std::vector<double> BareWindowFirstPaint(const std::string& root, int runs) {
-    std::vector<double> times;
+double BareWindowFirstPaint(const std::string& root) {
     const std::string marker = root + "/bare.painted";
-    for (int i = 0; i < runs; ++i) {
-        fs::remove(marker);
-        platform::ChildProcess bare;
-        Clock::time_point t0 = Clock::now();
-        if (bare.Start({BARE_WINDOW, marker}, root) != 0)
-            break;
-        while (!fs::exists(marker) && Clock::now() - t0 < std::chrono::seconds(20))
-            std::this_thread::sleep_for(std::chrono::microseconds(500));
-        if (fs::exists(marker))
-            times.push_back(Ms(Clock::now() - t0));
-        ::kill(bare.Pid(), SIGTERM);
-        bare.Wait(10000);
-    }
-    return times;
+    fs::remove(marker);
+    platform::ChildProcess bare;
+    Clock::time_point t0 = Clock::now();
+    if (bare.Start({BARE_WINDOW, marker}, root) != 0)
+        return -1;
+    while (!fs::exists(marker) && Clock::now() - t0 < std::chrono::seconds(20))
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    double ms = fs::exists(marker) ? Ms(Clock::now() - t0) : -1;
+    ::kill(bare.Pid(), SIGTERM);
+    bare.Wait(10000);
+    return ms;
 }
 
-std::vector<double> FirstScreenFromProcessStart(const std::string& root, int runs) {
-    std::vector<double> firstScreen;
-    std::vector<double> idleCpu;
-    std::vector<double> rssMb;
+// A wizard started in root, once its first screen is shown; null when it did not come.
+std::unique_ptr<platform::ChildProcess> StartWizard(const std::string& root, double* ms) {
     const std::string log = root + "/Log/1_QV.log";
-    for (int i = 0; i < runs; ++i) {
-        fs::remove(log);
-        platform::ChildProcess wizard;
-        Clock::time_point t0 = Clock::now();
-        if (wizard.Start({root + "/bin/QuilvaneWizApp"}, root + "/bin") != 0) {
-            std::fprintf(stderr, "cannot start the wizard\n");
-            return firstScreen;
+    fs::remove(log);
+    auto wizard = std::make_unique<platform::ChildProcess>();
+    Clock::time_point t0 = Clock::now();
+    if (wizard->Start({root + "/bin/QuilvaneWizApp"}, root + "/bin") != 0)
+        return nullptr;
+    while (Clock::now() - t0 < std::chrono::seconds(20)) {
+        if (ReadAll(log).find("Screen shown : StateLanguage") != std::string::npos) {
+            if (ms)
+                *ms = Ms(Clock::now() - t0);
+            return wizard;
         }
-        bool shown = false;
-        while (!shown && Clock::now() - t0 < std::chrono::seconds(20)) {
-            shown = ReadAll(log).find("Screen shown : StateLanguage") != std::string::npos;
-            if (!shown)
-                std::this_thread::sleep_for(std::chrono::microseconds(500));
-        }
-        if (shown)
-            firstScreen.push_back(Ms(Clock::now() - t0));
-        if (shown && i < 3) {
-            // A wizard waiting on its screen, once the first paints and caches have settled: CPU
-            // share over five seconds, resident memory.
-            std::this_thread::sleep_for(std::chrono::seconds(2));
-            long long before = CpuNs(wizard.Pid());
-            Clock::time_point c0 = Clock::now();
-            std::this_thread::sleep_for(std::chrono::seconds(5));
-            long long after = CpuNs(wizard.Pid());
-            idleCpu.push_back(100.0 * static_cast<double>(after - before) / 1e6 /
-                              Ms(Clock::now() - c0));
-            rssMb.push_back(RssKb(wizard.Pid()) / 1024.0);
-        }
-        ::kill(wizard.Pid(), SIGTERM);
-        wizard.Wait(10000);
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
-    if (!firstScreen.empty())
-        Report("process start -> first screen", firstScreen);
-    for (double v : idleCpu)
-        std::printf("idle CPU while a screen waits      %.2f %%\n", v);
-    for (double v : rssMb)
-        std::printf("resident memory on a screen        %.1f MB\n", v);
-    return firstScreen;
+    ::kill(wizard->Pid(), SIGTERM);
+    wizard->Wait(10000);
+    return nullptr;
+}
+
+void StopWizard(platform::ChildProcess& wizard) {
+    ::kill(wizard.Pid(), SIGTERM);
+    wizard.Wait(10000);
+}
+
+// The two programs started in turn, so that a machine busier at one moment weighs on both.
+void FirstScreenAgainstBareWindow(const std::string& root, int runs) {
+    std::vector<double> bare, wizard;
+    for (int i = 0; i < runs; ++i) {
+        double b = BareWindowFirstPaint(root);
+        if (b > 0)
+            bare.push_back(b);
+        double w = 0;
+        if (auto p = StartWizard(root, &w)) {
+            wizard.push_back(w);
+            StopWizard(*p);
+        }
+    }
+    if (bare.empty() || wizard.empty()) {
+        std::fprintf(stderr, "the bare window or the wizard did not show\n");
+        return;
+    }
+    Report("process start -> bare window paint", bare);
+    Report("process start -> first screen", wizard);
+    std::printf("first screen / bare window         %.2f\n", Median(wizard) / Median(bare));
+}
+
+// CPU time of every thread of a process, in nanoseconds (their schedstat lines).
+long long ProcessCpuNs(pid_t pid) {
+    long long total = 0;
+    std::error_code ec;
+    for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec))
+        total += std::atoll(ReadAll(task.path().string() + "/schedstat").c_str());
+    return total;
+}
+
+// Resident memory by what it is made of, from the process's smaps.
+void PrintMemoryBreakdown(pid_t pid) {
+    struct Group {
+        const char* name;
+        std::vector<const char*> parts;  // in the mapping's path
+        long kb = 0;
+    };
+    std::vector<Group> groups = {
+        {"Qt libraries", {"libQt6"}},
+        {"Xerces, ICU", {"libxerces", "libicu"}},
+        {"its curl, TLS and LDAP chain",
+         {"libcurl",   "libgnutls",  "libcrypto",    "libssl",      "libssh",
+          "libnettle", "libhogweed", "libgmp",       "libp11",      "libtasn1",
+          "libldap",   "liblber",    "libsasl",      "libkrb5",     "libk5crypto",
+          "libgssapi", "libidn2",    "libunistring", "librtmp",     "libnghttp2",
+          "libpsl",    "libbrotli",  "libzstd",      "libkeyutils", "libcom_err"}},
+        {"C and C++ runtime", {"libc.so", "libstdc++", "libm.so", "libgcc_s", "ld-linux"}},
+        {"fonts, font and text libraries",
+         {"/fonts/", "fontconfig", "libfreetype", "libharfbuzz", "libgraphite", "libpng", "libz.so",
+          "libexpat", "libbrotlidec"}},
+        {"the program and its plug-ins", {"QuilvaneWizApp", ".so"}},  // .so: the rest of bin/
+        {"other libraries and files", {"/"}},
+    };
+    long heap = 0, anonymous = 0, total = 0;
+    std::istringstream smaps(ReadAll("/proc/" + std::to_string(pid) + "/smaps"));
+    std::string line, path;
+    while (std::getline(smaps, line)) {
+        std::istringstream fields(line);
+        std::string range;
+        fields >> range;
+        // A mapping's first line starts with its address range, "start-end" in hex.
+        if (range.find('-') != std::string::npos &&
+            range.find_first_not_of("0123456789abcdef-") == std::string::npos) {
+            std::string perms, offset, dev, inode;
+            fields >> perms >> offset >> dev >> inode;
+            std::getline(fields, path);
+            path.erase(0, path.find_first_not_of(' '));
+            continue;
+        }
+        if (line.rfind("Rss:", 0) != 0)
+            continue;
+        const long kb = std::atol(line.c_str() + 4);
+        total += kb;
+        if (path == "[heap]") {
+            heap += kb;
+            continue;
+        }
+        if (path.empty() || path[0] == '[') {
+            anonymous += kb;
+            continue;
+        }
+        // Private pages a library wrote (relocations) count as anonymous in the kernel's total;
+        // here they stay with their library.
+        for (Group& g : groups) {
+            bool in = false;
+            for (const char* part : g.parts)
+                in = in || path.find(part) != std::string::npos;
+            if (in) {
+                g.kb += kb;
+                break;
+            }
+        }
+    }
+    std::printf("resident memory on a waiting screen %.1f MB\n", total / 1024.0);
+    std::printf("  %-34s %5.1f MB\n", "heap", heap / 1024.0);
+    std::printf("  %-34s %5.1f MB\n", "other anonymous (pictures, stacks)", anonymous / 1024.0);
+    for (const Group& g : groups)
+        std::printf("  %-34s %5.1f MB\n", g.name, g.kb / 1024.0);
+}
+
+// A wizard waiting on its first screen, once the first paints and caches have settled: its CPU
+// share over ten seconds, and what it keeps resident.
+void WaitingScreen(const std::string& root, const char* what, bool memory) {
+    auto wizard = StartWizard(root, nullptr);
+    if (!wizard) {
+        std::fprintf(stderr, "the wizard did not show its first screen\n");
+        return;
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const long long before = ProcessCpuNs(wizard->Pid());
+    const Clock::time_point c0 = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    const long long after = ProcessCpuNs(wizard->Pid());
+    std::printf("idle CPU over 10 s, %-14s %.3f %%\n", what,
+                100.0 * static_cast<double>(after - before) / 1e6 / Ms(Clock::now() - c0));
+    if (memory)
+        PrintMemoryBreakdown(wizard->Pid());
+    StopWizard(*wizard);
 }
 
 // In this process: the real start-up and automaton; a press alternates validate on the language
@@ -199,17 +319,18 @@ void NextScreenAfterAnEvent(const std::string& root, int presses) {
 int main() {
     InitLocale();
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    std::string root = MakeTree();
-    // Interleaved runs would be fairer on a busy machine; one after the other keeps each
-    // program's caches warm the same way.
-    std::vector<double> bare = BareWindowFirstPaint(root, 10);
-    if (!bare.empty())
-        Report("process start -> bare window paint", bare);
-    std::vector<double> wizard = FirstScreenFromProcessStart(root, 10);
-    if (!bare.empty() && !wizard.empty())
-        std::printf("first screen / bare window         %.2f\n", Median(wizard) / Median(bare));
+    std::string root = MakeTree("shipped");
+    FirstScreenAgainstBareWindow(root, 20);
+    WaitingScreen(root, "no animation", true);
+    std::string animated = MakeAnimatedTree();
+    if (!animated.empty())
+        WaitingScreen(animated, "one animation", false);
     NextScreenAfterAnEvent(root, 40);
     ProcessSweeper(root).Sweep();
     fs::remove_all(root);
+    if (!animated.empty()) {
+        ProcessSweeper(animated).Sweep();
+        fs::remove_all(animated);
+    }
     return 0;
 }

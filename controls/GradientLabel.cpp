@@ -111,7 +111,7 @@ void CGradientLabel::AppendFormatText(const wchar_t* format, ...) {
 }
 
 bool CGradientLabel::SetBitmapFile(const QString& path) {
-    QImage image(path);
+    QImage image = ReadPicture(path);
     if (image.isNull()) {
         ControlsLogError("CGradientLabel: cannot load bitmap " + path.toStdString());
         return false;

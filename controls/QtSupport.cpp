@@ -1,7 +1,9 @@
 #include "controls/QtSupport.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QFontMetrics>
+#include <QImageReader>
 #include <QPainter>
 #include <algorithm>
 #include <atomic>
@@ -100,6 +102,44 @@ QString WrappedToolTip(const QString& text, const QFont& font) {
         .arg(font.family().toHtmlEscaped())
         .arg(font.pixelSize() > 0 ? font.pixelSize() : QFontMetrics(font).height())
         .arg(parts.join(QStringLiteral("<br>")));
+}
+
+namespace {
+
+// The formats QtGui decodes itself, by file suffix.
+QByteArray BuiltInFormat(const QString& path) {
+    const QByteArray suffix = QFileInfo(path).suffix().toLower().toLatin1();
+    for (const char* format : {"png", "bmp", "ppm", "pgm", "pbm", "xpm", "xbm"})
+        if (suffix == format)
+            return suffix;
+    return {};
+}
+
+}  // namespace
+
+QImage ReadPicture(const QString& path) {
+    if (!QFileInfo(path).isFile())
+        return {};
+    if (const QByteArray format = BuiltInFormat(path); !format.isEmpty()) {
+        QImageReader reader(path, format);
+        reader.setAutoDetectImageFormat(false);
+        QImage image;
+        if (reader.read(&image))
+            return image;
+    }
+    return QImage(path);
+}
+
+QSize PictureSize(const QString& path) {
+    if (!QFileInfo(path).isFile())
+        return {};
+    if (const QByteArray format = BuiltInFormat(path); !format.isEmpty()) {
+        QImageReader reader(path, format);
+        reader.setAutoDetectImageFormat(false);
+        if (const QSize size = reader.size(); size.isValid())
+            return size;
+    }
+    return QImageReader(path).size();
 }
 
 }  // namespace controls

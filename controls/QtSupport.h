@@ -2,6 +2,7 @@
 // Glue between the controls' 0x00BBGGRR colours, text flags and fonts and Qt.
 #include <QColor>
 #include <QFont>
+#include <QImage>
 #include <QPalette>
 #include <QRect>
 #include <QString>
@@ -45,6 +46,14 @@ MeasureFn FontMeasure(const QFont& font);
 
 // Tooltip text wrapped to at most 500 pixels in the font, as rich text carrying the font.
 QString WrappedToolTip(const QString& text, const QFont& font);
+
+// A picture file read with the decoder its name's suffix calls for when Qt has it built in
+// (PNG, BMP, PPM, XPM...), and by its content otherwise or when that fails. Qt's own lookup asks
+// every image plug-in about a name first, which loads all of them (and their libraries) into the
+// process on the first picture. A null image when the file cannot be read.
+QImage ReadPicture(const QString& path);
+// The picture's size from its header, without decoding it; invalid when it cannot be told.
+QSize PictureSize(const QString& path);
 
 // Logger for the controls' failures; the application sets it (none by default).
 void SetControlsLog(CLog* log);

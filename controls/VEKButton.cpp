@@ -33,12 +33,12 @@ uint32_t ButtonFace() {
 }
 
 QImage LoadWithRetry(const QString& path) {
-    QImage image(path);
+    QImage image = ReadPicture(path);
     if (image.isNull() && QFileInfo::exists(path)) {
         // A picture that is still being written may load a moment later; a missing one will
         // not, and waiting for it would stall the screen.
         QThread::msleep(100);
-        image = QImage(path);
+        image = ReadPicture(path);
     }
     if (image.isNull()) {
         ControlsLogError("CVEKButton: cannot load bitmap " + path.toStdString());

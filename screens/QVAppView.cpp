@@ -10,6 +10,7 @@
 #include "base/Profile.h"
 #include "base/StartupTrace.h"
 #include "base/Text.h"
+#include "controls/QtSupport.h"
 #include "platform/Paths.h"
 #include "screens/ScreenControlFactory.h"
 #include "xmlgui/DialogForm.h"
@@ -57,7 +58,10 @@ CQVAppView::CQVAppView(screens::ScreenHost& host, QWidget* frame)
         if (log)
             log->Debug(StrFormat("Using background %s", file.c_str()));
         // A missing or unreadable picture leaves the view without background.
-        background_.load(QString::fromStdString(platform::NativePath(file)));
+        backgroundFile_ = QString::fromStdString(platform::NativePath(file));
+        backgroundSize_ = controls::PictureSize(backgroundFile_);
+        if (!backgroundSize_.isValid())
+            Background();  // a format that tells no size without decoding
     }
     if (log)
         log->Debug("End creation of CQVAppView");
@@ -108,7 +112,16 @@ QWidget* CQVAppView::Control(int id) const {
 }
 
 QSize CQVAppView::PreferredSize() const {
-    return background_.isNull() ? formSize_ : background_.size();
+    return backgroundSize_.isValid() ? backgroundSize_ : formSize_;
+}
+
+const QImage* CQVAppView::Background() {
+    if (!backgroundDecoded_ && !backgroundFile_.isEmpty()) {
+        backgroundDecoded_ = true;
+        background_ = controls::ReadPicture(backgroundFile_);
+        backgroundSize_ = background_.isNull() ? QSize() : background_.size();
+    }
+    return background_.isNull() ? nullptr : &background_;
 }
 
 bool CQVAppView::eventFilter(QObject* watched, QEvent* e) {
@@ -125,12 +138,15 @@ void CQVAppView::paintEvent(QPaintEvent*) {
         if (CLog* log = host_.Log())
             log->Debug(StrFormat("Screen shown : %s", screen_.c_str()));
         StartupTrace(built_ ? "screen shown" : "first view shown");
+        if (built_)
+            host_.ScreenPainted();
     }
 }
 
 void CQVAppView::OnDraw(QPainter& painter) {
-    if (background_.isNull())
+    const QImage* background = Background();
+    if (!background)
         return;
     painter.fillRect(rect(), palette().color(QPalette::Button));
-    painter.drawImage(0, 0, background_);
+    painter.drawImage(0, 0, *background);
 }

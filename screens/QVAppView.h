@@ -70,7 +70,7 @@ class CQVAppView : public QWidget, public NavigationHandler {
 
     const screens::ScreenSettings& Settings() const { return settings_; }
     const std::vector<CVEKButton*>& ConfiguredButtons() const { return configuredButtons_; }
-    bool HasBackground() const { return !background_.isNull(); }
+    bool HasBackground() const { return backgroundSize_.isValid(); }
     // The background's size when there is one, else the dialog's.
     QSize PreferredSize() const;
     const std::wstring& ScreenFilePath() const { return screenFilePath_; }
@@ -107,7 +107,13 @@ class CQVAppView : public QWidget, public NavigationHandler {
     xmlgui::CDlgTemplate template_;
     std::wstring screenFilePath_;
     std::string screen_;
+    // The background is decoded on first use: the first, empty view is mostly replaced by the
+    // first screen before it is ever painted, and a decode costs milliseconds of start-up.
+    const QImage* Background();
+    QString backgroundFile_;
+    QSize backgroundSize_;  // read from the picture's header; invalid when there is none
     QImage background_;
+    bool backgroundDecoded_ = false;
     QSize formSize_;
     bool shown_ = false;
     bool built_ = false;

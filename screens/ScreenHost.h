@@ -50,6 +50,8 @@ class ScreenHost {
     // A button that leaves the screen (1001-1006) is pressed, by a click (nChar 0) or the
     // navigation key nChar, before anything is saved: what the operator entered is still there.
     virtual void ScreenLeaving(const CQVAppView& /*view*/, int /*nID*/, unsigned /*nChar*/) {}
+    // A built screen painted for the first time.
+    virtual void ScreenPainted() {}
 };
 
 }  // namespace screens

@@ -99,7 +99,8 @@ int CQVAppView::SetAllPictures(const XmlDocument* doc) {
 int CQVAppView::SetAllButtons() {
     configuredButtons_.clear();
     // The buttons' skins are cut out of the background: without one there is nothing to build.
-    if (background_.isNull())
+    const QImage* background = Background();
+    if (!background)
         return 0;
     const std::string& pictures = host_.Files().pictures;
     const QString buttonFace = Face(CurrentTextFont().buttonFace);
@@ -126,7 +127,7 @@ int CQVAppView::SetAllButtons() {
                               controls::kEdgeRaised, controls::kEdgeFlat);
         button->SetBitmapShift(false, true);
         button->SetButtonType(controls::kTypeRadio, false);
-        button->BuildSkin(&background_, 0, kNoFocusRectangle);
+        button->BuildSkin(background, 0, kNoFocusRectangle);
         configuredButtons_.push_back(button);
     }
     return 0;

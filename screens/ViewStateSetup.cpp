@@ -151,8 +151,7 @@ void CQVAppView::SetupLanguageButtons(bool reconfiguration) {
         button->SetEdgeWidths(0, true, 0, 0, 0);
         button->SetBitmapShift(false, true);
         button->SetButtonType(controls::kTypeRadio, false);
-        button->BuildSkin(background_.isNull() ? nullptr : &background_, 0, kNoFocusRectangle,
-                          entry.current);
+        button->BuildSkin(Background(), 0, kNoFocusRectangle, entry.current);
         button->SetTextColors(entry.current ? kRed : 0, true);
         button->SetCheckMode(false);
         if (entry.current)

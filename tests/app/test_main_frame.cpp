@@ -8,12 +8,14 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QTest>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
 #include "app/AnswerDriver.h"
 #include "app/MainFrame.h"
 #include "app/QVApp.h"
+#include "app/QtEngineHook.h"
 #include "screens/QVAppView.h"
 #include "tests/support/TempTree.h"
 #include "xmlgui/DialogForm.h"
@@ -112,9 +114,12 @@ class MainFrameTest : public ::testing::Test {
         tree.Write("config/QV/QV_pictures.ini",
                    "[Initialisation]\nBackground=..\\pictures\\init.png\n"
                    "[ScreenA]\nBackground=..\\pictures\\a.png\n"
-                   "[Broken]\nBackground=..\\pictures\\none.png\n");
+                   "[Broken]\nBackground=..\\pictures\\none.png\n"
+                   "[Cut]\nBackground=..\\pictures\\cut.png\n");
         Picture(320, 200).save(QString::fromStdString(tree.Path("pictures/init.png")));
         Picture(400, 300).save(QString::fromStdString(tree.Path("pictures/a.png")));
+        // A header that reads, pixels that do not.
+        tree.Write("pictures/cut.png", tree.Read("pictures/a.png").substr(0, 60));
         tree.Write("gui/ScreenA.gui", kScreenA);
         qvapp = std::make_unique<CQVApp>();
         qvapp->modal = false;
@@ -213,6 +218,10 @@ TEST_F(MainFrameTest, AScreenWithoutBackgroundOrDialogFileFallsBack) {
     EXPECT_TRUE(view->findChildren<QWidget*>().isEmpty());
     automaton.Ask("Broken");  // a Background that does not load
     frame->SyncWithAutomate();
+    EXPECT_FALSE(frame->ActiveView()->HasBackground());
+    automaton.Ask("Cut");  // decoded when first drawn; it fails then, and nothing is drawn
+    frame->SyncWithAutomate();
+    frame->ActiveView()->repaint();
     EXPECT_FALSE(frame->ActiveView()->HasBackground());
 }
 
@@ -338,6 +347,26 @@ TEST_F(MainFrameTest, AWaitingScreenSlowsThePollButAnOutsideWriteIsSeen) {
     qvapp->runState = kRunReady;
     frame->update();
     ASSERT_TRUE(Spin([&] { return ended; }, 10000));
+}
+
+// The frame's once-a-second tick ends a pause only the operator could end (the wizard then wakes
+// once a second for both duties), never one while something else can move the run, and it is
+// no wake: nothing waits for the engine.
+TEST(QtEngineHook, AHeartbeatEndsOnlyAnOperatorOnlyPause) {
+    bool operatorOnly = true;
+    CQtEngineHook hook(nullptr, nullptr, [&] { return operatorOnly; });
+    QElapsedTimer t;
+    t.start();
+    QTimer::singleShot(50, [&] { hook.Heartbeat(); });
+    hook.Pause(20);
+    EXPECT_LT(t.elapsed(), CQtEngineHook::kIdleCheckMs / 2);
+    EXPECT_EQ(hook.Wakes(), 0);
+
+    operatorOnly = false;
+    t.restart();
+    QTimer::singleShot(20, [&] { hook.Heartbeat(); });
+    hook.Pause(300);
+    EXPECT_GE(t.elapsed(), 250);
 }
 
 TEST_F(MainFrameTest, ButtonsRaiseEventsOnlyWhenNoScreenFlagIsSet) {

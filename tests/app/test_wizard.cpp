@@ -86,7 +86,11 @@ class WizardTest : public ::testing::Test {
 TEST_F(WizardTest, InstallationModeShowsTheFirstScreenAndEndsCleanly) {
     auto wizard = Start();
     ASSERT_TRUE(WaitForLog("Screen shown : StateLanguage")) << Log();
+    ASSERT_TRUE(WaitForLog("Window title")) << Log();
     std::string log = Log();
+    // Nothing before the first screen waits on the desktop entry or the title's plug-in call.
+    EXPECT_LT(log.find("Screen shown : StateLanguage"), log.find("Creation shortcut"));
+    EXPECT_LT(log.find("Screen shown : StateLanguage"), log.find("Window title"));
     for (const char* line :
          {"[QVApp]  (DEBUG) Init Log", "[QVApp]  (DEBUG) Application Initialisation",
           "[QVApp]  (DEBUG) Creation shortcut : 0",
@@ -130,7 +134,7 @@ TEST_F(WizardTest, TheReconfigSwitchSelectsTheReconfigurationFiles) {
         fs::create_directories(tree.Path("Log"));
         fs::remove(tree.Path("desktop/Quilvane Setup.desktop"));
         auto wizard = Start({c.arg});
-        ASSERT_TRUE(WaitForLog("Screen shown : StateLanguage", c.log)) << c.arg;
+        ASSERT_TRUE(WaitForLog("Window title", c.log)) << c.arg;
         std::string log = Log(c.log);
         EXPECT_NE(log.find(std::string(c.tag) + "  (DEBUG) Application Initialisation"),
                   std::string::npos)
@@ -195,7 +199,7 @@ TEST_F(WizardTest, AKilledRunsMemoryFileAndBlockAreTakenBack) {
 TEST_F(WizardTest, WithoutTheMiscellaneousPluginTheTitleIsVekAlone) {
     fs::remove(tree.Path("bin/noxMiscPluginu.so"));
     auto wizard = Start();
-    ASSERT_TRUE(WaitForLog("Screen shown : StateLanguage")) << Log();
+    ASSERT_TRUE(WaitForLog("Window title")) << Log();
     EXPECT_NE(Log().find("[QVApp]  (DEBUG) Window title : VEK \r\n"), std::string::npos);
     EXPECT_EQ(Stop(*wizard), 0);
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/Profile.h"
+#include "base/Text.h"
 #include "tests/support/TempTree.h"
 
 namespace {
@@ -64,7 +65,23 @@ TEST(Profile, ReadsWithProfileSemantics) {
         int result = ReadIniString("..\\config\\t.ini", c.section, c.key, value);
         EXPECT_EQ(result, c.result) << c.name;
         EXPECT_EQ(std::string(value), c.value) << c.name;
+        // A snapshot answers alike (read as a C string, as the field above is).
+        std::optional<std::wstring> snapshot =
+            ProfileSnapshot("..\\config\\t.ini").Read(Widen(c.section), Widen(c.key));
+        EXPECT_EQ(snapshot ? std::string(Narrow(*snapshot).c_str()) : kMissingKey, c.value)
+            << c.name;
     }
+}
+
+TEST(Profile, ASnapshotKeepsTheFileAsItWas) {
+    TempTree tree;
+    EXPECT_FALSE(ProfileSnapshot("..\\config\\t.ini").Read(L"S", L"k"));
+    tree.Write("config/t.ini", "[S]\nk=old\n");
+    const ProfileSnapshot before("..\\config\\t.ini");
+    tree.Write("config/t.ini", "[S]\nk=new\n");
+    EXPECT_EQ(before.Read(L"s", L"K"), L"old");
+    EXPECT_EQ(before.Read(L"S", L"k", 2), L"ol");
+    EXPECT_EQ(ProfileSnapshot("..\\config\\t.ini").Read(L"S", L"k"), L"new");
 }
 
 TEST(Profile, MissingFileReadsAsMissingKey) {

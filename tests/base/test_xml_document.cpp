@@ -1,3 +1,4 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -76,4 +77,14 @@ TEST(XmlDocument, RefusesLongEntitiesBeforeExpandingThem) {
                   nullptr);
         EXPECT_EQ(error, "entity value too long");
     }
+}
+
+extern "C" int curl_global_init(long flags);
+
+// Xerces' set-up calls libcurl's global set-up, which brings up TLS, SSH and LDAP; the program's
+// own do-nothing definition must be the one found.
+TEST(XmlDocument, XercesSetUpLeavesLibcurlAlone) {
+    XmlPlatform platform;
+    ASSERT_TRUE(platform.Ok());
+    EXPECT_EQ(dlsym(RTLD_DEFAULT, "curl_global_init"), reinterpret_cast<void*>(&curl_global_init));
 }

@@ -5,6 +5,7 @@
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QEnterEvent>
+#include <QFile>
 #include <QFontInfo>
 #include <QImage>
 #include <QMimeData>
@@ -61,6 +62,53 @@ const uint32_t kGreen = Rgb(0, 255, 0);
 }  // namespace
 
 // ---- gradient label ----
+
+bool ImagePluginLoaded() {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("/imageformats/");
+}
+
+TEST(Pictures, AreReadByTheirSuffixAndByTheirContentWhenItLies) {
+    QTemporaryDir dir;
+    const QString png = dir.filePath("a.png"), bmp = dir.filePath("a.bmp");
+    QImage picture(30, 20, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    ASSERT_TRUE(picture.save(png));
+    ASSERT_TRUE(picture.save(bmp));
+    const bool pluginBefore = ImagePluginLoaded();
+    for (const QString& path : {png, bmp}) {
+        EXPECT_EQ(PictureSize(path), QSize(30, 20)) << path.toStdString();
+        EXPECT_EQ(ReadPicture(path).size(), QSize(30, 20)) << path.toStdString();
+    }
+    // Built-in formats never bring every image plug-in into the process.
+    if (!pluginBefore) {
+        EXPECT_FALSE(ImagePluginLoaded());
+    }
+
+    QFile source(png);
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QByteArray pngBytes = source.readAll();
+    struct Case {
+        const char* file;
+        QByteArray bytes;
+        QSize size;  // (0, 0): a null picture
+    } cases[] = {
+        {"lies.bmp", pngBytes, QSize(30, 20)},
+        {"empty.png", QByteArray(), QSize(0, 0)},
+        {"text.png", QByteArray("not a picture"), QSize(0, 0)},
+        {"cut.png", pngBytes.left(40), QSize(0, 0)},
+    };
+    for (const Case& c : cases) {
+        QFile f(dir.filePath(c.file));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(c.bytes);
+        f.close();
+        EXPECT_EQ(ReadPicture(f.fileName()).size(), c.size) << c.file;
+    }
+    EXPECT_TRUE(ReadPicture(dir.filePath("none.png")).isNull());
+    EXPECT_FALSE(PictureSize(dir.filePath("none.png")).isValid());
+    EXPECT_FALSE(PictureSize(dir.path()).isValid());
+}
 
 TEST(GradientLabel, GradientDirections) {
     QWidget parent;
