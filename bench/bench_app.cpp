@@ -176,7 +176,8 @@ long long ProcessCpuNs(pid_t pid) {
 }
 
 // Resident memory by what it is made of, from the process's smaps.
-void PrintMemoryBreakdown(pid_t pid) {
+void PrintMemoryBreakdown(pid_t pid, const std::string& root) {
+    const std::string program = root + "/bin/";
     struct Group {
         const char* name;
         std::vector<const char*> parts;  // in the mapping's path
@@ -195,7 +196,7 @@ void PrintMemoryBreakdown(pid_t pid) {
         {"fonts, font and text libraries",
          {"/fonts/", "fontconfig", "libfreetype", "libharfbuzz", "libgraphite", "libpng", "libz.so",
           "libexpat", "libbrotlidec"}},
-        {"the program and its plug-ins", {"QuilvaneWizApp", ".so"}},  // .so: the rest of bin/
+        {"the program and its plug-ins", {program.c_str()}},
         {"other libraries and files", {"/"}},
     };
     long heap = 0, anonymous = 0, total = 0;
@@ -261,7 +262,7 @@ void WaitingScreen(const std::string& root, const char* what, bool memory) {
     std::printf("idle CPU over 10 s, %-14s %.3f %%\n", what,
                 100.0 * static_cast<double>(after - before) / 1e6 / Ms(Clock::now() - c0));
     if (memory)
-        PrintMemoryBreakdown(wizard->Pid());
+        PrintMemoryBreakdown(wizard->Pid(), root);
     StopWizard(*wizard);
 }
 

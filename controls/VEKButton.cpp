@@ -304,7 +304,14 @@ void CVEKButton::BuildSkin(const QImage* parentBackground, intptr_t callerValue,
     }
     const QRect whole = rect();
     if (parentBackground && !parentBackground->isNull()) {
-        snapshot_ = parentBackground->copy(geometry()).convertToFormat(QImage::Format_RGB32);
+        // An opaque background is shared, not copied: the backdrop is read from it in place.
+        if (parentBackground->format() == QImage::Format_RGB32) {
+            snapshot_ = *parentBackground;
+            snapshotRect_ = geometry();
+        } else {
+            snapshot_ = parentBackground->copy(geometry()).convertToFormat(QImage::Format_RGB32);
+            snapshotRect_ = snapshot_.rect();
+        }
     } else {
         snapshot_ = QImage();
     }
@@ -604,7 +611,7 @@ void CVEKButton::paintEvent(QPaintEvent*) {
         p.setClipRegion(rounded_);
     }
     if (!snapshot_.isNull()) {
-        p.drawImage(0, 0, snapshot_);
+        p.drawImage(QPoint(0, 0), snapshot_, snapshotRect_);
     }
     if (rounded) {
         p.fillRect(whole, ToQColor(background_[i]));

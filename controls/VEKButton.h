@@ -140,7 +140,8 @@ class CVEKButton : public QAbstractButton {
     int cornerW_ = 0;
     int cornerH_ = 0;
     QRegion rounded_;
-    QImage snapshot_;
+    QImage snapshot_;     // the parent's background under the button (maybe the whole of it)
+    QRect snapshotRect_;  // the button's part of snapshot_
     bool checked_ = false;
     bool hot_ = false;
     bool mouseDown_ = false;
