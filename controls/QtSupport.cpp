@@ -1,7 +1,5 @@
 #include "controls/QtSupport.h"
 
-#include <sys/mman.h>
-
 #include <QApplication>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -117,38 +115,6 @@ QByteArray BuiltInFormat(const QString& path) {
     return {};
 }
 
-// Pixels of a large picture live in memory mapped whole in one call: a decoder filling fresh
-// memory takes a page fault for every 4 KB, which on a virtual machine costs several times the
-// decoding itself. Null when the size is not worth it or the mapping fails.
-QImage PrefaultedImage(QSize size, QImage::Format format) {
-    constexpr qsizetype kMinBytes = 256 * 1024;
-    const int depth = QImage::toPixelFormat(format).bitsPerPixel();
-    if (size.isEmpty() || depth < 8 || size.width() > 32768 || size.height() > 32768)
-        return {};
-    const qsizetype bytesPerLine = ((qsizetype(size.width()) * depth + 31) / 32) * 4;
-    const size_t bytes = size_t(bytesPerLine) * size_t(size.height());
-    // Over Qt's limit for a decoded picture the reader refuses it; nothing is mapped for it.
-    if (qsizetype(bytes) < kMinBytes ||
-        bytes > size_t(std::max(QImageReader::allocationLimit(), 0)) * 1024 * 1024)
-        return {};
-    void* pixels = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
-                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-    if (pixels == MAP_FAILED)
-        return {};
-    struct Mapping {
-        void* at;
-        size_t bytes;
-    };
-    return QImage(
-        static_cast<uchar*>(pixels), size.width(), size.height(), bytesPerLine, format,
-        [](void* info) {
-            auto* mapping = static_cast<Mapping*>(info);
-            munmap(mapping->at, mapping->bytes);
-            delete mapping;
-        },
-        new Mapping{pixels, bytes});
-}
-
 }  // namespace
 
 QImage ReadPicture(const QString& path) {
@@ -157,8 +123,7 @@ QImage ReadPicture(const QString& path) {
     if (const QByteArray format = BuiltInFormat(path); !format.isEmpty()) {
         QImageReader reader(path, format);
         reader.setAutoDetectImageFormat(false);
-        // The decoder fills an image of its own size and format when given one.
-        QImage image = PrefaultedImage(reader.size(), reader.imageFormat());
+        QImage image;
         if (reader.read(&image))
             return image;
     }

@@ -80,21 +80,6 @@ TEST(Pictures, AreReadByTheirSuffixAndByTheirContentWhenItLies) {
         EXPECT_EQ(PictureSize(path), QSize(30, 20)) << path.toStdString();
         EXPECT_EQ(ReadPicture(path).size(), QSize(30, 20)) << path.toStdString();
     }
-    // Large pictures (decoded into memory mapped whole), opaque and with alpha.
-    for (QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32}) {
-        QImage large(600, 400, format);
-        large.fill(QColor(10, 20, 30, 200));
-        large.setPixelColor(599, 399, QColor(200, 100, 50, 255));
-        const QString path = dir.filePath("large.png");
-        ASSERT_TRUE(large.save(path));
-        const QImage read = ReadPicture(path);
-        ASSERT_EQ(read.size(), QSize(600, 400));
-        EXPECT_EQ(read.pixelColor(599, 399), QColor(200, 100, 50, 255));
-        EXPECT_EQ(read.pixelColor(0, 0), large.pixelColor(0, 0));
-        QImage copy = read;  // shared, then written: the copy detaches, the mapping stays intact
-        copy.setPixelColor(0, 0, Qt::red);
-        EXPECT_EQ(read.pixelColor(0, 0), large.pixelColor(0, 0));
-    }
     // Built-in formats never bring every image plug-in into the process.
     if (!pluginBefore) {
         EXPECT_FALSE(ImagePluginLoaded());
