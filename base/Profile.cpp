@@ -253,10 +253,6 @@ std::shared_ptr<ParsedProfile> Load(const std::string& path) {
     return profile;
 }
 
-}  // namespace
-
-namespace {
-
 std::shared_ptr<ParsedProfile> LoadNamed(std::string_view file) {
     std::string path = platform::NativePath(file.substr(0, kProfileNameMax));
     return path.empty() ? nullptr : Load(path);
