@@ -90,6 +90,19 @@ CLog::CLog(std::wstring_view dir, std::wstring_view baseName, int32_t sizeLimitK
            std::wstring_view tag, uint32_t fileCount, uint32_t level)
     : CLog(Narrow(dir), Narrow(baseName), sizeLimitKb, Narrow(tag), fileCount, level) {}
 
+// No base name: Write drops every line; level 0 is what the logger's settings ask of a
+// plug-in they are handed to.
+CLog::CLog(QuietTag)
+    : file_(std::make_unique<CLogFile>(std::string(), 0)),
+      fileCount_(1),
+      level_(LOG_EMERG),
+      sizeLimitKb_(0) {}
+
+CLog& CLog::Quiet() {
+    static CLog quiet{QuietTag{}};
+    return quiet;
+}
+
 CLog::~CLog() = default;
 
 std::string CLog::FilePath(uint32_t index) const {

@@ -60,6 +60,11 @@ class CLog {
     CLog(const CLog&) = delete;
     CLog& operator=(const CLog&) = delete;
 
+    // The process-wide logger that writes nothing and opens no file: what code that needs a
+    // logger is handed where there is none (before start-up, after release), so that whether
+    // a logger exists never decides what the code does.
+    static CLog& Quiet();
+
     void Emerg(std::string_view msg) { Write(LOG_EMERG, msg); }
     void Alert(std::string_view msg) { Write(LOG_ALERT, msg); }
     void Crit(std::string_view msg) { Write(LOG_CRIT, msg); }
@@ -95,6 +100,8 @@ class CLog {
     static constexpr size_t kMaxLineBytes = 1024;
 
   private:
+    struct QuietTag {};
+    explicit CLog(QuietTag);
     void OpenCurrent();
     void Advance();
 

@@ -175,6 +175,21 @@ TEST(Log, EmptyBaseNameWritesNothing) {
     EXPECT_EQ(tree.Read("Log/1_").size(), 0u);
 }
 
+TEST(Log, TheQuietLoggerOpensNothingAndWritesNothing) {
+    TempTree tree;
+    g_boxes = 0;
+    auto previous = platform::SetMessageBoxHook(&CountBox);
+    CLog& quiet = CLog::Quiet();
+    for (unsigned level = LOG_EMERG; level <= LOG_DEBUG; ++level)
+        quiet.Write(level, "never");
+    quiet.Err(L"never");
+    platform::SetMessageBoxHook(previous);
+    EXPECT_EQ(&quiet, &CLog::Quiet());
+    EXPECT_EQ(g_boxes, 0);
+    for (const char* file : {"bin/1_", "Log/1_", "1_"})
+        EXPECT_FALSE(tree.Exists(file)) << file;
+}
+
 TEST(Log, MissingDirectoryDropsLinesAndWarnsOnce) {
     TempTree tree;
     g_boxes = 0;
