@@ -79,8 +79,7 @@ void AnswerDriver::StopForOperator() {
     qApp->removeEventFilter(this);
     const std::string line =
         "Unattended run stopped by a key at the workstation on " + app_.currentScreen;
-    if (CLog* log = app_.Log())
-        log->Info(line);
+    app_.Log().Info(line);
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
 }
@@ -234,8 +233,7 @@ bool AnswerDriver::Fill(CQVAppView& view, const answers::Field& field) {
              "control " + control + " is not a field or list (a choice button goes in Push)");
         return false;
     }
-    if (CLog* log = app_.Log())
-        log->Debug("Answer filled into widget [" + control + "]");
+    app_.Log().Debug("Answer filled into widget [" + control + "]");
     return true;
 }
 
@@ -286,7 +284,7 @@ bool AnswerDriver::Leave(CQVAppView& view, const std::wstring& which) {
     const int current = focus && view.isAncestorOf(focus) ? xmlgui::ControlId(focus) : -1;
     std::string type;
     int next = screens::getNextWigdet(view.Settings(), current, screens::NavigationKeyName(vk),
-                                      &type, app_.Log());
+                                      &type, &app_.Log());
     if ((next == -1 || type != "BUTTON") && which.empty() && view.Control(kValidate)) {
         next = kValidate;  // no rule for Return here: validate as its OK button would
         type = "BUTTON";
@@ -320,8 +318,7 @@ void AnswerDriver::Fail(int code, const std::string& control, const std::string&
     const std::string line = answers::ErrLine(problem_);
     std::fprintf(stderr, "%s\n", line.c_str());
     std::fflush(stderr);
-    if (CLog* log = app_.Log())
-        log->Err("Unattended run stopped: " + line.substr(4));
+    app_.Log().Err("Unattended run stopped: " + line.substr(4));
     if (CMainFrame* frame = app_.Frame())
         frame->DestroyWindow();
 }

@@ -58,7 +58,7 @@ class CQVApp : public screens::ScreenHost {
     void PublishContext() override;
 
     // What the screen views need (screens::ScreenHost).
-    CLog* Log() override { return log_; }
+    CLog& Log() override { return log_ ? *log_ : CLog::Quiet(); }
     ZFQTranslator& Translator() override { return translator; }
     const screens::ScreenFiles& Files() override;
     const std::string& CurrentScreen() const override { return currentScreen; }

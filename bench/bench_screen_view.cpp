@@ -130,7 +130,7 @@ class BenchHost : public screens::ScreenHost {
                  "..\\config\\QV\\QV_saveContext.ini"};
     }
     ~BenchHost() override { context.ReleaseValues(); }
-    CLog* Log() override { return &log; }
+    CLog& Log() override { return log; }
     ZFQTranslator& Translator() override { return translator; }
     const screens::ScreenFiles& Files() override { return files; }
     const std::string& CurrentScreen() const override { return screen; }

@@ -39,32 +39,25 @@ CQVAppView::CQVAppView(screens::ScreenHost& host, QWidget* frame)
       screen_(host.CurrentScreen()) {
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     setContextMenuPolicy(Qt::NoContextMenu);
-    CLog* log = host_.Log();
-    template_.SetLog(log);
+    CLog& log = host_.Log();
+    template_.SetLog(&log);
     const std::string& pictures = host_.Files().pictures;
-    if (log) {
-        log->Debug(
-            StrFormat("Begin creation of CQVAppView for %s", Narrow(screenFilePath_).c_str()));
-        log->Debug(
-            StrFormat("Searching Background in [%s] of %s", screen_.c_str(), pictures.c_str()));
-    }
+    log.Debug(StrFormat("Begin creation of CQVAppView for %s", Narrow(screenFilePath_).c_str()));
+    log.Debug(StrFormat("Searching Background in [%s] of %s", screen_.c_str(), pictures.c_str()));
     std::wstring background = ReadProfileString(pictures, Widen(screen_), L"Background",
                                                 Widen(kMissingKey), kMaxPictureChars);
     if (background == Widen(kMissingKey)) {
-        if (log)
-            log->Err("Background not found");
+        log.Err("Background not found");
     } else {
         std::string file = Narrow(background);
-        if (log)
-            log->Debug(StrFormat("Using background %s", file.c_str()));
+        log.Debug(StrFormat("Using background %s", file.c_str()));
         // A missing or unreadable picture leaves the view without background.
         backgroundFile_ = QString::fromStdString(platform::NativePath(file));
         backgroundSize_ = controls::PictureSize(backgroundFile_);
         if (!backgroundSize_.isValid())
             Background();  // a format that tells no size without decoding
     }
-    if (log)
-        log->Debug("End creation of CQVAppView");
+    log.Debug("End creation of CQVAppView");
 }
 
 CQVAppView::~CQVAppView() {
@@ -135,8 +128,7 @@ void CQVAppView::paintEvent(QPaintEvent*) {
     OnDraw(painter);
     if (!shown_) {
         shown_ = true;
-        if (CLog* log = host_.Log())
-            log->Debug(StrFormat("Screen shown : %s", screen_.c_str()));
+        host_.Log().Debug(StrFormat("Screen shown : %s", screen_.c_str()));
         StartupTrace(built_ ? "screen shown" : "first view shown");
         if (built_)
             host_.ScreenPainted();

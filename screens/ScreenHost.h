@@ -23,8 +23,9 @@ class ScreenHost {
   public:
     virtual ~ScreenHost() = default;
 
-    // The application's logger; null before start-up and after release.
-    virtual CLog* Log() = 0;
+    // The application's logger; before start-up and after release one that writes nothing
+    // (CLog::Quiet()), so a screen does the same work with or without a log file.
+    virtual CLog& Log() = 0;
     virtual ZFQTranslator& Translator() = 0;
     virtual const ScreenFiles& Files() = 0;
     // The screen being shown ("Initialisation" for the first view) and its dialog file.

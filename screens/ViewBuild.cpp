@@ -38,18 +38,17 @@ QString Face(const std::wstring& face) {
 }  // namespace
 
 int CQVAppView::SetViewInterface() {
-    CLog* log = host_.Log();
+    CLog& log = host_.Log();
     const std::string screen = host_.CurrentScreen();
-    if (log)
-        log->Debug(StrFormat("Begin SetViewInterface for %s", screen.c_str()));
+    log.Debug(StrFormat("Begin SetViewInterface for %s", screen.c_str()));
     if (!screen.empty()) {
         char pathGui[CAutomateContext::kStringBufferBytes] = "";
         if (CAutomateContext* context = host_.LoadContext())
             context->GetString(ctx::kPathGui, 1, pathGui);
         const std::string file = screens::SettingsFilePath(pathGui, screen);
         {
-            std::unique_ptr<XmlDocument> doc = screens::newParser(file, log);
-            screens::ParseScreenSettings(doc.get(), &settings_, log, file);
+            std::unique_ptr<XmlDocument> doc = screens::newParser(file, &log);
+            screens::ParseScreenSettings(doc.get(), &settings_, &log, file);
             SetAllPictures(doc.get());
         }
         SetAllButtons();
@@ -61,8 +60,7 @@ int CQVAppView::SetViewInterface() {
         host_.SetScreenBuilding(false);
         built_ = true;
     }
-    if (log)
-        log->Debug(StrFormat("End SetViewInterface for %s", screen.c_str()));
+    log.Debug(StrFormat("End SetViewInterface for %s", screen.c_str()));
     return 0;
 }
 
@@ -84,7 +82,7 @@ void CQVAppView::FocusFirstTabStop() {
 
 int CQVAppView::SetAllPictures(const XmlDocument* doc) {
     std::vector<screens::PictureLink> links;
-    const int rc = screens::PictureLinks(doc, &links, host_.Log());
+    const int rc = screens::PictureLinks(doc, &links, &host_.Log());
     for (const screens::PictureLink& link : links) {
         auto* picture = ControlAs<AnimatedPicture>(link.id);
         if (!picture)
@@ -134,24 +132,21 @@ int CQVAppView::SetAllButtons() {
 }
 
 int CQVAppView::SetAllLabels(const std::string& screen) {
-    CLog* log = host_.Log();
-    if (log)
-        log->Debug(StrFormat("Begin SetAllLabels for %s", screen.c_str()));
+    CLog& log = host_.Log();
+    log.Debug(StrFormat("Begin SetAllLabels for %s", screen.c_str()));
     if (!screen.empty()) {
         const screens::ScreenFiles& files = host_.Files();
         const TextFont& font = CurrentTextFont();
         for (int n = 1;; ++n) {
-            if (log)
-                log->Debug(StrFormat("Searching IdCompo.%d in [%s] of %s", n, screen.c_str(),
-                                     files.labels.c_str()));
+            log.Debug(StrFormat("Searching IdCompo.%d in [%s] of %s", n, screen.c_str(),
+                                files.labels.c_str()));
             std::optional<screens::LabelEntry> entry =
                 screens::ReadLabelEntry(files.labels, screen, n);
             if (!entry)
                 break;
             auto* label = ControlAs<CGradientLabel>(entry->id);
             if (!label) {
-                if (log)
-                    log->Debug(StrFormat("Widget %d not found", entry->id));
+                log.Debug(StrFormat("Widget %d not found", entry->id));
                 continue;
             }
             if (entry->id == kTitleLabel) {
@@ -164,8 +159,7 @@ int CQVAppView::SetAllLabels(const std::string& screen) {
             label->SetTransparent(true);
             label->SetText(
                 screens::LabelText(host_.Translator().GetTraduction(entry->trad.c_str()), *entry));
-            if (log)
-                log->Debug(StrFormat("Widget %d-%d updated", n, entry->id));
+            log.Debug(StrFormat("Widget %d-%d updated", n, entry->id));
         }
 
         int data = 1;
@@ -188,35 +182,30 @@ int CQVAppView::SetAllLabels(const std::string& screen) {
                 QString::fromStdWString(host_.Translator().GetTraduction(entry->trad.c_str())),
                 data);
             ++data;
-            if (log)
-                log->Debug(StrFormat("Combobox %d-%d updated", n, entry->id));
+            log.Debug(StrFormat("Combobox %d-%d updated", n, entry->id));
         }
         host_.SetScreenBuilding(false);
     }
-    if (log)
-        log->Debug(StrFormat("End SetAllLabels for %s", screen.c_str()));
+    log.Debug(StrFormat("End SetAllLabels for %s", screen.c_str()));
     return 0;
 }
 
 int CQVAppView::LoadTraductions(const char*) {
     if (host_.TranslationsLoaded())
         return 0;
-    CLog* log = host_.Log();
+    CLog& log = host_.Log();
     char idLang[CAutomateContext::kStringBufferBytes] = "";
     if (CAutomateContext* context = host_.LoadContext())
         context->GetString(ctx::kIdLang, 1, idLang);
     if (idLang[0] != '\0') {
         std::string code = ResolvedLanguageCode(std::string_view(idLang));
-        if (log)
-            log->Info(StrFormat("Load traductions [%s=%s]", idLang, code.c_str()));
+        log.Info(StrFormat("Load traductions [%s=%s]", idLang, code.c_str()));
         host_.Translator().LoadLanguage(code.c_str());
         int index = LanguageIndex(std::string_view(idLang));
-        if (log)
-            log->Info(StrFormat("ID LANG=[%d]", index));
+        log.Info(StrFormat("ID LANG=[%d]", index));
         ApplyLanguageFonts(index, StartupFontDefaults());
     }
     host_.SetTranslationsLoaded();
-    if (log)
-        log->Info("Traductions loaded");
+    log.Info("Traductions loaded");
     return 0;
 }

@@ -70,7 +70,7 @@ std::wstring FirstLine(const QWidget* widget, size_t maxChars) {
 }  // namespace
 
 void CQVAppView::OnRangeClickButton(int nID, unsigned nChar) {
-    CLog* log = host_.Log();
+    CLog& log = host_.Log();
     CAutomateContext* context = host_.LoadContext();
     char gui[CAutomateContext::kStringBufferBytes] = "";
     char nameState[CAutomateContext::kStringBufferBytes] = "";
@@ -78,8 +78,7 @@ void CQVAppView::OnRangeClickButton(int nID, unsigned nChar) {
         context->GetString(ctx::kGui, 1, gui);
         context->GetString(ctx::kNameState, 1, nameState);
     }
-    if (log)
-        log->Debug(StrFormat("OnRangeClickButton : Begin - nID=%d nchar=%u", nID, nChar));
+    log.Debug(StrFormat("OnRangeClickButton : Begin - nID=%d nchar=%u", nID, nChar));
     if (context && host_.MayRaiseEvents() && gui[0] == '\0') {
         host_.SetClickInProgress(true);
         const std::string state = nameState;
@@ -98,8 +97,7 @@ void CQVAppView::OnRangeClickButton(int nID, unsigned nChar) {
             context->SetInt(ctx::kLastEvent, 1, nID - 1000);
         host_.SetClickInProgress(false);
     }
-    if (log)
-        log->Debug(StrFormat("OnRangeClickButton : End - nID=%d nchar=%u", nID, nChar));
+    log.Debug(StrFormat("OnRangeClickButton : End - nID=%d nchar=%u", nID, nChar));
     if (context) {
         host_.PublishContext();
         host_.WakeEngine();
@@ -151,12 +149,11 @@ int CQVAppView::SpecificButton() const {
 }
 
 bool CQVAppView::manageSaveData(const std::string& state) {
-    CLog* log = host_.Log();
-    if (log)
-        log->Debug(StrFormat("manageSaveData for %s", state.c_str()));
+    CLog& log = host_.Log();
+    log.Debug(StrFormat("manageSaveData for %s", state.c_str()));
     const int specific = SpecificButton();
-    if (specific && log)
-        log->Debug(StrFormat("manageSaveData : specific button pushed id=[%d]", specific));
+    if (specific)
+        log.Debug(StrFormat("manageSaveData : specific button pushed id=[%d]", specific));
     CAutomateContext* context = host_.LoadContext();
     const screens::SaveRule rule = screens::ChooseSaveRule(state, specific);
     bool saved = true;
@@ -166,11 +163,10 @@ bool CQVAppView::manageSaveData(const std::string& state) {
         SaveGeneric(state);
     } else if (screens::ApplySimpleSaveRule(rule, specific, *context)) {
         // A choice button said it all.
-    } else if (log) {
-        saved = SaveChoice(rule, specific, *context, *log);
+    } else {
+        saved = SaveChoice(rule, specific, *context, log);
     }
-    if (log)
-        log->Debug("End manageSaveData");
+    log.Debug("End manageSaveData");
     return saved;
 }
 
@@ -228,35 +224,30 @@ void CQVAppView::SaveGeneric(const std::string& state) {
 }
 
 int CQVAppView::SetEditInformations(const std::string& screen) {
-    CLog* log = host_.Log();
+    CLog& log = host_.Log();
     CAutomateContext* context = host_.LoadContext();
     char nameState[CAutomateContext::kStringBufferBytes] = "";
     if (context)
         context->GetString(ctx::kNameState, 1, nameState);
     if (nameState[0] != '\0') {
-        if (log)
-            log->Debug(StrFormat("Begin SetEditInformations for %s", screen.c_str()));
+        log.Debug(StrFormat("Begin SetEditInformations for %s", screen.c_str()));
         const TextFont& font = CurrentTextFont();
         const QString face = QString::fromStdWString(font.face);
         for (const screens::InfosContextEntry& entry :
              screens::ReadInfosContext(host_.Files().infosContext, nameState)) {
             std::wstring value;
             context->GetWide(entry.property.c_str(), 1, &value);
-            if (log) {
-                // A password is never written to the log.
-                const std::string shown = IsPasswordField(entry.id, screen)
-                                              ? std::string(value.size(), '*')
-                                              : Narrow(value);
-                log->Debug(StrFormat("Update widget [%d] with [%s]", entry.id, shown.c_str()));
-            }
+            // A password is never written to the log.
+            const std::string shown =
+                IsPasswordField(entry.id, screen) ? std::string(value.size(), '*') : Narrow(value);
+            log.Debug(StrFormat("Update widget [%d] with [%s]", entry.id, shown.c_str()));
             FillWidget(entry, value, face, font);
         }
         if (screen == "GeneralInfo")
             ShowGeneralInfoLanguage(*context);
         SetInitialFocus();
     }
-    if (log)
-        log->Debug(StrFormat("End SetEditInformations - returns %d", 0));
+    log.Debug(StrFormat("End SetEditInformations - returns %d", 0));
     return 0;
 }
 
@@ -317,16 +308,14 @@ bool CQVAppView::IsPasswordField(int id, const std::string& screen) const {
 }
 
 int CQVAppView::ManageColor(const std::string& screen) {
-    CLog* log = host_.Log();
-    if (log)
-        log->Debug(StrFormat("Begin ManageColor for %s", screen.c_str()));
+    CLog& log = host_.Log();
+    log.Debug(StrFormat("Begin ManageColor for %s", screen.c_str()));
     if (CAutomateContext* context = host_.LoadContext()) {
         for (int id : screens::LabelsToPaintRed(screen, *context)) {
             if (auto* label = ControlAs<CGradientLabel>(id))
                 label->SetTextColor(kRed);
         }
     }
-    if (log)
-        log->Debug(StrFormat("End ManageColor - returns %d", 0));
+    log.Debug(StrFormat("End ManageColor - returns %d", 0));
     return 0;
 }

@@ -34,16 +34,15 @@ void CQVAppView::OnNavigationKey(QWidget* control, const char*, unsigned virtual
     const char* key = screens::NavigationKeyName(virtualKey);
     if (!key)
         return;
-    CLog* log = host_.Log();
+    CLog& log = host_.Log();
     std::string type;
-    const int next = screens::getNextWigdet(settings_, current, key, &type, log);
+    const int next = screens::getNextWigdet(settings_, current, key, &type, &log);
     if (next == -1)
         return;
     QWidget* target = Control(next);
     if (!target)
         return;
-    if (log)
-        log->Debug(StrFormat("SetFocus to widget %d", next));
+    log.Debug(StrFormat("SetFocus to widget %d", next));
     target->setFocus(Qt::OtherFocusReason);
     if (type == "BUTTON")
         OnRangeClickButton(next, virtualKey);
@@ -57,5 +56,5 @@ void CQVAppView::SetInitialFocus() {
     }
     screens::ApplyInitialFocus(
         widgets, settings_, [this](int id) { return TextIsEmpty(Control(id)); },
-        [this](int id) { Control(id)->setFocus(Qt::OtherFocusReason); }, host_.Log());
+        [this](int id) { Control(id)->setFocus(Qt::OtherFocusReason); }, &host_.Log());
 }

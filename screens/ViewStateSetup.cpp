@@ -32,8 +32,8 @@ constexpr int kListWeight = 24;
 int CQVAppView::SetupStateScreen(const std::string& screen) {
     AdaptLayoutToFont();
     CAutomateContext* context = host_.LoadContext();
-    CLog* log = host_.Log();
-    if (!context || !log)
+    CLog& log = host_.Log();
+    if (!context)
         return 0;
     const screens::ScreenSetup setup = screens::ScreenSetupFor(screen);
     switch (setup.kind) {
@@ -41,7 +41,7 @@ int CQVAppView::SetupStateScreen(const std::string& screen) {
             break;
         case screens::SetupKind::ConnectionPicture: {
             const bool has = ControlAs<AnimatedPicture>(screens::kSetupPicture) != nullptr;
-            if (auto path = screens::ConnectionPicture(setup, has, *context, *log))
+            if (auto path = screens::ConnectionPicture(setup, has, *context, log))
                 ShowPicture(screens::kSetupPicture, *path);
             break;
         }
@@ -76,7 +76,7 @@ int CQVAppView::SetupStateScreen(const std::string& screen) {
                 list->SetFont(kListFace, kListHeight, kListWeight);
                 list->clear();
                 for (const std::wstring& name :
-                     screens::CountryListNames(*context, host_.Translator(), *log))
+                     screens::CountryListNames(*context, host_.Translator(), log))
                     list->addItem(QString::fromStdWString(name));
                 if (list->count() > 0)
                     list->setCurrentRow(0);
@@ -112,12 +112,10 @@ void CQVAppView::ShowPicture(int id, const std::string& path) {
 }
 
 void CQVAppView::AdaptLayoutToFont() {
-    CLog* log = host_.Log();
-    if (!log)
-        return;
+    CLog& log = host_.Log();
     const xmlgui::DialogBaseUnits units = xmlgui::BaseUnits(font());
     const std::optional<double> multY =
-        screens::PlanLayoutAdaptation(kAnsiCharSet, QFontMetrics(font()).maxWidth(), units.y, *log);
+        screens::PlanLayoutAdaptation(kAnsiCharSet, QFontMetrics(font()).maxWidth(), units.y, log);
     if (!multY)
         return;
     for (int id = screens::kLayoutFirstId; id <= screens::kLayoutLastId; ++id) {

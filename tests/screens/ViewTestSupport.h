@@ -19,7 +19,7 @@ class FakeHost : public screens::ScreenHost {
     FakeHost();
     ~FakeHost() override;
 
-    CLog* Log() override { return &log; }
+    CLog& Log() override { return quiet ? CLog::Quiet() : log; }
     ZFQTranslator& Translator() override { return translator; }
     const screens::ScreenFiles& Files() override { return files; }
     const std::string& CurrentScreen() const override { return screen; }
@@ -45,6 +45,7 @@ class FakeHost : public screens::ScreenHost {
     std::string screen;
     std::wstring screenFile;
     bool click = false, building = false, switching = true, loaded = false;
+    bool quiet = false;  // hands the logger that writes nothing
     int publishes = 0, wakes = 0;
 };
 

@@ -295,6 +295,20 @@ TEST_F(LanguageScreenTest, ReconfigurationSkipsEntriesWithAFallback) {
     EXPECT_EQ(Caption(1009), L"L3");
 }
 
+TEST_F(LanguageScreenTest, WithALoggerThatWritesNothingTheScreensDoTheSameWork) {
+    host.quiet = true;
+    Build("StateConfProxy", "StateConfProxy");
+    EXPECT_EQ(view->ControlAs<QLineEdit>(1101)->echoMode(), QLineEdit::Password);
+
+    Build("StateLanguage", "Language");
+    EXPECT_TRUE(Button(1008)->GetCheck());  // the set-up of the language buttons ran
+    view->OnRangeClickButton(1009);
+    view->OnRangeClickButton(1001);
+    EXPECT_EQ(host.String(ctx::kIdLang), "ID_LANG2");
+    EXPECT_EQ(host.Int(ctx::kLastEvent), 1);
+    EXPECT_EQ(host.tree.Read("Log/1_QV.log").find("manageSaveData"), std::string::npos);
+}
+
 TEST_F(LanguageScreenTest, ValidatingSavesThePressedLanguage) {
     Build("StateLanguage", "Language");
     view->OnRangeClickButton(1009);
