@@ -189,9 +189,13 @@ bool AnswerDriver::Fill(CQVAppView& view, const answers::Field& field) {
     }
     const QString value = QString::fromStdWString(field.value);
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
-        if (value.size() > edit->maxLength()) {
+        // Answers are held to what the operator could type.
+        auto* skinned = qobject_cast<SkinEdit*>(edit);
+        const int limit =
+            skinned && skinned->TypingLimit() > 0 ? skinned->TypingLimit() : edit->maxLength();
+        if (value.size() > limit) {
             Fail(answers::kExitRefused, control,
-                 "longer than the field's " + Id(edit->maxLength()) + " characters");
+                 "longer than the field's " + Id(limit) + " characters");
             return false;
         }
         if (const QValidator* validator = edit->validator()) {

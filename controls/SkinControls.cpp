@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QStyle>
+#include <algorithm>
 
 #include "controls/QtSupport.h"
 
@@ -97,17 +98,47 @@ namespace {
 
 // Guards every insertion path the key filter does not see (paste, drop, insert()): the line
 // edit undoes a change that leaves its text invalid. Text set by the program is not checked.
-class DigitsValidator : public QValidator {
+class InputRules : public QValidator {
   public:
-    explicit DigitsValidator(QObject* parent) : QValidator(parent) {}
+    InputRules(QObject* parent, const bool* digitsOnly, const int* limit, const int* lengthBefore)
+        : QValidator(parent), digitsOnly_(digitsOnly), limit_(limit), lengthBefore_(lengthBefore) {}
     State validate(QString& input, int&) const override {
-        for (QChar c : input) {
-            if (c < QChar(u'0') || c > QChar(u'9'))
-                return Invalid;
+        if (*digitsOnly_) {
+            for (QChar c : input) {
+                if (c < QChar(u'0') || c > QChar(u'9'))
+                    return Invalid;
+            }
         }
+        // The limit holds the operator's input only (lengthBefore_ is -1 outside it), and a
+        // stored text already past the limit may shrink but not grow.
+        const qsizetype length = input.size();
+        if (*limit_ > 0 && *lengthBefore_ >= 0 && length > *limit_ && length > *lengthBefore_)
+            return Invalid;
         return Acceptable;
     }
+
+  private:
+    const bool* digitsOnly_;
+    const int* limit_;
+    const int* lengthBefore_;
 };
+
+// Events through which the operator changes an edit's text. Undo and redo only bring back a
+// text the edit held before, so they are not held to the limit.
+bool IsOperatorInput(QEvent* event) {
+    switch (event->type()) {
+        case QEvent::KeyPress: {
+            auto* key = static_cast<QKeyEvent*>(event);
+            return !key->matches(QKeySequence::Undo) && !key->matches(QKeySequence::Redo);
+        }
+        case QEvent::InputMethod:
+        case QEvent::Drop:
+        case QEvent::MouseButtonRelease:  // the selection pasted by the middle button
+            return true;
+        default:
+            return false;
+    }
+}
 
 }  // namespace
 
@@ -116,9 +147,19 @@ SkinEdit::~SkinEdit() = default;
 
 void SkinEdit::SetDigitsOnly(bool on) {
     digitsOnly_ = on;
-    if (on && !digitsValidator_)
-        digitsValidator_ = new DigitsValidator(this);
-    setValidator(on ? digitsValidator_ : nullptr);
+    UpdateValidator();
+}
+
+void SkinEdit::SetTypingLimit(int chars) {
+    typingLimit_ = std::max(0, chars);
+    UpdateValidator();
+}
+
+void SkinEdit::UpdateValidator() {
+    const bool needed = digitsOnly_ || typingLimit_ > 0;
+    if (needed && !rules_)
+        rules_ = new InputRules(this, &digitsOnly_, &typingLimit_, &lengthBeforeInput_);
+    setValidator(needed ? rules_ : nullptr);
 }
 
 void SkinEdit::SetFont(const QString& face, int height, int weight) {
@@ -144,7 +185,18 @@ bool SkinEdit::event(QEvent* event) {
         keyPressEvent(static_cast<QKeyEvent*>(event));
         return true;
     }
-    return QLineEdit::event(event);
+    if (typingLimit_ <= 0 || !IsOperatorInput(event)) {
+        return QLineEdit::event(event);
+    }
+    // A key may lead the screen away; the edit can be gone when the event returns.
+    QPointer<SkinEdit> self(this);
+    const int outer = lengthBeforeInput_;
+    lengthBeforeInput_ = int(text().size());
+    const bool handled = QLineEdit::event(event);
+    if (self) {
+        lengthBeforeInput_ = outer;
+    }
+    return handled;
 }
 
 void SkinEdit::keyPressEvent(QKeyEvent* event) {

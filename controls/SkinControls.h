@@ -25,6 +25,11 @@ class SkinEdit : public QLineEdit {
     // digits is refused whole.
     void SetDigitsOnly(bool on);
     bool DigitsOnly() const { return digitsOnly_; }
+    // What the operator types, pastes or drops keeps the text at most chars characters long
+    // (0 or less: no limit). Text the program sets is never cut: one longer than the limit is
+    // shown whole, and the operator may shorten it but not lengthen it.
+    void SetTypingLimit(int chars);
+    int TypingLimit() const { return typingLimit_; }
     void SetText(const std::wstring& text);
     // Result of the last measurement of the text (nothing acts on it).
     int LastMeasure() const { return lastMeasure_; }
@@ -35,9 +40,13 @@ class SkinEdit : public QLineEdit {
 
   private:
     void CheckText();
+    void UpdateValidator();
 
     bool digitsOnly_ = false;
-    QValidator* digitsValidator_ = nullptr;
+    int typingLimit_ = 0;
+    // Length of the text when the operator's current input began; -1 outside one.
+    int lengthBeforeInput_ = -1;
+    QValidator* rules_ = nullptr;
     int lastMeasure_ = -1;
 };
 

@@ -267,9 +267,10 @@ void CQVAppView::FillWidget(const screens::InfosContextEntry& entry, const std::
         if (auto* edit = qobject_cast<SkinEdit*>(widget)) {
             edit->SetFont(face, font.height, 400);
             edit->SetText(value);
-            // A size of 0 or less sets no limit, as a missing one does.
+            // The size bounds what the operator types: a stored value longer than it is shown
+            // and saved back whole. A size of 0 or less sets no limit, as a missing one does.
             if (entry.size && *entry.size > 0)
-                edit->setMaxLength(*entry.size);
+                edit->SetTypingLimit(*entry.size);
         }
     } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
         const int32_t wanted = ParseDecimal(value);

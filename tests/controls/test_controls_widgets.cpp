@@ -684,6 +684,72 @@ TEST(SkinFields, DigitsOnlyEditRefusesPastedDroppedAndInsertedLetters) {
     QApplication::processEvents();
 }
 
+TEST(SkinFields, TheTypingLimitHoldsTheOperatorNotTheProgram) {
+    const QString twelve = QStringLiteral("abcdefghijkl");
+    const struct {
+        const char* name;
+        QString start;  // set by the program after the limit
+        bool digits;
+        std::function<void(SkinEdit&)> type;
+        QString expected;
+    } cases[] = {
+        {"typing stops at the limit", "", false,
+         [](SkinEdit& e) { QTest::keyClicks(&e, QStringLiteral("abcdefgh")); }, "abcde"},
+        {"a longer stored text stays whole", twelve, false, [](SkinEdit&) {}, twelve},
+        {"and does not grow", twelve, false,
+         [](SkinEdit& e) { QTest::keyClicks(&e, QStringLiteral("xy")); }, twelve},
+        {"it shrinks, then still may not grow", twelve, false,
+         [](SkinEdit& e) {
+             QTest::keyClick(&e, Qt::Key_Backspace);
+             QTest::keyClicks(&e, QStringLiteral("y"));
+         },
+         "abcdefghijk"},
+        {"replacing it all starts again under the limit", twelve, false,
+         [](SkinEdit& e) {
+             e.selectAll();
+             QTest::keyClicks(&e, QStringLiteral("vwxyz!"));
+         },
+         "vwxyz"},
+        {"undo brings the stored text back", twelve, false,
+         [](SkinEdit& e) {
+             e.selectAll();
+             QTest::keyClicks(&e, QStringLiteral("v"));
+             QTest::keySequence(&e, QKeySequence::Undo);
+         },
+         twelve},
+        {"a paste that would pass the limit is refused whole", "ab", false,
+         [](SkinEdit& e) {
+             QApplication::clipboard()->setText(QStringLiteral("1234"));
+             QTest::keySequence(&e, QKeySequence::Paste);
+         },
+         "ab"},
+        {"a paste that fits is taken", "ab", false,
+         [](SkinEdit& e) {
+             QApplication::clipboard()->setText(QStringLiteral("123"));
+             QTest::keySequence(&e, QKeySequence::Paste);
+         },
+         "ab123"},
+        {"digits only and the limit together", "", true,
+         [](SkinEdit& e) { QTest::keyClicks(&e, QStringLiteral("1a23-456")); }, "12345"},
+    };
+    for (const auto& c : cases) {
+        SkinEdit edit;
+        edit.SetDigitsOnly(c.digits);
+        edit.SetTypingLimit(5);
+        edit.setText(c.start);  // after the limit, as a screen filled again sets it
+        edit.end(false);
+        c.type(edit);
+        EXPECT_EQ(edit.text(), c.expected) << c.name;
+    }
+
+    SkinEdit edit;
+    edit.SetTypingLimit(5);
+    edit.SetTypingLimit(0);
+    QTest::keyClicks(&edit, QStringLiteral("abcdefgh"));
+    EXPECT_EQ(edit.text(), QStringLiteral("abcdefgh"));
+    QApplication::processEvents();  // the queued checks of the text run harmlessly
+}
+
 TEST(SkinFields, ForwardingEdit) {
     RecordingScreen screen;
     NavEdit* edit = new NavEdit(&screen);

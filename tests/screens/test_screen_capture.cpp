@@ -177,8 +177,8 @@ TEST_F(ScreenCaptureTest, TypedTextSurvivesTheRoundTripToTheNextScreen) {
         EXPECT_EQ(Field(), firstLine);
 
         Build("Form", "StateForm");
-        EXPECT_EQ(view->ControlAs<QLineEdit>(1100)->text().toStdWString(),
-                  firstLine.substr(0, 5));  // Size.1=5
+        // Size.1=5 bounds typing only: the stored value is shown whole.
+        EXPECT_EQ(view->ControlAs<QLineEdit>(1100)->text().toStdWString(), firstLine);
         EXPECT_EQ(view->ControlAs<CGradientLabel>(1042)->Text(), firstLine);
         EXPECT_EQ(view->ControlAs<CGradientLabel>(1042)->TextColor(), 0xFFFFFFu);
     }
@@ -190,6 +190,20 @@ TEST_F(ScreenCaptureTest, AnEditTakesAtMostItsSize) {
     edit->setFocus();
     QTest::keyClicks(edit, "abcdefgh");
     EXPECT_EQ(edit->text(), "abcde");
+}
+
+TEST_F(ScreenCaptureTest, AStoredValueLongerThanTheSizeIsShownAndSavedWhole) {
+    host.context.SetWide("Field", 1, L"123456789012");
+    Build("Form", "StateForm");  // 1100: Size.1=5
+    auto* edit = view->ControlAs<QLineEdit>(1100);
+    EXPECT_EQ(edit->text(), "123456789012");
+    edit->setFocus();
+    edit->end(false);
+    QTest::keyClicks(edit, "3");
+    EXPECT_EQ(edit->text(), "123456789012");
+    view->ControlAs<QLineEdit>(1101)->setText("123456789012");  // the section's second entry
+    view->OnRangeClickButton(1001);
+    EXPECT_EQ(Field(), L"123456789012");
 }
 
 TEST_F(ScreenCaptureTest, TheComboSelectsTheLastItemWithTheSavedData) {
