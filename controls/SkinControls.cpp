@@ -1,8 +1,10 @@
 #include "controls/SkinControls.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QProxyStyle>
 #include <QStyle>
 #include <algorithm>
 
@@ -140,9 +142,36 @@ bool IsOperatorInput(QEvent* event) {
     }
 }
 
+// A password field shows "*" for every character, as on the original platform; in Qt the style
+// chooses the mask character.
+class StarMaskStyle : public QProxyStyle {
+  public:
+    explicit StarMaskStyle(const QString& baseStyle) : QProxyStyle(baseStyle) {}
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_LineEdit_PasswordCharacter) {
+            return '*';
+        }
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+// One for all edits, released with the application.
+QStyle* StarMask() {
+    static QPointer<QStyle> style;
+    if (!style) {
+        style = new StarMaskStyle(QApplication::style()->name());
+        style->setParent(qApp);
+    }
+    return style;
+}
+
 }  // namespace
 
-SkinEdit::SkinEdit(QWidget* parent) : QLineEdit(parent) {}
+SkinEdit::SkinEdit(QWidget* parent) : QLineEdit(parent) {
+    // Whoever makes it a password field (the dialog file's style, the screen's set-up).
+    setStyle(StarMask());
+}
 SkinEdit::~SkinEdit() = default;
 
 void SkinEdit::SetDigitsOnly(bool on) {

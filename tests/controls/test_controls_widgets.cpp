@@ -750,6 +750,19 @@ TEST(SkinFields, TheTypingLimitHoldsTheOperatorNotTheProgram) {
     QApplication::processEvents();  // the queued checks of the text run harmlessly
 }
 
+TEST(SkinFields, APasswordEditShowsAStarForEveryCharacter) {
+    SkinEdit edit;
+    edit.setText(QStringLiteral("abc"));
+    edit.setEchoMode(QLineEdit::Password);
+    EXPECT_EQ(edit.displayText(), QStringLiteral("***"));
+    edit.end(false);
+    QTest::keyClicks(&edit, QStringLiteral("de"));
+    edit.insert(QStringLiteral("\u00e9"));
+    EXPECT_EQ(edit.displayText(), QStringLiteral("******"));
+    EXPECT_EQ(edit.text(), QStringLiteral("abcde\u00e9"));
+    QApplication::processEvents();
+}
+
 TEST(SkinFields, ForwardingEdit) {
     RecordingScreen screen;
     NavEdit* edit = new NavEdit(&screen);

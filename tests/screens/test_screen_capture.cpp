@@ -236,6 +236,7 @@ TEST_F(ScreenCaptureTest, APasswordNeverReachesTheLog) {
     Build("StateConfProxy", "StateConfProxy");
     EXPECT_EQ(view->ControlAs<QLineEdit>(1101)->echoMode(), QLineEdit::Password);
     EXPECT_EQ(view->ControlAs<QLineEdit>(1101)->text(), "s3cr3t-pw");
+    EXPECT_EQ(view->ControlAs<QLineEdit>(1101)->displayText(), "*********");
     const std::string log = host.tree.Read("Log/1_QV.log");
     EXPECT_EQ(log.find("s3cr3t"), std::string::npos);
     EXPECT_NE(log.find("Update widget [1101] with [*********]"), std::string::npos);
