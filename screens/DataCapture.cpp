@@ -100,15 +100,19 @@ std::vector<InfosContextEntry> ReadInfosContext(std::string_view file, std::stri
     return entries;
 }
 
-std::vector<SaveContextEntry> ReadSaveContext(std::string_view file, std::string_view section) {
+std::vector<SaveContextEntry> ReadSaveContext(std::string_view file, std::string_view section,
+                                              const std::function<bool(int)>& hasWidget) {
     const std::wstring missing = Widen(kSaveContextMissing);
     std::vector<SaveContextEntry> entries;
     for (int n = 1; n <= kSaveContextMax; ++n) {
         std::wstring id = ReadValue(file, section, "IdEdit", n, missing);
         if (id == missing)
             break;
+        const int widget = ParseDecimal(id);
+        if (!hasWidget(widget))
+            continue;
         std::wstring property = ReadValue(file, section, "Properties", n, missing);
-        entries.push_back({ParseDecimal(id), Narrow(property)});
+        entries.push_back({widget, Narrow(property)});
         if (property == missing)
             break;
     }

@@ -3,6 +3,7 @@
 // rules of manageSaveData, the numbered entries of the infos-context and save-context profile
 // sections, the invalid-data colour table of ManageColor, and the language label of
 // "GeneralInfo". No widget here: the view finds its widgets by the IDs these return.
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -65,9 +66,12 @@ struct SaveContextEntry {
     std::string property;  // "Properties.%d"; "@12$@" when missing
 };
 
-// Entries n = 1 .. 500 of section in file, up to the first missing "IdEdit.%d". An entry
-// without "Properties.%d" is kept (property "@12$@") and is the last.
-std::vector<SaveContextEntry> ReadSaveContext(std::string_view file, std::string_view section);
+// Entries n = 1 .. 500 of section in file whose widget the screen has (hasWidget), up to the
+// first missing "IdEdit.%d". An entry for a widget the screen lacks is passed over before its
+// "Properties.%d" is read, so later fields of a section several screens share are still saved;
+// an entry without "Properties.%d" is kept (property "@12$@") and is the last.
+std::vector<SaveContextEntry> ReadSaveContext(std::string_view file, std::string_view section,
+                                              const std::function<bool(int)>& hasWidget);
 
 // One invalid-data flag and the label it paints red when it is 1.
 struct ColorRule {

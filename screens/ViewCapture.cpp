@@ -214,13 +214,9 @@ void CQVAppView::SaveGeneric(const std::string& state) {
     CAutomateContext* context = host_.LoadContext();
     if (!context)
         return;
-    for (const screens::SaveContextEntry& entry :
-         screens::ReadSaveContext(host_.Files().saveContext, state)) {
-        QWidget* widget = Control(entry.id);
-        if (!widget)
-            continue;
-        context->SetWide(entry.property.c_str(), 1, FirstLine(widget, kMaxSavedChars));
-    }
+    for (const screens::SaveContextEntry& entry : screens::ReadSaveContext(
+             host_.Files().saveContext, state, [this](int id) { return Control(id) != nullptr; }))
+        context->SetWide(entry.property.c_str(), 1, FirstLine(Control(entry.id), kMaxSavedChars));
 }
 
 int CQVAppView::SetEditInformations(const std::string& screen) {

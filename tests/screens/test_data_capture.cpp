@@ -61,31 +61,58 @@ TEST_F(DataCaptureTest, SaveRulesInTableOrder) {
 }
 
 TEST_F(DataCaptureTest, SaveContextSections) {
+    const auto every = [](int) { return true; };
     std::string body;
     for (int n = 1; n <= 520; ++n)
         body += "IdEdit." + std::to_string(n) + "=1100\nProperties." + std::to_string(n) + "=P" +
                 std::to_string(n) + "\n";
-    std::vector<SaveContextEntry> e = ReadSaveContext(Section(body), "S");
+    std::vector<SaveContextEntry> e = ReadSaveContext(Section(body), "S", every);
     ASSERT_EQ(e.size(), 500u);
     EXPECT_EQ(e[499].property, "P500");
 
     // A missing property ends the list after its entry; a missing id before it.
     e = ReadSaveContext(Section("IdEdit.1=1100\nProperties.1=A\nIdEdit.2=1101\n"
                                 "IdEdit.3=1102\nProperties.3=C\n"),
-                        "S");
+                        "S", every);
     ASSERT_EQ(e.size(), 2u);
     EXPECT_EQ(e[1].id, 1101);
     EXPECT_EQ(e[1].property, "@12$@");
-    EXPECT_EQ(ReadSaveContext(Section("IdEdit.1=1100\nProperties.1=A\nIdEdit.3=1\n"), "S").size(),
-              1u);
-    EXPECT_TRUE(ReadSaveContext(Section(""), "S").empty());
-    EXPECT_TRUE(ReadSaveContext("..\\config\\QV\\missing.ini", "S").empty());
+    EXPECT_EQ(
+        ReadSaveContext(Section("IdEdit.1=1100\nProperties.1=A\nIdEdit.3=1\n"), "S", every).size(),
+        1u);
+    EXPECT_TRUE(ReadSaveContext(Section(""), "S", every).empty());
+    EXPECT_TRUE(ReadSaveContext("..\\config\\QV\\missing.ini", "S", every).empty());
 
     const std::string huge(10000, 'x');
-    e = ReadSaveContext(Section("IdEdit.1=" + huge + "\nProperties.1=" + huge + "\n"), "S");
+    e = ReadSaveContext(Section("IdEdit.1=" + huge + "\nProperties.1=" + huge + "\n"), "S", every);
     ASSERT_EQ(e.size(), 1u);
     EXPECT_EQ(e[0].property, std::string(199, 'x'));
     EXPECT_EQ(e[0].id, 0);  // not a number: no widget has it
+}
+
+TEST_F(DataCaptureTest, SaveContextPassesOverWidgetsTheScreenLacks) {
+    const auto has = [](int id) { return id == 1100 || id == 1102; };
+    const struct {
+        const char* body;
+        std::vector<std::pair<int, std::string>> saved;
+    } rows[] = {
+        // An absent widget is passed over before its property is read: no property there does
+        // not end the list.
+        {"IdEdit.1=1105\nIdEdit.2=1100\nProperties.2=B\n", {{1100, "B"}}},
+        {"IdEdit.1=1105\nProperties.1=A\nIdEdit.2=1102\nProperties.2=B\n", {{1102, "B"}}},
+        {"IdEdit.1=1100\nProperties.1=A\nIdEdit.2=1101\nIdEdit.3=1102\nProperties.3=C\n",
+         {{1100, "A"}, {1102, "C"}}},
+        // A widget the screen has without its property is still the last.
+        {"IdEdit.1=1100\nIdEdit.2=1102\nProperties.2=C\n", {{1100, "@12$@"}}},
+        // The first missing IdEdit still ends the list.
+        {"IdEdit.1=1105\nIdEdit.3=1100\nProperties.3=C\n", {}},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::pair<int, std::string>> saved;
+        for (const SaveContextEntry& e : ReadSaveContext(Section(row.body), "S", has))
+            saved.emplace_back(e.id, e.property);
+        EXPECT_EQ(saved, row.saved) << row.body;
+    }
 }
 
 TEST_F(DataCaptureTest, InfosContextKeepsAnEntryWithoutPropertyAsTheLast) {

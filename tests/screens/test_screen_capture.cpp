@@ -54,7 +54,9 @@ class ScreenCaptureTest : public ::testing::Test {
         host.tree.Write("config/QV/QV_saveContext.ini",
                         "[StateForm]\nIdEdit.1=1100\nProperties.1=Field\n"
                         "IdEdit.2=1101\nProperties.2=Field\n"  // occurrence 1 again: last wins
-                        "[StateChoiceBorne]\nIdEdit.1=1100\nProperties.1=Field\n");
+                        "[StateChoiceBorne]\nIdEdit.1=1100\nProperties.1=Field\n"
+                        // Shared with a screen that has 1105 (and no property for it here).
+                        "[StateShared]\nIdEdit.1=1105\nIdEdit.2=1100\nProperties.2=Field\n");
         host.tree.Write("config/QV/QV_infoscontext.ini",
                         "[StateForm]\nIdEdit.1=1100\nSize.1=5\nProperties.1=Field\n"
                         "IdEdit.2=1042\nProperties.2=Field\nIdEdit.3=1300\nProperties.3=Pick\n");
@@ -116,6 +118,15 @@ TEST_F(ScreenCaptureTest, ValidateWithoutASaveSectionSavesNothingAndRaisesOne) {
     view->OnRangeClickButton(1001);
     EXPECT_EQ(host.Int(ctx::kLastEvent), 1);
     EXPECT_EQ(Field(), L"before");
+}
+
+TEST_F(ScreenCaptureTest, ASharedSectionSavesTheFieldsThisScreenHas) {
+    Build("Form", "StateShared");
+    ASSERT_EQ(view->Control(1105), nullptr);
+    view->ControlAs<QLineEdit>(1100)->setText("kept");
+    view->OnRangeClickButton(1001);
+    EXPECT_EQ(Field(), L"kept");
+    EXPECT_EQ(host.Int(ctx::kLastEvent), 1);
 }
 
 TEST_F(ScreenCaptureTest, ChoiceButtonsSelectTheStateSaveRule) {
