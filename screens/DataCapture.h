@@ -85,7 +85,8 @@ std::vector<ColorRule> ColorRulesFor(std::string_view screen);
 // Labels of the screen whose flag reads 1 in the context.
 std::vector<int> LabelsToPaintRed(std::string_view screen, CAutomateContext& context);
 
-// Labels on "GeneralInfo" that show the language.
+// The state (NameState, not the screen name) whose labels show the language.
+inline constexpr char kGeneralInfoState[] = "GeneralInfo";
 inline constexpr int kGeneralInfoLanguageLabel = 1045;
 inline constexpr int kGeneralInfoSecondLabel = 1046;
 // Replaces every U+00EF U+00BF U+00BD (a replacement character read as Latin-1) by "s".

@@ -239,7 +239,7 @@ int CQVAppView::SetEditInformations(const std::string& screen) {
             log.Debug(StrFormat("Update widget [%d] with [%s]", entry.id, shown.c_str()));
             FillWidget(entry, value, face, font);
         }
-        if (screen == "GeneralInfo")
+        if (std::string_view(nameState) == screens::kGeneralInfoState)
             ShowGeneralInfoLanguage(*context);
         SetInitialFocus();
     }

@@ -64,11 +64,12 @@ class ScreenCaptureTest : public ::testing::Test {
                         "[Form]\nIdCombo.1=1300\nIdCombo.2=1300\nIdCombo.3=1300\n");
     }
     // Builds screen `screen` for state `state`.
-    void Build(const std::string& screen, const std::string& state) {
+    void Build(const std::string& screen, const std::string& state,
+               const std::string& dialog = kDialog) {
         window.reset();  // the old view, destroyed outside a switch, raises -1
         host.context.SetString(ctx::kNameState, 1, state.c_str());
         host.context.SetInt(ctx::kLastEvent, 1, 0);
-        WriteScreen(host, screen, kDialog, kSettings);
+        WriteScreen(host, screen, dialog, kSettings);
         window = ShowScreen(host, &view);
     }
     CVEKButton* Button(int id) { return view->ControlAs<CVEKButton>(id); }
@@ -333,6 +334,26 @@ TEST_F(LanguageScreenTest, WithALoggerThatWritesNothingTheScreensDoTheSameWork) 
     EXPECT_EQ(host.String(ctx::kIdLang), "ID_LANG2");
     EXPECT_EQ(host.Int(ctx::kLastEvent), 1);
     EXPECT_EQ(host.tree.Read("Log/1_QV.log").find("manageSaveData"), std::string::npos);
+}
+
+TEST_F(LanguageScreenTest, TheStateNotTheScreenNameShowsTheGeneralInfoLanguage) {
+    const char dialog[] = R"(<dialog width="400" height="300" style="child">
+  <control id="1045" class="STATIC" x="10" y="30" width="80" height="12" text="x"/>
+  <control id="1046" class="STATIC" x="10" y="50" width="80" height="12" text="y"/>
+</dialog>)";
+    const struct {
+        const char* screen;
+        const char* state;
+        std::wstring label1045, label1046;
+    } rows[] = {
+        {"StateGeneralInfo", "GeneralInfo", L"L1", L"L1"},  // ID_LANG1
+        {"GeneralInfo", "StateOther", L"x", L"y"},
+    };
+    for (const auto& row : rows) {
+        Build(row.screen, row.state, dialog);
+        EXPECT_EQ(view->ControlAs<CGradientLabel>(1045)->Text(), row.label1045) << row.screen;
+        EXPECT_EQ(view->ControlAs<CGradientLabel>(1046)->Text(), row.label1046) << row.screen;
+    }
 }
 
 TEST_F(LanguageScreenTest, ValidatingSavesThePressedLanguage) {
