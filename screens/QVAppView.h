@@ -99,7 +99,8 @@ class CQVAppView : public QWidget, public NavigationHandler {
     void ShowPicture(int id, const std::string& path);
     // The first of the buttons 1007-1039 drawn pushed, 0 when none.
     int SpecificButton() const;
-    // Buttons first..last that exist: the pressed one checked and focused, the others not.
+    // The language buttons the screen has (screens::LanguageButtonIds): the pressed one
+    // checked and focused, the others not.
     void HighlightLanguageButton(int pressed);
     void SelectChoiceButton(int pressed);
 

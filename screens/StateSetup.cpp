@@ -197,12 +197,19 @@ std::string KeyboardPicturePath(int index) {
     return StrFormat("..\\pictures\\keyb%d.bmp", index);
 }
 
+std::vector<int> LanguageButtonIds(const std::function<bool(int)>& hasButton) {
+    std::vector<int> ids;
+    for (int id = kFirstLanguageButton; id <= kLastLanguageButton && hasButton(id); ++id)
+        ids.push_back(id);
+    return ids;
+}
+
 std::vector<LanguageButton> PlanLanguageButtons(bool reconfiguration, std::string_view idLang,
                                                 const std::function<bool(int)>& hasButton) {
     std::vector<LanguageButton> buttons;
     const int current = LanguageIndex(idLang);
     int entry = 0;
-    for (int id = kFirstLanguageButton; id <= kLastLanguageButton && hasButton(id); ++id) {
+    for (int id : LanguageButtonIds(hasButton)) {
         // Entries past the end of the file have no fallback, so this always finds one.
         while (reconfiguration && !LanguageFallback(entry).empty())
             ++entry;

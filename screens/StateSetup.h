@@ -102,8 +102,9 @@ std::string KeyboardPicturePath(int index);
 
 // ---- Language buttons
 
+// Language buttons are choice buttons: a screen may have them up to 1039.
 inline constexpr int kFirstLanguageButton = 1007;
-inline constexpr int kLastLanguageButton = 1037;
+inline constexpr int kLastLanguageButton = 1039;
 
 struct LanguageButton {
     int buttonId = 0;
@@ -114,10 +115,13 @@ struct LanguageButton {
     bool current = false;  // the language in ID_LANG: checked, red, focused
 };
 
-// Buttons 1007, 1008, ... paired with the entries of language.ini in step, until the first
-// button the screen lacks (hasButton) or 1037. On the reconfiguration screen an entry with a
-// fallback gets no button. Entries past the end of the file pair with any buttons left over
-// (empty labels).
+// The language buttons a screen has: 1007, 1008, ... up to the first it lacks (hasButton), 1039
+// at the latest.
+std::vector<int> LanguageButtonIds(const std::function<bool(int)>& hasButton);
+
+// The buttons of LanguageButtonIds paired with the entries of language.ini in step. On the
+// reconfiguration screen an entry with a fallback gets no button. Entries past the end of the
+// file pair with any buttons left over (empty labels).
 std::vector<LanguageButton> PlanLanguageButtons(bool reconfiguration, std::string_view idLang,
                                                 const std::function<bool(int)>& hasButton);
 

@@ -29,7 +29,6 @@ constexpr int kValidate = 1001;
 constexpr int kLastEventButton = 1006;
 constexpr int kFirstChoice = 1007;
 constexpr int kLastSpecific = 1039;
-constexpr int kLastLanguageButton = 1037;
 constexpr int kLastChoiceGroup = 1030;
 constexpr int kLeftMarker = 1500;
 constexpr int kRightMarker = 1501;
@@ -105,10 +104,10 @@ void CQVAppView::OnRangeClickButton(int nID, unsigned nChar) {
 }
 
 void CQVAppView::HighlightLanguageButton(int pressed) {
-    for (int id = kFirstChoice; id <= kLastLanguageButton; ++id) {
+    // The same buttons as the screen's set-up walked.
+    for (int id : screens::LanguageButtonIds(
+             [this](int b) { return ControlAs<CVEKButton>(b) != nullptr; })) {
         auto* button = ControlAs<CVEKButton>(id);
-        if (!button)
-            continue;
         if (id == pressed) {
             // Latched, as a click on a radio button: a language button not skinned as one
             // still counts as the pushed choice when the screen is validated.

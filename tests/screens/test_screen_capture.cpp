@@ -306,6 +306,16 @@ class LanguageScreenTest : public ScreenCaptureTest {
         ClearProfileCache();
     }
     std::wstring Caption(int id) { return Button(id)->Caption(controls::kStateNormal); }
+    // A language screen with the buttons 1007 .. last and the validate button.
+    static std::string LanguageDialog(int last) {
+        std::string dialog = R"(<dialog width="400" height="300" style="child">)";
+        for (int id = 1007; id <= last; ++id)
+            dialog += StrFormat(R"(<control id="%d" class="BUTTON" x="10" y="%d" width="60" )"
+                                R"(height="8" text="b"/>)",
+                                id, 8 * (id - 1007));
+        return dialog + R"(<control id="1001" class="BUTTON" x="300" y="270" width="60" )"
+                        R"(height="16" text="Next"/></dialog>)";
+    }
 };
 
 TEST_F(LanguageScreenTest, ReconfigurationSkipsEntriesWithAFallback) {
@@ -354,6 +364,23 @@ TEST_F(LanguageScreenTest, TheStateNotTheScreenNameShowsTheGeneralInfoLanguage) 
         EXPECT_EQ(view->ControlAs<CGradientLabel>(1045)->Text(), row.label1045) << row.screen;
         EXPECT_EQ(view->ControlAs<CGradientLabel>(1046)->Text(), row.label1046) << row.screen;
     }
+}
+
+TEST_F(LanguageScreenTest, TheWalkGoesOnToTheLastChoiceButton) {
+    std::string entries = "[LANGUAGE]\n";
+    for (int n = 0; n < 33; ++n)
+        entries += StrFormat("Code.%d=c%d\nLabel.%d=L%d\n", n, n, n, n);
+    host.tree.Write("config/language.ini", entries);
+    ClearProfileCache();
+    host.context.SetString(ctx::kIdLang, 1, "ID_LANG32");
+    Build("StateLanguage", "Language", LanguageDialog(1039));
+    EXPECT_EQ(Caption(1038), L"L31");
+    EXPECT_EQ(Caption(1039), L"L32");
+    EXPECT_TRUE(Button(1039)->GetCheck());
+    view->OnRangeClickButton(1038);
+    EXPECT_TRUE(Button(1038)->GetCheck());
+    view->OnRangeClickButton(1001);
+    EXPECT_EQ(host.String(ctx::kIdLang), "ID_LANG31");
 }
 
 TEST_F(LanguageScreenTest, ValidatingSavesThePressedLanguage) {

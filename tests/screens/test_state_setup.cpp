@@ -116,9 +116,15 @@ TEST_F(StateSetupTest, LanguageButtonsOnBothScreens) {
 
     EXPECT_EQ(entries(PlanLanguageButtons(false, "ID_LANG3", upTo(1010))),
               (std::vector<int>{0, 1, 2, 3}));
-    // The walk stops at the first missing button, and at 1037 at the latest.
-    EXPECT_EQ(PlanLanguageButtons(false, "", [](int id) { return id != 1009; }).size(), 2u);
-    EXPECT_EQ(PlanLanguageButtons(true, "", [](int) { return true; }).size(), 31u);
+    // The walk stops at the first missing button, and at 1039, the last choice button, at the
+    // latest.
+    const std::pair<int, size_t> walks[] = {{1009, 2}, {1038, 31}, {1039, 32}, {1040, 33}};
+    for (const auto& [missing, count] : walks) {
+        const auto has = [missing = missing](int id) { return id != missing; };
+        EXPECT_EQ(PlanLanguageButtons(false, "", has).size(), count) << missing;
+        EXPECT_EQ(PlanLanguageButtons(true, "", has).size(), count) << missing;
+        EXPECT_EQ(LanguageButtonIds(has).size(), count) << missing;
+    }
     // Entry 16 is 10 pixels taller instead of 4.
     std::vector<LanguageButton> all = PlanLanguageButtons(false, "", [](int) { return true; });
     EXPECT_EQ(all[15].height, 24);
