@@ -716,3 +716,15 @@ void CVEKButton::changeEvent(QEvent* event) {
     }
     QAbstractButton::changeEvent(event);
 }
+
+// ---- text colours without sentinels ----
+
+void CVEKButton::SetTextColorsAll(uint32_t colour) {
+    textColour_.fill(colour);
+    Repaint();
+}
+
+uint32_t CVEKButton::TextColor(int state) const {
+    const int i = StateIndex(state);
+    return i >= 0 && i < kStateCount ? textColour_[size_t(i)] : ButtonText();
+}

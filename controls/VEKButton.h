@@ -40,6 +40,10 @@ class CVEKButton : public QAbstractButton {
     void SetTextColors(uint32_t normal, bool applyToUnset, uint32_t pushed, uint32_t hot,
                        uint32_t disabled);
     void SetTextColors(uint32_t normal, bool applyToUnset = true);
+    // Every state takes colour, sentinel or not: SetTextColors reads a value equal to the
+    // system button-text colour (black, 0, on most systems) as "leave the normal state alone".
+    void SetTextColorsAll(uint32_t colour);
+    uint32_t TextColor(int state) const;
     void SetTextFormats(uint32_t normal, bool applyToUnset = true, uint32_t pushed = 37,
                         uint32_t hot = 37, uint32_t disabled = 37);
     void SetBitmapAlignments(int normal, bool applyToUnset = true, int pushed = 0x25,

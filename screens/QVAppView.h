@@ -100,7 +100,7 @@ class CQVAppView : public QWidget, public NavigationHandler {
     // The first of the buttons 1007-1039 drawn pushed, 0 when none.
     int SpecificButton() const;
     // The language buttons the screen has (screens::LanguageButtonIds): the pressed one
-    // checked and focused, the others not.
+    // checked, focused and red, every other one black, in all their states.
     void HighlightLanguageButton(int pressed);
     void SelectChoiceButton(int pressed);
 

@@ -33,6 +33,7 @@ constexpr int kLastChoiceGroup = 1030;
 constexpr int kLeftMarker = 1500;
 constexpr int kRightMarker = 1501;
 constexpr uint32_t kRed = 255;
+constexpr uint32_t kBlack = 0;
 constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr int kFirstEdit = 1100;
 constexpr int kFirstCombo = 1300;
@@ -113,9 +114,9 @@ void CQVAppView::HighlightLanguageButton(int pressed) {
             // still counts as the pushed choice when the screen is validated.
             button->Latch();
             button->setFocus(Qt::OtherFocusReason);
-            button->SetTextColors(kRed, true);
+            button->SetTextColorsAll(kRed);
         } else {
-            button->SetTextColors(0, true);
+            button->SetTextColorsAll(kBlack);
         }
         button->update();
     }

@@ -20,6 +20,7 @@
 namespace {
 
 constexpr uint32_t kRed = 255;
+constexpr uint32_t kBlack = 0;
 constexpr uint32_t kNoFocusRectangle = 0x10;
 // Windows' ANSI character set: the metrics line keeps its meaning for the log's readers.
 constexpr int kAnsiCharSet = 0;
@@ -150,7 +151,7 @@ void CQVAppView::SetupLanguageButtons(bool reconfiguration) {
         button->SetBitmapShift(false, true);
         button->SetButtonType(controls::kTypeRadio, false);
         button->BuildSkin(Background(), 0, kNoFocusRectangle, entry.current);
-        button->SetTextColors(entry.current ? kRed : 0, true);
+        button->SetTextColorsAll(entry.current ? kRed : kBlack);
         button->SetCheckMode(false);
         if (entry.current)
             current = button;

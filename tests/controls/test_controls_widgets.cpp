@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <functional>
 #include <memory>
 
 #include "controls/AnimatedPicture.h"
@@ -362,6 +363,37 @@ TEST(VEKButton, DisabledWithNormalBitmapIsEmbossed) {
         for (int x = 0; x < img.width(); ++x) {
             ASSERT_NE(Px(img, x, y), kGreen);
         }
+    }
+}
+
+TEST(VEKButton, SetTextColorsAllTakesBlackWhereSetTextColorsLeavesRed) {
+    const struct {
+        const char* name;
+        std::function<void(CVEKButton&)> toBlack;
+        bool redLeft;
+    } cases[] = {
+        // Black is the system button-text colour, SetTextColors' sentinel.
+        {"SetTextColors", [](CVEKButton& b) { b.SetTextColors(0, true); }, true},
+        {"SetTextColorsAll", [](CVEKButton& b) { b.SetTextColorsAll(0); }, false},
+    };
+    for (const auto& c : cases) {
+        CVEKButton b;
+        b.resize(160, 50);
+        b.SetCaptions(L"MMMM");
+        b.SetFontHeights(30, true);
+        b.SetBackgroundColors(Rgb(255, 255, 255), true);
+        b.BuildSkin(nullptr, 0, kLayerNoFocus);
+        b.SetTextColors(kRed, true);
+        c.toBlack(b);
+        QImage img = Grab(b);
+        int red = 0;
+        for (int y = 0; y < img.height(); ++y) {
+            for (int x = 0; x < img.width(); ++x) {
+                red += Near(Px(img, x, y), kRed, 40);
+            }
+        }
+        EXPECT_EQ(red > 100, c.redLeft) << c.name;
+        EXPECT_EQ(b.TextColor(kStateNormal) == kRed, c.redLeft) << c.name;
     }
 }
 

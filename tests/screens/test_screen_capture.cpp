@@ -383,6 +383,26 @@ TEST_F(LanguageScreenTest, TheWalkGoesOnToTheLastChoiceButton) {
     EXPECT_EQ(host.String(ctx::kIdLang), "ID_LANG31");
 }
 
+TEST_F(LanguageScreenTest, OnlyThePressedLanguageIsRed) {
+    Build("StateLanguage", "Language", LanguageDialog(1010));
+    const auto red = [&] {
+        std::vector<int> ids;
+        for (int id = 1007; id <= 1010; ++id) {
+            if (Button(id)->TextColor(controls::kStateNormal) == 255u)
+                ids.push_back(id);
+        }
+        return ids;
+    };
+    EXPECT_EQ(red(), std::vector<int>{1008});  // ID_LANG1
+    for (int id : {1008, 1009, 1010, 1009})
+        view->OnRangeClickButton(id);
+    EXPECT_EQ(red(), std::vector<int>{1009});
+    for (int state : {controls::kStatePushed, controls::kStateHot, controls::kStateDisabled}) {
+        EXPECT_EQ(Button(1009)->TextColor(state), 255u) << state;
+        EXPECT_EQ(Button(1008)->TextColor(state), 0u) << state;
+    }
+}
+
 TEST_F(LanguageScreenTest, ValidatingSavesThePressedLanguage) {
     Build("StateLanguage", "Language");
     view->OnRangeClickButton(1009);
