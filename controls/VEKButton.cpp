@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QBitmap>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -21,6 +22,11 @@ constexpr int kNormal = 0;
 constexpr int kPushed = 1;
 constexpr int kHot = 2;
 constexpr int kDisabled = 3;
+
+// Radio latching reaches the rest of the group as a posted message, as on the original
+// platform: it arrives after the press that checked this button has been handled, so a click on
+// the validate button still finds the choice checked when the screen saves it.
+const QEvent::Type kGroupCheckedEvent = QEvent::Type(QEvent::User + 100);
 
 uint32_t ButtonText() {
     return SystemColour(QPalette::ButtonText);
@@ -449,7 +455,9 @@ std::wstring CVEKButton::Caption(int state) const {
 
 void CVEKButton::Latch() {
     checked_ = true;
-    OnGroupChecked();
+    // The screens latch a choice and may save it in the same handler: the group must agree at
+    // once.
+    OnGroupChecked(true);
     mouseDown_ = false;
     update();
 }
@@ -460,23 +468,41 @@ void CVEKButton::SetCheck(bool checked) {
     }
     checked_ = checked;
     if (checked && type_ == kTypeRadio) {
-        OnGroupChecked();
+        OnGroupChecked(false);
     }
     update();
 }
 
-void CVEKButton::OnGroupChecked() {
+void CVEKButton::OnGroupChecked(bool now) {
     QWidget* parent = parentWidget();
     if (!parent) {
         return;
     }
     for (CVEKButton* other : parent->findChildren<CVEKButton*>(Qt::FindDirectChildrenOnly)) {
-        if (other != this && other->group_ == group_ && other->type_ == kTypeRadio &&
-            other->checked_) {
-            other->checked_ = false;
-            other->update();
+        if (other == this || other->group_ != group_) {
+            continue;
+        }
+        if (now) {
+            other->OnGroupCheckedMessage();
+        } else {
+            QCoreApplication::postEvent(other, new QEvent(kGroupCheckedEvent));
         }
     }
+}
+
+void CVEKButton::OnGroupCheckedMessage() {
+    if (type_ == kTypeRadio && checked_) {
+        checked_ = false;
+        update();
+    }
+}
+
+bool CVEKButton::event(QEvent* e) {
+    if (e->type() == kGroupCheckedEvent) {
+        OnGroupCheckedMessage();
+        return true;
+    }
+    return QAbstractButton::event(e);
 }
 
 int CVEKButton::CurrentState() const {
@@ -535,7 +561,9 @@ void CVEKButton::DrawCaption(QPainter& p, int state) const {
     font.setStrikeOut(fontStyle_[i] & kFontStrikeOut);
     font.setStyleStrategy(QFont::PreferAntialias);
     p.setFont(font);
-    QRect r = ToQRect(textRect_[i]);
+    // A button that was never skinned has no text rectangle yet: its caption takes the whole
+    // button, as a skinned one's does.
+    QRect r = textRect_[i].Empty() ? rect() : ToQRect(textRect_[i]);
     if (r == rect()) {
         int inset = MaxEdgeWidth() + 1;
         r.adjust(inset, inset, -inset, -inset);
@@ -687,15 +715,17 @@ void CVEKButton::mouseReleaseEvent(QMouseEvent* event) {
     QAbstractButton::mouseReleaseEvent(event);
 }
 
-void CVEKButton::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Space && !event->isAutoRepeat()) {
+void CVEKButton::keyReleaseEvent(QKeyEvent* event) {
+    // Space clicks on its release: the check is set there, just before the click, so that the
+    // group is unchecked after the press is handled, as for the mouse.
+    if (event->key() == Qt::Key_Space && !event->isAutoRepeat() && isDown()) {
         if (type_ == kTypeCheck) {
             SetCheck(!checked_);
         } else if (type_ == kTypeRadio) {
             SetCheck(true);
         }
     }
-    QAbstractButton::keyPressEvent(event);
+    QAbstractButton::keyReleaseEvent(event);
 }
 
 void CVEKButton::enterEvent(QEnterEvent* event) {

@@ -90,7 +90,10 @@ class CVEKButton : public QAbstractButton {
     void SetButtonCursor(int systemCursorId);
 
     std::wstring Caption(int state) const;
+    // Checks the button and unchecks the rest of its group at once.
     void Latch();
+    // Checking a radio button unchecks the rest of its group once the events already queued,
+    // the press that checked it among them, have been handled.
     void SetCheck(bool checked);
     bool GetCheck() const { return checked_; }
     bool IsHot() const { return hot_; }
@@ -98,17 +101,20 @@ class CVEKButton : public QAbstractButton {
     int CurrentState() const;
 
   protected:
+    bool event(QEvent* e) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void changeEvent(QEvent* event) override;
 
   private:
-    void OnGroupChecked();
+    // Unchecks the other radio buttons of the group, at once or by a posted message.
+    void OnGroupChecked(bool now);
+    void OnGroupCheckedMessage();
     void Repaint();
     int MaxEdgeWidth() const;
     void DrawEdges(QPainter& p, int state) const;

@@ -290,13 +290,26 @@ TEST(VEKButton, RadioLatchingLeavesOneChecked) {
     other.SetCheck(true);
     parent.show();
 
+    int previous = -1;
     for (int pick : {1, 2, 0}) {
         QTest::mouseClick(buttons[size_t(pick)].get(), Qt::LeftButton, {}, QPoint(50, 20));
+        // The click is handled (the screen saves) while the previous choice still shows.
+        if (previous >= 0) {
+            EXPECT_TRUE(buttons[size_t(previous)]->GetCheck()) << "pick " << pick;
+        }
+        QCoreApplication::sendPostedEvents();
+        previous = pick;
         for (int i = 0; i < 3; ++i) {
             EXPECT_EQ(buttons[size_t(i)]->GetCheck(), i == pick) << "pick " << pick << " i " << i;
         }
         EXPECT_TRUE(Near(Px(Grab(*buttons[size_t(pick)]), 50, 20), kBlue, 2));
     }
+    EXPECT_TRUE(other.GetCheck());
+
+    // Latch, the screens' own operation, leaves one checked at once.
+    buttons[1]->Latch();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(buttons[size_t(i)]->GetCheck(), i == 1) << i;
     EXPECT_TRUE(other.GetCheck());
     buttons[1]->Latch();
     EXPECT_TRUE(buttons[1]->GetCheck());
@@ -314,6 +327,32 @@ TEST(VEKButton, RadioLatchingLeavesOneChecked) {
     QTest::mouseClick(&box, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_FALSE(box.GetCheck());
     parent.hide();
+}
+
+TEST(VEKButton, SpaceChecksAtTheClickAndTheGroupFollowsAfterIt) {
+    SkinFiles f;
+    QWidget parent;
+    CVEKButton choice(&parent), validate(&parent);
+    for (CVEKButton* b : {&choice, &validate}) {
+        ScreenButton(*b, f);
+        b->setFocusPolicy(Qt::StrongFocus);
+    }
+    validate.move(110, 0);
+    parent.show();
+    choice.Latch();
+    bool choiceKeptAtClick = false;
+    QObject::connect(&validate, &QAbstractButton::clicked,
+                     [&] { choiceKeptAtClick = choice.GetCheck() && validate.GetCheck(); });
+    validate.setFocus();
+    QTest::keyPress(&validate, Qt::Key_Space);
+    EXPECT_FALSE(validate.GetCheck()) << "checked before the click";
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(choice.GetCheck());
+    QTest::keyRelease(&validate, Qt::Key_Space);
+    EXPECT_TRUE(choiceKeptAtClick);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_FALSE(choice.GetCheck());
+    EXPECT_TRUE(validate.GetCheck());
 }
 
 TEST(VEKButton, PressDragOffReleaseSendsNoClick) {
