@@ -4,8 +4,9 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
-#include <exception>
+#include <cstdlib>
 
+#include "app/ControlMap.h"
 #include "app/QVApp.h"
 #include "app/ScreenName.h"
 #include "automate/ContextNames.h"
@@ -47,6 +48,8 @@ CMainFrame::CMainFrame(CQVApp& app)
             [this] { return waitingForOperator_; }) {
     setAttribute(Qt::WA_QuitOnClose, false);
     setContextMenuPolicy(Qt::NoContextMenu);
+    if (const char* map = std::getenv("QV_CONTROL_MAP"); map && *map)
+        controlMap_ = map;
     keepOnTop_.setInterval(kKeepOnTopMs);
     connect(&keepOnTop_, &QTimer::timeout, this, &CMainFrame::KeepOnTop);
 }
@@ -66,18 +69,29 @@ void CMainFrame::CreateFirstView() {
 }
 
 void CMainFrame::ShowFrame() {
+    onTop_ = app_.modal;
+    setWindowFlags(app_.modal ? Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
+                              : Qt::Window);
+    ShowPlaced();
+}
+
+void CMainFrame::ShowPlaced() {
+    QScreen* screen = QGuiApplication::primaryScreen();
     if (app_.modal) {
-        setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-        onTop_ = true;
+        // Full screen is a request to a window manager; without one (a kiosk, a bare X server)
+        // nobody grants it, so the frame takes the whole display itself.
+        if (screen)
+            setGeometry(screen->geometry());
         showFullScreen();
     } else {
         // A normal window a person can move, over the work area.
-        setWindowFlags(Qt::Window);
-        onTop_ = false;
-        if (QScreen* screen = QGuiApplication::primaryScreen())
+        if (screen)
             setGeometry(screen->availableGeometry());
         show();
     }
+    // Without a window manager nothing else gives the window the keyboard focus, and without it
+    // no field shows its caret.
+    activateWindow();
 }
 
 bool CMainFrame::event(QEvent* e) {
@@ -120,6 +134,16 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
 void CMainFrame::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     CentreView();
+}
+
+void CMainFrame::UpdateControlMap() {
+    if (controlMap_.empty() || !view_ || !view_->Built() || !view_->Shown())
+        return;
+    const app::ControlMapKey key = app::ControlMapKeyOf(*this, *view_, viewsCreated_);
+    if (key == mapped_)
+        return;
+    if (app::WriteControlMap(controlMap_, *this, *view_, app_.currentScreen, key))
+        mapped_ = key;
 }
 
 void CMainFrame::CentreView() {
@@ -174,6 +198,8 @@ bool CMainFrame::SyncWithAutomate() {
     context->GetInt(ctx::kLastEvent, 1, &last);
     waitingForOperator_ = last == 0 && name.empty() && view_ && view_->Built() &&
                           !app_.viewSwitching && !app_.clickInProgress;
+    if (waitingForOperator_)
+        UpdateControlMap();
     return last != 0;
 }
 
@@ -197,15 +223,8 @@ int CMainFrame::SwitchView() {
     ++viewsCreated_;
     created->Create();
     Debug("Destroy OldView");
-    try {
-        delete old;
-    } catch (const std::exception& ex) {
-        if (CLog* log = CQVApp::AppLog())
-            log->Warning(std::string("Unexpected exception destroying old view :") + ex.what());
-    } catch (...) {
-        if (CLog* log = CQVApp::AppLog())
-            log->Warning("Unexpected exception destroying old view :");
-    }
+    // A view's destruction cannot fail: it throws nothing, so there is nothing to catch here.
+    delete old;
     setWindowTitle(QString::fromStdWString(app_.title));
     Debug("Show View");
     view_ = created;
@@ -231,10 +250,7 @@ void CMainFrame::ApplyTopmost(bool onTop) {
     onTop_ = onTop;
     // Changing the flags re-creates the native window; do it only on a change.
     setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
-    if (app_.modal)
-        showFullScreen();
-    else
-        show();
+    ShowPlaced();
 }
 
 void CMainFrame::PlaceFrame() {

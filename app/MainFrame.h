@@ -6,6 +6,9 @@
 #include <QTimer>
 #include <QWidget>
 #include <memory>
+#include <string>
+
+#include "app/ControlMap.h"
 
 #include "app/QtEngineHook.h"
 
@@ -60,6 +63,10 @@ class CMainFrame : public QWidget {
   private:
     void KeepOnTop();
     void PlaceFrame();
+    // Shows the frame where its mode places it and takes the keyboard focus.
+    void ShowPlaced();
+    // Rewrites the control map (QV_CONTROL_MAP) when the screen, its focus or the frame moved.
+    void UpdateControlMap();
     void CentreView();
     // Asks for a synchronisation from the event loop, never from inside another handler.
     void QueueSync();
@@ -75,4 +82,6 @@ class CMainFrame : public QWidget {
     bool onTop_ = false;
     bool waitingForOperator_ = false;
     long viewsCreated_ = 0;
+    std::string controlMap_;
+    app::ControlMapKey mapped_;
 };

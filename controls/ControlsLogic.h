@@ -32,6 +32,12 @@ constexpr unsigned BlueOf(uint32_t c) {
     return (c >> 16) & 0xFF;
 }
 
+// The mark of the control that has the keyboard focus: a ring in the accent colour, a few
+// pixels outside the control, with a thin white halo so that it shows on dark bands too.
+inline constexpr uint32_t kFocusRingColour = Rgb(0x0B, 0x5C, 0xAD);
+inline constexpr int kFocusRingWidth = 3;
+inline constexpr int kFocusRingGap = 2;
+
 // ---- Text-drawing flags (the values of the classic DrawText flags) ----
 enum : uint32_t {
     kDtLeft = 0x0,

@@ -91,6 +91,28 @@ MeasureFn FontMeasure(const QFont& font) {
     };
 }
 
+QRect FocusRingArea(const QRect& control) {
+    const int out = kFocusRingGap + kFocusRingWidth + 1;
+    return control.adjusted(-out, -out, out, out);
+}
+
+void DrawFocusRing(QPainter& p, const QRect& control) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setBrush(Qt::NoBrush);
+    // A white halo outside the ring keeps it visible on the dark bands of a screen.
+    const QRect halo = FocusRingArea(control);
+    p.setPen(QPen(Qt::white, 1));
+    p.drawRect(halo.adjusted(0, 0, -1, -1));
+    const QColor ring = ToQColor(kFocusRingColour);
+    for (int i = 0; i < kFocusRingWidth; ++i) {
+        const int d = kFocusRingGap + 1 + i;
+        p.setPen(QPen(ring, 1));
+        p.drawRect(control.adjusted(-d, -d, d - 1, d - 1));
+    }
+    p.restore();
+}
+
 QString WrappedToolTip(const QString& text, const QFont& font) {
     std::vector<std::wstring> lines = SplitLabelLines(ToWide(text), 500, FontMeasure(font));
     QStringList parts;

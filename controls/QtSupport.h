@@ -45,6 +45,11 @@ void DrawTextFlags(QPainter& p, const QRect& rect, const QString& text, uint32_t
 MeasureFn FontMeasure(const QFont& font);
 
 // Tooltip text wrapped to at most 500 pixels in the font, as rich text carrying the font.
+// The focus mark around a control's rectangle (in the painter's coordinates), and the area it
+// covers, to repaint when the focus moves.
+void DrawFocusRing(QPainter& p, const QRect& control);
+QRect FocusRingArea(const QRect& control);
+
 QString WrappedToolTip(const QString& text, const QFont& font);
 
 // A picture file read with the decoder its name's suffix calls for when Qt has it built in

@@ -1,6 +1,7 @@
 #include "screens/QVAppView.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -97,6 +98,12 @@ void CQVAppView::Create() {
                     [this, id] { OnRangeClickButton(id, 0); });
     }
     resize(PreferredSize());
+    // The focus mark lies outside the control, on the view: repaint it where the focus went.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        for (QWidget* w : {old, now})
+            if (w && w->parentWidget() == this)
+                update(controls::FocusRingArea(w->geometry()));
+    });
 }
 
 QWidget* CQVAppView::Control(int id) const {
@@ -126,6 +133,10 @@ bool CQVAppView::eventFilter(QObject* watched, QEvent* e) {
 void CQVAppView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     OnDraw(painter);
+    // Every control that has the focus shows it, whatever its own skin draws.
+    if (QWidget* focus = focusWidget();
+        focus && focus->parentWidget() == this && focus->isVisible())
+        controls::DrawFocusRing(painter, focus->geometry());
     if (!shown_) {
         shown_ = true;
         host_.Log().Debug(StrFormat("Screen shown : %s", screen_.c_str()));
