@@ -1,0 +1,211 @@
+// The staged wizard on a bare X server with no window manager, driven only through the server:
+// both shipped flows by keys, the choice screens by mouse clicks, and what the operator sees on
+// every screen (captions, the language highlight, the focus mark, full screen).
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <sstream>
+#include <string>
+
+#include "tests/support/RunProgram.h"
+#include "tests/support/TempTree.h"
+#include "tests/x11/XSession.h"
+
+namespace x11test {
+namespace {
+
+constexpr int kWidth = 1280;
+constexpr int kHeight = 1024;
+constexpr int kRunMs = 60000;
+// A caption of a few letters leaves far more than this many strokes' pixels.
+constexpr int kCaptionInk = 25;
+constexpr int kRedCaption = 15;
+constexpr int kFirstLanguage = 1007;
+constexpr int kLastChoice = 1039;
+constexpr int kValidate = 1001;
+
+XServer* server = nullptr;
+
+class XServerEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override { server = new XServer(kWidth, kHeight); }
+    void TearDown() override {
+        delete server;
+        server = nullptr;
+    }
+};
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new XServerEnvironment);
+
+std::string Flow(const char* name) {
+    return ReadFile(std::string(SOURCE_DIR) + "/scripts/flows/" + name);
+}
+
+class X11Wizard : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(server && server->Running()) << "Xvfb did not start"; }
+
+    // What every screen owes the operator: each caption drawn, the focus on a control and
+    // marked, the keyboard on the wizard's window.
+    void CheckScreen(const ScreenMap& map, const std::string& picture) {
+        const QImage image = wizard.Grab(picture);
+        for (const auto& [id, control] : map.controls) {
+            if (id > kLastChoice || control.caption.empty())
+                continue;
+            EXPECT_GE(InkPixels(image, control.rect.adjusted(2, 2, -2, -2)), kCaptionInk)
+                << map.screen << ": button " << id << " \"" << control.caption
+                << "\" shows no caption (" << picture << ".png)";
+        }
+        EXPECT_NE(map.focus, -1) << map.screen << ": no control has the focus";
+        if (map.Has(map.focus)) {
+            EXPECT_GT(FocusRingShare(image, map.controls.at(map.focus).rect), 0.6)
+                << map.screen << ": the focus on " << map.focus << " is not marked (" << picture
+                << ".png)";
+        }
+        EXPECT_EQ(FocusedWindowPid(), wizard.Pid()) << map.screen << ": the keyboard is elsewhere";
+    }
+
+    // Language buttons drawn in red.
+    std::vector<int> RedLanguageButtons(const ScreenMap& map, const QImage& image) {
+        std::vector<int> red;
+        for (const auto& [id, control] : map.controls)
+            if (id >= kFirstLanguage && id <= kLastChoice &&
+                RedPixels(image, control.rect) >= kRedCaption)
+                red.push_back(id);
+        return red;
+    }
+
+    // Runs a key script, looking at each screen as it comes.
+    void WalkChecking(const std::string& script, const std::string& prefix) {
+        int n = 0;
+        std::string line, pending;
+        std::istringstream in(script);
+        while (std::getline(in, line)) {
+            if (line.rfind("screen ", 0) != 0) {
+                pending += line + "\n";
+                continue;
+            }
+            wizard.RunScript(pending);
+            pending.clear();
+            const std::string name = line.substr(7);
+            const ScreenMap map = wizard.WaitScreen(name);
+            ASSERT_FALSE(HasFatalFailure());
+            CheckScreen(map, prefix + std::to_string(++n) + "_" + name);
+        }
+        wizard.RunScript(pending);
+    }
+
+    // Clicks a choice, keeps a picture of it, and validates with the mouse.
+    void ChooseByMouse(const std::string& screen, int choice) {
+        wizard.WaitScreen(screen);
+        wizard.Click(choice);
+        wizard.WaitFocus(choice);
+        wizard.Grab("mouse_" + screen);
+        wizard.Click(kValidate);
+    }
+
+    StagedWizard wizard;
+};
+
+TEST_F(X11Wizard, InstallationByKeysShowsEveryScreenAndConfiguresTheTarget) {
+    wizard.Start();
+    WalkChecking(Flow("installation_pc.keys"), "keys_");
+    EXPECT_EQ(wizard.WaitExit(kRunMs), 0) << wizard.Log();
+    const std::string log = wizard.Log();
+    EXPECT_NE(log.find("(INFO) Configuration applied"), std::string::npos);
+    EXPECT_EQ(log.find("(ERR)"), std::string::npos);
+    // English, the keyboard paged once to the right from the proposed layout.
+    EXPECT_EQ(wizard.LastSet("ID_LANG"), "ID_LANG1");
+    EXPECT_EQ(wizard.Target("etc/default/locale").substr(0, 8), "LANG=en_");
+    EXPECT_NE(wizard.Target("etc/default/keyboard").find("XKBLAYOUT="), std::string::npos);
+    EXPECT_NE(wizard.Target("etc/apt/apt.conf.d/90quilvane-proxy").find("proxy.example.net:3128"),
+              std::string::npos);
+}
+
+TEST_F(X11Wizard, ReconfigurationByKeysShowsEveryScreen) {
+    // A workstation installed before: unattended, offscreen, from the demo answers.
+    ASSERT_EQ(wizard.RunUnattended("../config/answers_installation.ini"), 0) << wizard.Log();
+    wizard.Start(true);
+    WalkChecking(Flow("reconfiguration.keys"), "reconf_");
+    EXPECT_EQ(wizard.WaitExit(kRunMs), 0) << wizard.Log();
+    EXPECT_NE(wizard.Target("etc/apt/apt.conf.d/90quilvane-proxy").find("proxy2.example.net:8080"),
+              std::string::npos);
+}
+
+TEST_F(X11Wizard, ChoicesMadeWithTheMouseAreSaved) {
+    wizard.Start();
+    // English, then "choose another keyboard", which leads to the layout pictures (event 5).
+    ChooseByMouse("StateLanguage", 1008);
+    ChooseByMouse("StateGuiAskKeyBoard", 1008);
+    EXPECT_EQ(wizard.LastSet("ID_LANG"), "ID_LANG1");
+    wizard.WaitScreen("StateGuiKeyBoard");
+    wizard.Click(kValidate);
+    wizard.WaitScreen("StateCountryChoice");
+    wizard.Click(kValidate);
+    ChooseByMouse("StateInstallationTypeQV", 1008);
+    ChooseByMouse("StateChoiceTradeMark", 1008);
+    // The kiosk model asks which kiosk.
+    ChooseByMouse("StateChoicePC", 1010);
+    ChooseByMouse("StateChoiceBorne", 1008);
+    wizard.WaitScreen("StateConnectBornePC");
+
+    const std::string log = wizard.Log();
+    for (int id : {1008, 1008, 1008, 1010, 1008})
+        EXPECT_NE(
+            log.find("manageSaveData : specific button pushed id=[" + std::to_string(id) + "]"),
+            std::string::npos)
+            << id;
+    EXPECT_EQ(wizard.LastSet("InstallationType"), "2");
+    EXPECT_EQ(wizard.LastSet("TradeMark"), "2");
+    EXPECT_FALSE(wizard.LastSet("PCModelType").empty());
+    EXPECT_EQ(wizard.LastSet("TypeBorne"), "others");
+}
+
+TEST_F(X11Wizard, SpaceOnTheValidateButtonKeepsTheChoice) {
+    wizard.Start();
+    wizard.WaitScreen("StateLanguage");
+    wizard.Key("Down");  // English, chosen by its navigation rule
+    wizard.WaitFocus(1008);
+    // A press on the validate button that slides off it moves the focus there and presses
+    // nothing; Space then validates.
+    const ScreenMap map = wizard.Current();
+    const QRect ok = map.controls.at(kValidate).rect;
+    RunProgram(XDOTOOL_PATH, {"mousemove", "--sync", std::to_string(ok.center().x()),
+                              std::to_string(ok.center().y())});
+    RunProgram(XDOTOOL_PATH, {"mousedown", "1"});
+    RunProgram(XDOTOOL_PATH, {"mousemove", "--sync", std::to_string(ok.center().x()),
+                              std::to_string(ok.top() - 40)});
+    RunProgram(XDOTOOL_PATH, {"mouseup", "1"});
+    wizard.WaitFocus(kValidate);
+    wizard.Key("space");
+    wizard.WaitScreen("StateGuiAskKeyBoard");
+    EXPECT_EQ(wizard.LastSet("ID_LANG"), "ID_LANG1");
+}
+
+TEST_F(X11Wizard, OneLanguageIsRedWhereverTheFocusWent) {
+    wizard.Start();
+    ScreenMap map = wizard.WaitScreen("StateLanguage");
+    EXPECT_EQ(RedLanguageButtons(map, wizard.Grab("language_start")),
+              std::vector<int>{kFirstLanguage});
+    for (const char* key : {"Down", "Down", "Down", "Up"})
+        wizard.Key(key);
+    map = wizard.WaitFocus(1009);
+    const QImage image = wizard.Grab("language_after_moves");
+    EXPECT_EQ(RedLanguageButtons(map, image), std::vector<int>{1009});
+}
+
+TEST_F(X11Wizard, ModalModeCoversTheDisplayWithTheViewCentred) {
+    wizard.SetModal(true);
+    wizard.Start();
+    const ScreenMap map = wizard.WaitScreen("StateLanguage");
+    EXPECT_EQ(map.frame, QRect(0, 0, kWidth, kHeight));
+    EXPECT_NEAR(map.rect.x(), (kWidth - map.rect.width()) / 2, 1);
+    EXPECT_NEAR(map.rect.y(), (kHeight - map.rect.height()) / 2, 1);
+    const QImage image = wizard.Grab("modal_StateLanguage");
+    // Captions may be black; around the view nothing is.
+    EXPECT_EQ(BlackPixels(image, image.rect()) - BlackPixels(image, map.rect), 0)
+        << "the bare server shows through";
+    CheckScreen(map, "modal_StateLanguage_checked");
+}
+
+}  // namespace
+}  // namespace x11test
