@@ -133,6 +133,14 @@ TEST(QvtoolLint, CleanConfigurationsSayNothing) {
     ProgramResult r = Lint(c.tree.Bin());
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.out, "0 errors, 0 warnings\n");
+    // A button that no translation or bitmap configures shows its dialog text.
+    std::string dialog = kDialog;
+    dialog.replace(dialog.find("height=\"10\"/>\n</dialog>"), 14, "height=\"10\" text=\"Go\"/>");
+    c.tree.Write("gui/Main.gui", dialog);
+    c.tree.Write("config/QV/QV_pictures.ini",
+                 "[Main]\nBackground=..\\pictures\\bg.png\nButtonId.1=1001\n");
+    r = Lint(c.tree.Bin());
+    EXPECT_EQ(r.out, "0 errors, 0 warnings\n") << r.out;
     for (const char* mode : {"QV", "RW", "all"}) {
         ProgramResult demo = Lint(STAGE_BIN, {"--mode", mode});
         EXPECT_EQ(demo.status, 0) << mode << demo.out << demo.err;
@@ -268,6 +276,10 @@ TEST(QvtoolLint, EachCheckNamesFileAndLine) {
                return s;
            }()}},
          {"config/QV/QV_pictures.ini", 2, "error", "does not exist"}},
+        {"button with nothing to show",
+         {{"config/QV/QV_pictures.ini",
+           "[Main]\nBackground=..\\pictures\\bg.png\nButtonId.1=1001\n"}},
+         {"config/QV/QV_pictures.ini", 3, "warning", "it shows nothing"}},
         {"picture that cannot be decoded",
          {{"pictures/bg.png", std::string("\x89PNG\r\n\x1a\nnot really", 18)}},
          {"config/QV/QV_pictures.ini", 2, "error", "cannot be decoded"}},

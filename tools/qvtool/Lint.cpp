@@ -1067,6 +1067,11 @@ class Linter {
                     continue;
                 }
                 if (!b->hasBitmaps) {
+                    // Without either, the button keeps the text its dialog gives it.
+                    const xmlgui::DlgControl* control =
+                        dialog.loaded ? dialog.tmpl.Find(b->id) : nullptr;
+                    if (control && !control->text.empty())
+                        continue;
                     report_.Warning(f.Display(), f.KeyLine(screen, idKey),
                                     StrFormat("button %d has no ButtonTrad.%d and not all of "
                                               "ButtonNormal, ButtonPush, ButtonOver: it shows "
