@@ -92,8 +92,8 @@ class CVEKButton : public QAbstractButton {
     std::wstring Caption(int state) const;
     // Checks the button and unchecks the rest of its group at once.
     void Latch();
-    // Checking a radio button unchecks the rest of its group once the events already queued,
-    // the press that checked it among them, have been handled.
+    // Checking a radio button unchecks the rest of its group by a posted message: after the
+    // press that checked it has been handled.
     void SetCheck(bool checked);
     bool GetCheck() const { return checked_; }
     bool IsHot() const { return hot_; }

@@ -71,7 +71,9 @@ int main(int argc, char** argv) {
         int status = 0;
         while (waitpid(init, &status, 0) < 0 && errno == EINTR) {
         }
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+        // Not through exit: a leak checker's end-of-process scan cannot start its helper from
+        // a process whose new children belong to a namespace that has ended.
+        _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 1);
     }
     // Process 1: the suite runs in a child, so that orphans are reaped here and not left as
     // zombies that a single-instance check would count.

@@ -161,6 +161,8 @@ int StagedWizard::RunUnattended(const std::string& answers) {
     ProgramResult r = RunProgram(tree_.Bin() + "/QuilvaneWizApp", {"--answers", answers});
     EXPECT_EQ(chdir(previous.c_str()), 0);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
+    if (r.status != 0)
+        ADD_FAILURE() << answers << ": " << r.err.substr(0, 4000);
     return r.status;
 }
 
