@@ -16,16 +16,14 @@
 #include "controls/ControlsLogic.h"
 #include "controls/SkinControls.h"
 #include "controls/VEKButton.h"
+#include "screens/ControlIds.h"
 #include "screens/Navigation.h"
 #include "screens/QVAppView.h"
 #include "xmlgui/DialogForm.h"
 
 namespace {
 
-constexpr int kValidate = 1001;
-constexpr int kLastEventButton = 1006;
-constexpr int kFirstChoice = 1007;
-constexpr int kLastChoice = 1039;
+namespace ids = screens::ids;
 constexpr int kTickMs = 5;
 
 std::string Id(int id) {
@@ -173,7 +171,7 @@ bool AnswerDriver::NeedsAnswer(const CQVAppView& view) const {
             qobject_cast<QComboBox*>(w))
             return true;
         const int id = xmlgui::ControlId(w);
-        if (id >= kFirstChoice && id <= kLastChoice && qobject_cast<QAbstractButton*>(w))
+        if (ids::kChoiceButtons.Contains(id) && qobject_cast<QAbstractButton*>(w))
             return true;
     }
     return false;
@@ -244,14 +242,15 @@ bool AnswerDriver::Fill(CQVAppView& view, const answers::Field& field) {
 bool AnswerDriver::Push(CQVAppView& view, const std::wstring& which) {
     int id = 0;
     if (answers::ParseControlId(which, &id)) {
-        if (id < kFirstChoice || id > kLastChoice || !view.ControlAs<QAbstractButton>(id)) {
+        if (!ids::kChoiceButtons.Contains(id) || !view.ControlAs<QAbstractButton>(id)) {
             Fail(answers::kExitNoControl, Id(id),
                  "screen " + app_.currentScreen + " has no choice button " + Id(id));
             return false;
         }
     } else {
         const QString caption = QString::fromStdWString(which);
-        for (int candidate = kFirstChoice; candidate <= kLastChoice && !id; ++candidate) {
+        for (int candidate = ids::kChoiceButtons.first;
+             candidate <= ids::kChoiceButtons.last && !id; ++candidate) {
             auto* button = view.ControlAs<QAbstractButton>(candidate);
             if (button && ButtonCaption(*button).compare(caption, Qt::CaseInsensitive) == 0)
                 id = candidate;
@@ -269,7 +268,7 @@ bool AnswerDriver::Push(CQVAppView& view, const std::wstring& which) {
 bool AnswerDriver::Leave(CQVAppView& view, const std::wstring& which) {
     int id = 0;
     if (answers::ParseControlId(which, &id)) {
-        if (id < kValidate || id > kLastEventButton || !view.ControlAs<QAbstractButton>(id)) {
+        if (!ids::kEventButtons.Contains(id) || !view.ControlAs<QAbstractButton>(id)) {
             Fail(answers::kExitNoControl, Id(id),
                  "screen " + app_.currentScreen + " has no button " + Id(id) + " to leave by");
             return false;
@@ -289,8 +288,8 @@ bool AnswerDriver::Leave(CQVAppView& view, const std::wstring& which) {
     std::string type;
     int next = screens::getNextWigdet(view.Settings(), current, screens::NavigationKeyName(vk),
                                       &type, &app_.Log());
-    if ((next == -1 || type != "BUTTON") && which.empty() && view.Control(kValidate)) {
-        next = kValidate;  // no rule for Return here: validate as its OK button would
+    if ((next == -1 || type != "BUTTON") && which.empty() && view.Control(ids::kValidate)) {
+        next = ids::kValidate;  // no rule for Return here: validate as its OK button would
         type = "BUTTON";
     }
     if (next == -1 || type != "BUTTON" || !view.Control(next)) {

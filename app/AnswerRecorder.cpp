@@ -12,15 +12,13 @@
 #include "app/AnswerFile.h"
 #include "base/Text.h"
 #include "controls/VEKButton.h"
+#include "screens/ControlIds.h"
 #include "screens/Navigation.h"
 #include "screens/QVAppView.h"
 
 namespace {
 
-constexpr int kFirstChoice = 1007;
-constexpr int kLastChoice = 1039;
-constexpr int kFirstField = 1100;
-constexpr int kLastField = 1309;
+namespace ids = screens::ids;
 
 }  // namespace
 
@@ -37,7 +35,7 @@ void AnswerRecorder::Record(const CQVAppView& view, const std::string& state,
     // The last visit's entries are the ones that went through.
     entry->fields.clear();
     entry->push = 0;
-    for (int id = kFirstField; id <= kLastField; ++id) {
+    for (int id = ids::kFields.first; id <= ids::kFields.last; ++id) {
         QWidget* widget = view.Control(id);
         if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
             entry->fields.push_back(
@@ -50,7 +48,7 @@ void AnswerRecorder::Record(const CQVAppView& view, const std::string& state,
                 entry->fields.push_back(Field{id, combo->currentText().toStdWString(), false});
         }
     }
-    for (int id = kFirstChoice; id <= kLastChoice && !entry->push; ++id) {
+    for (int id = ids::kChoiceButtons.first; id <= ids::kChoiceButtons.last && !entry->push; ++id) {
         auto* button = view.ControlAs<CVEKButton>(id);
         if (button && (button->GetCheck() || button->isDown()))
             entry->push = id;

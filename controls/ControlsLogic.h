@@ -32,6 +32,10 @@ constexpr unsigned BlueOf(uint32_t c) {
     return (c >> 16) & 0xFF;
 }
 
+// The text colours the screens highlight with: the chosen language, invalid-data labels.
+inline constexpr uint32_t kPureRed = Rgb(255, 0, 0);
+inline constexpr uint32_t kBlack = Rgb(0, 0, 0);
+
 // The mark of the control that has the keyboard focus: a ring in the accent colour, a few
 // pixels outside the control, with a thin white halo so that it shows on dark bands too.
 inline constexpr uint32_t kFocusRingColour = Rgb(0x0B, 0x5C, 0xAD);

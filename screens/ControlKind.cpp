@@ -1,19 +1,20 @@
 #include "screens/ControlKind.h"
+#include "screens/ControlIds.h"
 
 namespace screens {
 
 ControlKind KindOfControl(int id) {
-    if (id >= 1001 && id <= 1040)
+    if (ids::kButtons.Contains(id))
         return ControlKind::Button;
-    if (id >= 1041 && id <= 1090)
+    if (ids::kLabels.Contains(id))
         return ControlKind::Label;
-    if (id >= 1100 && id <= 1139)
+    if (ids::kEdits.Contains(id))
         return ControlKind::Edit;
-    if (id >= 1200 && id <= 1204)
+    if (ids::kListBoxes.Contains(id))
         return ControlKind::ListBox;
-    if (id >= 1300 && id <= 1304)
+    if (ids::kComboBoxes.Contains(id))
         return ControlKind::ComboBox;
-    if (id >= 1500 && id <= 1509)
+    if (ids::kPictures.Contains(id))
         return ControlKind::Picture;
     return ControlKind::Plain;
 }

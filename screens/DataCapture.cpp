@@ -6,6 +6,7 @@
 #include "automate/ContextNames.h"
 #include "base/Profile.h"
 #include "base/Text.h"
+#include "screens/ControlIds.h"
 #include "services/LanguageConfig.h"
 
 namespace screens {
@@ -20,15 +21,15 @@ struct SaveRow {
 
 // First match wins; the order matters only for readers, the names are all distinct.
 constexpr SaveRow kSaveRows[] = {
-    {"LanguageReconf", kFirstChoiceButton, SaveRule::LanguageReconf},
-    {"Language", kFirstChoiceButton, SaveRule::LanguageInstall},
+    {"LanguageReconf", ids::kFirstChoice, SaveRule::LanguageReconf},
+    {"Language", ids::kFirstChoice, SaveRule::LanguageInstall},
     {"StateChoiceBorne", 1008, SaveRule::ChoiceBorne},
     {"StateChoicePC", 0, SaveRule::PcModel},
     {"CountryChoice", 0, SaveRule::Country},
-    {"InstallationType", kFirstChoiceButton, SaveRule::InstallationType},
-    {"InstallationTypeQV", kFirstChoiceButton, SaveRule::InstallationTypeQV},
-    {"ChoiceTradeMark", kFirstChoiceButton, SaveRule::TradeMark},
-    {"GuiAskKeyBoard", kFirstChoiceButton, SaveRule::KeyboardChoice},
+    {"InstallationType", ids::kFirstChoice, SaveRule::InstallationType},
+    {"InstallationTypeQV", ids::kFirstChoice, SaveRule::InstallationTypeQV},
+    {"ChoiceTradeMark", ids::kFirstChoice, SaveRule::TradeMark},
+    {"GuiAskKeyBoard", ids::kFirstChoice, SaveRule::KeyboardChoice},
 };
 
 std::wstring ReadValue(std::string_view file, std::string_view section, const char* key, int n,

@@ -13,10 +13,6 @@ class CAutomateContext;
 
 namespace screens {
 
-// Choice buttons: the "specific button" of a screen is the first pushed one of them.
-inline constexpr int kFirstChoiceButton = 1007;
-inline constexpr int kLastChoiceButton = 1039;
-
 // How manageSaveData stores a validated screen.
 enum class SaveRule {
     Generic,             // copy edit fields into the properties of the save-context section
@@ -87,8 +83,6 @@ std::vector<int> LabelsToPaintRed(std::string_view screen, CAutomateContext& con
 
 // The state (NameState, not the screen name) whose labels show the language.
 inline constexpr char kGeneralInfoState[] = "GeneralInfo";
-inline constexpr int kGeneralInfoLanguageLabel = 1045;
-inline constexpr int kGeneralInfoSecondLabel = 1046;
 // Replaces every U+00EF U+00BF U+00BD (a replacement character read as Latin-1) by "s".
 std::wstring MendGeneralInfoLabel(std::wstring_view label);
 // Text of label 1045: the label of the language in ID_LANG, mended.

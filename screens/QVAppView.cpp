@@ -13,6 +13,7 @@
 #include "base/Text.h"
 #include "controls/QtSupport.h"
 #include "platform/Paths.h"
+#include "screens/ControlIds.h"
 #include "screens/ScreenControlFactory.h"
 #include "xmlgui/DialogForm.h"
 
@@ -92,7 +93,7 @@ void CQVAppView::Create() {
                 controls_.emplace(id, control);
         }
     }
-    for (int id = 1001; id <= 1040; ++id) {
+    for (int id = screens::ids::kButtons.first; id <= screens::ids::kButtons.last; ++id) {
         if (auto* button = ControlAs<QAbstractButton>(id))
             connect(button, &QAbstractButton::clicked, this,
                     [this, id] { OnRangeClickButton(id, 0); });

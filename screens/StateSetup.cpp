@@ -9,6 +9,7 @@
 #include "automate/ContextNames.h"
 #include "base/Log.h"
 #include "base/Text.h"
+#include "screens/ControlIds.h"
 #include "services/LanguageConfig.h"
 #include "services/Translator.h"
 
@@ -95,7 +96,7 @@ VerticalSpan ScaleVerticalSpan(int controlId, VerticalSpan span, double multY) {
     VerticalSpan out;
     out.top = TruncateToInt(span.top * multY);
     out.bottom = TruncateToInt(span.bottom * multY);
-    if (controlId < 1010 && out.bottom <= std::numeric_limits<int>::max() - 4)
+    if (controlId < ids::kLayoutGrowBelow && out.bottom <= std::numeric_limits<int>::max() - 4)
         out.bottom += 4;
     return out;
 }
@@ -199,7 +200,7 @@ std::string KeyboardPicturePath(int index) {
 
 std::vector<int> LanguageButtonIds(const std::function<bool(int)>& hasButton) {
     std::vector<int> ids;
-    for (int id = kFirstLanguageButton; id <= kLastLanguageButton && hasButton(id); ++id)
+    for (int id = ids::kChoiceButtons.first; id <= ids::kChoiceButtons.last && hasButton(id); ++id)
         ids.push_back(id);
     return ids;
 }

@@ -18,10 +18,6 @@ namespace screens {
 
 // ---- Layout adaptation
 
-// Controls that move with the font.
-inline constexpr int kLayoutFirstId = 1000;
-inline constexpr int kLayoutLastId = 1399;
-
 // Multipliers of the view's font against the one the screens were laid out with (a character
 // height of 16 pixels), rounded to two decimals.
 struct LayoutScale {
@@ -50,12 +46,6 @@ struct VerticalSpan {
 VerticalSpan ScaleVerticalSpan(int controlId, VerticalSpan span, double multY);
 
 // ---- Per-screen set-up
-
-inline constexpr int kPreselectedButton = 1007;
-inline constexpr int kChoiceMarkerLeft = 1500;
-inline constexpr int kSetupPicture = 1501;
-inline constexpr int kResultLabel = 1043;
-inline constexpr int kCountryList = 1200;
 
 enum class SetupKind {
     None,
@@ -101,10 +91,6 @@ int CorrectKeyboardIndex(CAutomateContext& context);
 std::string KeyboardPicturePath(int index);
 
 // ---- Language buttons
-
-// Language buttons are choice buttons: a screen may have them up to 1039.
-inline constexpr int kFirstLanguageButton = 1007;
-inline constexpr int kLastLanguageButton = 1039;
 
 struct LanguageButton {
     int buttonId = 0;

@@ -12,6 +12,7 @@
 #include "controls/SkinControls.h"
 #include "controls/VEKButton.h"
 #include "platform/Paths.h"
+#include "screens/ControlIds.h"
 #include "screens/QVAppView.h"
 #include "screens/ScreenProfiles.h"
 #include "services/LanguageConfig.h"
@@ -20,10 +21,8 @@
 
 namespace {
 
-constexpr int kTitleLabel = 1041;
 constexpr uint32_t kTitleColour = 0x333333;
 constexpr int kButtonFontHeight = 24;
-constexpr uint32_t kNoFocusRectangle = 0x10;
 constexpr int kComboVisibleItems = 10;
 constexpr size_t kMaxPictureLinkChars = 199;
 
@@ -125,7 +124,7 @@ int CQVAppView::SetAllButtons() {
                               controls::kEdgeRaised, controls::kEdgeFlat);
         button->SetBitmapShift(false, true);
         button->SetButtonType(controls::kTypeRadio, false);
-        button->BuildSkin(background, 0, kNoFocusRectangle);
+        button->BuildSkin(background, 0, controls::kLayerNoFocus);
         configuredButtons_.push_back(button);
     }
     return 0;
@@ -149,7 +148,7 @@ int CQVAppView::SetAllLabels(const std::string& screen) {
                 log.Debug(StrFormat("Widget %d not found", entry->id));
                 continue;
             }
-            if (entry->id == kTitleLabel) {
+            if (entry->id == screens::ids::kTitleLabel) {
                 label->SetFont(Face(font.face), font.height + entry->extraHeight + 3, 700);
                 label->SetTextColor(kTitleColour);
             } else {

@@ -16,6 +16,7 @@
 #include "controls/SkinControls.h"
 #include "controls/VEKButton.h"
 #include "screens/Choices.h"
+#include "screens/ControlIds.h"
 #include "screens/DataCapture.h"
 #include "screens/QVAppView.h"
 #include "screens/StateSetup.h"
@@ -25,19 +26,10 @@
 
 namespace {
 
-constexpr int kValidate = 1001;
-constexpr int kLastEventButton = 1006;
-constexpr int kFirstChoice = 1007;
-constexpr int kLastSpecific = 1039;
-constexpr int kLastChoiceGroup = 1030;
-constexpr int kLeftMarker = 1500;
-constexpr int kRightMarker = 1501;
-constexpr uint32_t kRed = 255;
-constexpr uint32_t kBlack = 0;
+namespace ids = screens::ids;
+using controls::kBlack;
+using controls::kPureRed;
 constexpr uint32_t kWhite = 0xFFFFFF;
-constexpr int kFirstEdit = 1100;
-constexpr int kFirstCombo = 1300;
-constexpr int kCountryList = 1200;
 constexpr size_t kMaxSavedChars = 799;
 constexpr int kGeneralInfoHeight = 24;
 // The language labels of "GeneralInfo" keep the light weight they were designed with.
@@ -83,18 +75,18 @@ void CQVAppView::OnRangeClickButton(int nID, unsigned nChar) {
         host_.SetClickInProgress(true);
         const std::string state = nameState;
         bool saved = true;
-        if (nID >= kValidate && nID <= kLastEventButton)
+        if (ids::kEventButtons.Contains(nID))
             host_.ScreenLeaving(*this, nID, nChar);
-        if (nID == kValidate)
+        if (nID == ids::kValidate)
             saved = manageSaveData(state);
         else if (IsLanguageState(state))
             HighlightLanguageButton(nID);
-        else if (!state.empty() && nID > kLastEventButton)
+        else if (!state.empty() && nID > ids::kEventButtons.last)
             SelectChoiceButton(nID);
         int32_t last = 0;
         context->GetInt(ctx::kLastEvent, 1, &last);
-        if (saved && last == 0 && nID >= kValidate && nID <= kLastEventButton)
-            context->SetInt(ctx::kLastEvent, 1, nID - 1000);
+        if (saved && last == 0 && ids::kEventButtons.Contains(nID))
+            context->SetInt(ctx::kLastEvent, 1, nID - ids::kEventBase);
         host_.SetClickInProgress(false);
     }
     log.Debug(StrFormat("OnRangeClickButton : End - nID=%d nchar=%u", nID, nChar));
@@ -114,7 +106,7 @@ void CQVAppView::HighlightLanguageButton(int pressed) {
             // still counts as the pushed choice when the screen is validated.
             button->Latch();
             button->setFocus(Qt::OtherFocusReason);
-            button->SetTextColorsAll(kRed);
+            button->SetTextColorsAll(kPureRed);
         } else {
             button->SetTextColorsAll(kBlack);
         }
@@ -123,9 +115,9 @@ void CQVAppView::HighlightLanguageButton(int pressed) {
 }
 
 void CQVAppView::SelectChoiceButton(int pressed) {
-    auto* left = ControlAs<AnimatedPicture>(kLeftMarker);
-    auto* right = ControlAs<AnimatedPicture>(kRightMarker);
-    for (int id = kFirstChoice; id <= kLastChoiceGroup; ++id) {
+    auto* left = ControlAs<AnimatedPicture>(ids::kLeftPicture);
+    auto* right = ControlAs<AnimatedPicture>(ids::kRightPicture);
+    for (int id = ids::kChoiceGroup.first; id <= ids::kChoiceGroup.last; ++id) {
         auto* button = ControlAs<CVEKButton>(id);
         if (!button)
             continue;
@@ -140,7 +132,7 @@ void CQVAppView::SelectChoiceButton(int pressed) {
 }
 
 int CQVAppView::SpecificButton() const {
-    for (int id = kFirstChoice; id <= kLastSpecific; ++id) {
+    for (int id = ids::kChoiceButtons.first; id <= ids::kChoiceButtons.last; ++id) {
         auto* button = ControlAs<CVEKButton>(id);
         if (button && (button->GetCheck() || button->isDown()))
             return id;
@@ -175,10 +167,12 @@ bool CQVAppView::SaveChoice(screens::SaveRule rule, int specific, CAutomateConte
     ZFQTranslator& translator = host_.Translator();
     switch (rule) {
         case screens::SaveRule::LanguageInstall:
-            screens::SaveInstallationLanguage(specific - kFirstChoice, context, translator, log);
+            screens::SaveInstallationLanguage(specific - ids::kFirstChoice, context, translator,
+                                              log);
             break;
         case screens::SaveRule::LanguageReconf:
-            screens::SaveReconfigurationLanguage(specific - kFirstChoice, context, translator, log);
+            screens::SaveReconfigurationLanguage(specific - ids::kFirstChoice, context, translator,
+                                                 log);
             break;
         case screens::SaveRule::PcModel: {
             auto* button = ControlAs<CVEKButton>(specific);
@@ -188,7 +182,7 @@ bool CQVAppView::SaveChoice(screens::SaveRule rule, int specific, CAutomateConte
         }
         case screens::SaveRule::Country: {
             screens::CountrySelection selection;
-            if (auto* list = ControlAs<QListWidget>(kCountryList)) {
+            if (auto* list = ControlAs<QListWidget>(ids::kCountryList)) {
                 selection.hasItems = list->count() > 0;
                 if (QListWidgetItem* item = list->currentItem())
                     selection.selectedText = item->text().toStdWString();
@@ -252,14 +246,14 @@ void CQVAppView::FillWidget(const screens::InfosContextEntry& entry, const std::
     QWidget* widget = Control(entry.id);
     if (!widget)
         return;
-    if (entry.id < kFirstEdit) {
+    if (entry.id < ids::kFirstEdit) {
         if (auto* label = qobject_cast<CGradientLabel*>(widget)) {
             label->SetFont(face, font.height, font.weight);
             label->SetTransparent(true);
             label->SetTextColor(kWhite);
             label->SetText(value);
         }
-    } else if (entry.id < kFirstCombo) {
+    } else if (entry.id < ids::kComboBoxes.first) {
         if (auto* edit = qobject_cast<SkinEdit*>(widget)) {
             edit->SetFont(face, font.height, 400);
             edit->SetText(value);
@@ -281,12 +275,12 @@ void CQVAppView::FillWidget(const screens::InfosContextEntry& entry, const std::
 
 void CQVAppView::ShowGeneralInfoLanguage(CAutomateContext& context) {
     const QString face = QStringLiteral("Arial Unicode MS");
-    if (auto* label = ControlAs<CGradientLabel>(screens::kGeneralInfoLanguageLabel)) {
+    if (auto* label = ControlAs<CGradientLabel>(ids::kGeneralInfoLanguageLabel)) {
         label->SetText(screens::GeneralInfoLanguageLabel(context));
         label->SetFont(face, kGeneralInfoHeight, kGeneralInfoWeight);
         label->SetTransparent(true);
     }
-    if (auto* label = ControlAs<CGradientLabel>(screens::kGeneralInfoSecondLabel)) {
+    if (auto* label = ControlAs<CGradientLabel>(ids::kGeneralInfoSecondLabel)) {
         // The label of the current language as configured, fallback resolved.
         char idLang[CAutomateContext::kStringBufferBytes] = "";
         context.GetString(ctx::kIdLang, 1, idLang);
@@ -310,7 +304,7 @@ int CQVAppView::ManageColor(const std::string& screen) {
     if (CAutomateContext* context = host_.LoadContext()) {
         for (int id : screens::LabelsToPaintRed(screen, *context)) {
             if (auto* label = ControlAs<CGradientLabel>(id))
-                label->SetTextColor(kRed);
+                label->SetTextColor(kPureRed);
         }
     }
     log.Debug(StrFormat("End ManageColor - returns %d", 0));

@@ -8,14 +8,12 @@
 #include "automate/ContextNames.h"
 #include "base/Log.h"
 #include "base/Text.h"
+#include "screens/ControlIds.h"
 #include "screens/Navigation.h"
 #include "screens/QVAppView.h"
 #include "xmlgui/DialogForm.h"
 
 namespace {
-
-constexpr int kFirstFocusable = 1100;
-constexpr int kLastFocusable = 1309;
 
 bool TextIsEmpty(const QWidget* widget) {
     if (auto* edit = qobject_cast<const QLineEdit*>(widget))
@@ -50,7 +48,7 @@ void CQVAppView::OnNavigationKey(QWidget* control, const char*, unsigned virtual
 
 void CQVAppView::SetInitialFocus() {
     std::vector<std::pair<int, int>> widgets;
-    for (int id = kFirstFocusable; id <= kLastFocusable; ++id) {
+    for (int id = screens::ids::kFields.first; id <= screens::ids::kFields.last; ++id) {
         if (QWidget* w = Control(id))
             widgets.emplace_back(id, w->mapToGlobal(QPoint(0, 0)).y());
     }

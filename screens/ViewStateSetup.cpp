@@ -13,15 +13,14 @@
 #include "controls/SkinControls.h"
 #include "controls/VEKButton.h"
 #include "platform/Paths.h"
+#include "screens/ControlIds.h"
 #include "screens/QVAppView.h"
 #include "screens/StateSetup.h"
 #include "xmlgui/DialogForm.h"
 
 namespace {
 
-constexpr uint32_t kRed = 255;
-constexpr uint32_t kBlack = 0;
-constexpr uint32_t kNoFocusRectangle = 0x10;
+namespace ids = screens::ids;
 // Windows' ANSI character set: the metrics line keeps its meaning for the log's readers.
 constexpr int kAnsiCharSet = 0;
 const QString kListFace = QStringLiteral("Arial Unicode MS");
@@ -41,17 +40,17 @@ int CQVAppView::SetupStateScreen(const std::string& screen) {
         case screens::SetupKind::None:
             break;
         case screens::SetupKind::ConnectionPicture: {
-            const bool has = ControlAs<AnimatedPicture>(screens::kSetupPicture) != nullptr;
+            const bool has = ControlAs<AnimatedPicture>(ids::kRightPicture) != nullptr;
             if (auto path = screens::ConnectionPicture(setup, has, *context, log))
-                ShowPicture(screens::kSetupPicture, *path);
+                ShowPicture(ids::kRightPicture, *path);
             break;
         }
         case screens::SetupKind::PreselectFirstChoice:
-            if (auto* button = ControlAs<CVEKButton>(screens::kPreselectedButton)) {
+            if (auto* button = ControlAs<CVEKButton>(ids::kFirstChoice)) {
                 button->Latch();
                 button->setFocus(Qt::OtherFocusReason);
-                button->SetCheckMode(true, ControlAs<AnimatedPicture>(screens::kChoiceMarkerLeft),
-                                     ControlAs<AnimatedPicture>(screens::kSetupPicture));
+                button->SetCheckMode(true, ControlAs<AnimatedPicture>(ids::kLeftPicture),
+                                     ControlAs<AnimatedPicture>(ids::kRightPicture));
             }
             break;
         case screens::SetupKind::PasswordEdits:
@@ -67,13 +66,13 @@ int CQVAppView::SetupStateScreen(const std::string& screen) {
             }
             break;
         case screens::SetupKind::EndResult:
-            if (auto* label = ControlAs<CGradientLabel>(screens::kResultLabel)) {
+            if (auto* label = ControlAs<CGradientLabel>(ids::kResultLabel)) {
                 if (auto text = screens::EndResultText(*context, host_.Translator()))
                     label->SetText(*text);
             }
             break;
         case screens::SetupKind::CountryList:
-            if (auto* list = ControlAs<SkinListBox>(screens::kCountryList)) {
+            if (auto* list = ControlAs<SkinListBox>(ids::kCountryList)) {
                 list->SetFont(kListFace, kListHeight, kListWeight);
                 list->clear();
                 for (const std::wstring& name :
@@ -93,12 +92,12 @@ int CQVAppView::SetupStateScreen(const std::string& screen) {
             // The corrected index is what the keyboard service reads next.
             if (index != before)
                 host_.PublishContext();
-            if (ControlAs<AnimatedPicture>(screens::kSetupPicture))
-                ShowPicture(screens::kSetupPicture, screens::KeyboardPicturePath(index));
+            if (ControlAs<AnimatedPicture>(ids::kRightPicture))
+                ShowPicture(ids::kRightPicture, screens::KeyboardPicturePath(index));
             break;
         }
         case screens::SetupKind::LanguageButtons:
-            if (Control(screens::kFirstLanguageButton))
+            if (Control(ids::kFirstChoice))
                 SetupLanguageButtons(setup.reconfiguration);
             break;
     }
@@ -119,7 +118,7 @@ void CQVAppView::AdaptLayoutToFont() {
         screens::PlanLayoutAdaptation(kAnsiCharSet, QFontMetrics(font()).maxWidth(), units.y, log);
     if (!multY)
         return;
-    for (int id = screens::kLayoutFirstId; id <= screens::kLayoutLastId; ++id) {
+    for (int id = ids::kLayout.first; id <= ids::kLayout.last; ++id) {
         QWidget* w = Control(id);
         if (!w)
             continue;
@@ -150,8 +149,8 @@ void CQVAppView::SetupLanguageButtons(bool reconfiguration) {
         button->SetEdgeWidths(0, true, 0, 0, 0);
         button->SetBitmapShift(false, true);
         button->SetButtonType(controls::kTypeRadio, false);
-        button->BuildSkin(Background(), 0, kNoFocusRectangle, entry.current);
-        button->SetTextColorsAll(entry.current ? kRed : kBlack);
+        button->BuildSkin(Background(), 0, controls::kLayerNoFocus, entry.current);
+        button->SetTextColorsAll(entry.current ? controls::kPureRed : controls::kBlack);
         button->SetCheckMode(false);
         if (entry.current)
             current = button;
