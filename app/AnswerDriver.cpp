@@ -24,7 +24,6 @@
 namespace {
 
 namespace ids = screens::ids;
-constexpr int kTickMs = 5;
 
 std::string Id(int id) {
     return std::to_string(id);
@@ -66,6 +65,9 @@ AnswerDriver::~AnswerDriver() {
 void AnswerDriver::Start() {
     lastScreenAt_ = Clock::now();
     qApp->installEventFilter(this);
+    if (CMainFrame* frame = app_.Frame())
+        connect(frame, &CMainFrame::OperatorAwaited, this, &AnswerDriver::OnAwaited,
+                Qt::QueuedConnection);
     timer_.start();
 }
 
@@ -92,22 +94,25 @@ bool AnswerDriver::eventFilter(QObject* watched, QEvent* e) {
     return QObject::eventFilter(watched, e);
 }
 
-void AnswerDriver::Tick() {
+void AnswerDriver::OnAwaited() {
     if (stopped_ || problem_.code)
         return;
     CMainFrame* frame = app_.Frame();
     if (!frame || app_.runState != kRunRunning)
         return;
     CQVAppView* view = frame->ActiveView();
-    const Clock::time_point now = Clock::now();
-    if (view && view->Built() && view->Shown() && frame->WaitingForOperator()) {
-        // Views are told apart by their serial number: a new one may reuse a freed address.
-        if (frame->ViewsCreated() != answered_) {
-            Answer(*view);
-            return;
-        }
-    }
-    if (now - lastScreenAt_ > std::chrono::milliseconds(kStallMs))
+    // Views are told apart by their serial number: a new one may reuse a freed address.
+    if (view && view->Built() && view->Shown() && frame->WaitingForOperator() &&
+        frame->ViewsCreated() != answered_)
+        Answer(*view);
+}
+
+void AnswerDriver::Tick() {
+    const long answered = answered_;
+    OnAwaited();
+    if (stopped_ || problem_.code || answered_ != answered)
+        return;
+    if (Clock::now() - lastScreenAt_ > std::chrono::milliseconds(kStallMs))
         Fail(answers::kExitStalled, "",
              "no new screen for " + Id(kStallMs / 1000) + " s; showing " + app_.currentScreen);
 }
@@ -285,20 +290,14 @@ bool AnswerDriver::Leave(CQVAppView& view, const std::wstring& which) {
     }
     QWidget* focus = QApplication::focusWidget();
     const int current = focus && view.isAncestorOf(focus) ? xmlgui::ControlId(focus) : -1;
-    std::string type;
-    int next = screens::getNextWigdet(view.Settings(), current, screens::NavigationKeyName(vk),
-                                      &type, &app_.Log());
-    if ((next == -1 || type != "BUTTON") && which.empty() && view.Control(ids::kValidate)) {
-        next = ids::kValidate;  // no rule for Return here: validate as its OK button would
-        type = "BUTTON";
-    }
-    if (next == -1 || type != "BUTTON" || !view.Control(next)) {
+    CQVAppView::NavigationStep step = view.NextStep(current, vk);
+    if (!step.press && which.empty() && view.Control(ids::kValidate))
+        step = {ids::kValidate, true};  // no rule for Return here: validate as its OK button would
+    if (!step.press || !view.TakeStep(step, vk)) {
         Fail(answers::kExitRefused, "Leave",
              "key " + Narrow(key) + " leads to no button on screen " + app_.currentScreen);
         return false;
     }
-    view.Control(next)->setFocus(Qt::OtherFocusReason);
-    view.OnRangeClickButton(next, vk);
     CheckRaised();
     return true;
 }
@@ -310,8 +309,10 @@ void AnswerDriver::CheckRaised() {
     // No event: the screen refused what it was given and stays; it is answered again, as a
     // screen that comes back, until the visits run out. Never by time: a screen also stays up
     // while the action it started runs (the network check).
-    if (last == 0)
+    if (last == 0) {
         answered_ = -1;
+        QMetaObject::invokeMethod(this, &AnswerDriver::OnAwaited, Qt::QueuedConnection);
+    }
 }
 
 void AnswerDriver::Fail(int code, const std::string& control, const std::string& reason) {

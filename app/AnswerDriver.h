@@ -23,6 +23,7 @@ class AnswerDriver : public QObject {
     // A leaving press that raises no event was refused: the screen is answered again and counts
     // as coming back. No new screen at all within kStallMs ends the run.
     static constexpr int kStallMs = 120000;
+    static constexpr int kTickMs = 1000;
 
     AnswerDriver(CQVApp& app, const answers::AnswerFile& file, int maxVisits, bool echo);
     ~AnswerDriver() override;
@@ -41,6 +42,9 @@ class AnswerDriver : public QObject {
     bool eventFilter(QObject* watched, QEvent* e) override;
 
   private:
+    // Answers the shown screen when it waits for the operator and was not answered yet.
+    void OnAwaited();
+    // The stall check; also catches a wait no synchronisation reported.
     void Tick();
     void Grab();
     void CheckRaised();

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -11,7 +10,6 @@
 
 #include "app/AnswerFile.h"
 #include "base/Text.h"
-#include "controls/VEKButton.h"
 #include "screens/ControlIds.h"
 #include "screens/Navigation.h"
 #include "screens/QVAppView.h"
@@ -48,11 +46,7 @@ void AnswerRecorder::Record(const CQVAppView& view, const std::string& state,
                 entry->fields.push_back(Field{id, combo->currentText().toStdWString(), false});
         }
     }
-    for (int id = ids::kChoiceButtons.first; id <= ids::kChoiceButtons.last && !entry->push; ++id) {
-        auto* button = view.ControlAs<CVEKButton>(id);
-        if (button && (button->GetCheck() || button->isDown()))
-            entry->push = id;
-    }
+    entry->push = view.SpecificButton();
     const char* key = nChar ? screens::NavigationKeyName(nChar) : nullptr;
     std::string leave = key ? key : std::to_string(nID);
     if (leave == "return")

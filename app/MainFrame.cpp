@@ -198,8 +198,10 @@ bool CMainFrame::SyncWithAutomate() {
     context->GetInt(ctx::kLastEvent, 1, &last);
     waitingForOperator_ = last == 0 && name.empty() && view_ && view_->Built() &&
                           !app_.viewSwitching && !app_.clickInProgress;
-    if (waitingForOperator_)
+    if (waitingForOperator_) {
         UpdateControlMap();
+        emit OperatorAwaited();
+    }
     return last != 0;
 }
 

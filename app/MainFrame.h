@@ -54,6 +54,8 @@ class CMainFrame : public QWidget {
   signals:
     // Emitted once Run has returned and the window is closed.
     void RunEnded();
+    // Emitted by each synchronisation that finds a screen waiting for the operator.
+    void OperatorAwaited();
 
   protected:
     bool event(QEvent* e) override;

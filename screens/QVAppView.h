@@ -61,6 +61,20 @@ class CQVAppView : public QWidget, public NavigationHandler {
     // Called by the key-forwarding controls.
     void OnNavigationKey(QWidget* control, const char* typeName, unsigned virtualKey) override;
 
+    // Where a navigation key leads from control `current` by the screen's rules: the control
+    // that takes the focus (-1: none) and whether the key presses it (a "BUTTON").
+    struct NavigationStep {
+        int target = -1;
+        bool press = false;
+    };
+    NavigationStep NextStep(int current, unsigned virtualKey);
+    // Moves the focus as the key does and presses the button it lands on. False when the
+    // screen has no such control.
+    bool TakeStep(const NavigationStep& step, unsigned virtualKey);
+    // The choice the screen would save: the first of the choice buttons drawn pushed, 0 when
+    // none.
+    int SpecificButton() const;
+
     // The control with that ID, or null.
     QWidget* Control(int id) const;
     template <class T>
@@ -97,8 +111,6 @@ class CQVAppView : public QWidget, public NavigationHandler {
     void AdaptLayoutToFont();
     void SetupLanguageButtons(bool reconfiguration);
     void ShowPicture(int id, const std::string& path);
-    // The first of the buttons 1007-1039 drawn pushed, 0 when none.
-    int SpecificButton() const;
     // The language buttons the screen has (screens::LanguageButtonIds): the pressed one
     // checked, focused and red, every other one black, in all their states.
     void HighlightLanguageButton(int pressed);

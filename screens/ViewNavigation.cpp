@@ -28,22 +28,28 @@ bool TextIsEmpty(const QWidget* widget) {
 }  // namespace
 
 void CQVAppView::OnNavigationKey(QWidget* control, const char*, unsigned virtualKey) {
-    const int current = xmlgui::ControlId(control);
+    TakeStep(NextStep(xmlgui::ControlId(control), virtualKey), virtualKey);
+}
+
+CQVAppView::NavigationStep CQVAppView::NextStep(int current, unsigned virtualKey) {
     const char* key = screens::NavigationKeyName(virtualKey);
     if (!key)
-        return;
+        return {};
     CLog& log = host_.Log();
     std::string type;
     const int next = screens::getNextWigdet(settings_, current, key, &type, &log);
-    if (next == -1)
-        return;
-    QWidget* target = Control(next);
+    return {next, next != -1 && type == "BUTTON"};
+}
+
+bool CQVAppView::TakeStep(const NavigationStep& step, unsigned virtualKey) {
+    QWidget* target = step.target == -1 ? nullptr : Control(step.target);
     if (!target)
-        return;
-    log.Debug(StrFormat("SetFocus to widget %d", next));
+        return false;
+    host_.Log().Debug(StrFormat("SetFocus to widget %d", step.target));
     target->setFocus(Qt::OtherFocusReason);
-    if (type == "BUTTON")
-        OnRangeClickButton(next, virtualKey);
+    if (step.press)
+        OnRangeClickButton(step.target, virtualKey);
+    return true;
 }
 
 void CQVAppView::SetInitialFocus() {
