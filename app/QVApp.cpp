@@ -20,7 +20,7 @@
 #include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/Taskbar.h"
-#include "services/MiscServiceClient.h"
+#include "clients/MiscServiceClient.h"
 
 CQVApp* CQVApp::instance_ = nullptr;
 CLog* CQVApp::log_ = nullptr;

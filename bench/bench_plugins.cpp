@@ -9,7 +9,7 @@
 #include <string>
 
 #include "base/Text.h"
-#include "services/PointServiceClient.h"
+#include "clients/PointServiceClient.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "base/Text.h"
 #include "platform/Module.h"
 #include "services/LanguageConfig.h"
-#include "services/PointServiceClient.h"
+#include "clients/PointServiceClient.h"
 #include "services/Translator.h"
 
 namespace screens {

@@ -21,7 +21,7 @@
 #include "screens/QVAppView.h"
 #include "screens/StateSetup.h"
 #include "services/LanguageConfig.h"
-#include "services/PointServiceClient.h"
+#include "clients/PointServiceClient.h"
 #include "services/Translator.h"
 
 namespace {

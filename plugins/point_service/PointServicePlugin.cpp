@@ -35,7 +35,7 @@
 #include "base/Text.h"
 #include "platform/Paths.h"
 #include "plugins/common/PluginServer.h"
-#include "services/PointServiceFields.h"
+#include "clients/PointServiceFields.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "base/Text.h"
 #include "platform/Process.h"
-#include "services/PointServiceClient.h"
+#include "clients/PointServiceClient.h"
 #include "tests/platform/ProcessTestSupport.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempTree.h"

@@ -5,7 +5,7 @@
 
 #include "base/Text.h"
 #include "screens/Choices.h"
-#include "services/PointServiceClient.h"
+#include "clients/PointServiceClient.h"
 #include "services/Translator.h"
 #include "tests/screens/ScreensTestSupport.h"
 

@@ -13,7 +13,7 @@
 
 #include "base/Log.h"
 #include "base/Text.h"
-#include "services/PointServiceClient.h"
+#include "clients/PointServiceClient.h"
 #include "tests/support/FaultSupport.h"
 #include "tests/support/TempTree.h"
 

@@ -16,8 +16,8 @@
 
 #include "base/Log.h"
 #include "base/Text.h"
-#include "services/MiscServiceClient.h"
-#include "services/PointServiceClient.h"
+#include "clients/MiscServiceClient.h"
+#include "clients/PointServiceClient.h"
 #include "tests/support/TempTree.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "base/Text.h"
-#include "services/MiscServiceClient.h"
-#include "services/PointServiceClient.h"
+#include "clients/MiscServiceClient.h"
+#include "clients/PointServiceClient.h"
 
 namespace {
 

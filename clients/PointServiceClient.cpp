@@ -1,4 +1,4 @@
-#include "services/PointServiceClient.h"
+#include "clients/PointServiceClient.h"
 
 #include "base/Text.h"
 

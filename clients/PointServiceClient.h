@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "automate/PluginRequest.h"
-#include "services/PointServiceFields.h"
+#include "clients/PointServiceFields.h"
 
 class PointServiceClient : public CPluginRequest {
   public:

@@ -1,4 +1,4 @@
-#include "services/MiscServiceClient.h"
+#include "clients/MiscServiceClient.h"
 
 namespace {
 
