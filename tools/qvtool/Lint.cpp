@@ -32,6 +32,7 @@
 #include "screens/StateSetup.h"
 #include "services/LanguageConfig.h"
 #include "services/Translator.h"
+#include "tools/qvtool/LintInternal.h"
 #include "tools/qvtool/StateModel.h"
 #include "xmlgui/DlgTemplate.h"
 
@@ -53,185 +54,23 @@ std::string DisplayPath(const std::string& relative) {
     return p.lexically_normal().string();
 }
 
-namespace {
+namespace lint {
 
 bool IsRegularFile(const std::string& relative) {
     struct stat st {};
     return stat(platform::NativePath(relative).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// Short enough to quote in a one-line message.
 std::string Quote(std::string_view text) {
     std::string cut(CutUtf8(text, 60));
     return "\"" + cut + (cut.size() < text.size() ? "...\"" : "\"");
 }
 
-// The "line N:" that the XML readers put in front of a parse error; 0 when there is none.
 int LineOfError(const std::string& error) {
     size_t at = error.find("line ");
     return at == std::string::npos ? 0 : std::max(0, ParseDecimal(error.substr(at + 5)));
 }
 
-// A profile file listed line by line: where sections and keys are, and what the reads never
-// see.
-class IniFile {
-  public:
-    IniFile(std::string relative) : relative_(std::move(relative)) {
-        display_ = DisplayPath(relative_);
-        if (auto lines = ListProfile(relative_)) {
-            readable_ = true;
-            lines_ = std::move(*lines);
-        }
-        Index();
-    }
-
-    bool Readable() const { return readable_; }
-    const std::string& Relative() const { return relative_; }
-    const std::string& Display() const { return display_; }
-
-    bool HasSection(std::string_view section) const {
-        return sections_.count(FoldProfileName(Widen(section))) != 0;
-    }
-    int SectionLine(std::string_view section) const {
-        auto it = sections_.find(FoldProfileName(Widen(section)));
-        return it == sections_.end() ? 0 : it->second.line;
-    }
-    // Line of the key the reads return; 0 when there is none.
-    int KeyLine(std::string_view section, std::string_view key) const {
-        auto it = sections_.find(FoldProfileName(Widen(section)));
-        if (it == sections_.end())
-            return 0;
-        auto k = it->second.keyLines.find(FoldProfileName(Widen(key)));
-        return k == it->second.keyLines.end() ? 0 : k->second;
-    }
-    // Keys of the section the reads use, in file order.
-    std::vector<const ProfileLine*> Keys(std::string_view section) const {
-        std::vector<const ProfileLine*> out;
-        auto it = sections_.find(FoldProfileName(Widen(section)));
-        if (it != sections_.end()) {
-            for (size_t i : it->second.keys)
-                out.push_back(&lines_[i]);
-        }
-        return out;
-    }
-    // Section names as written, first occurrences in file order.
-    const std::vector<std::string>& SectionNames() const { return order_; }
-
-    // What a person does by mistake in any profile file.
-    void CheckShape(Report& report) const {
-        for (const Repeat& r : repeats_) {
-            report.Error(display_, r.line,
-                         StrFormat("%s %s repeats line %d: only the first one is read",
-                                   r.section ? "section" : "key", Quote(r.name).c_str(), r.first));
-        }
-        for (const ProfileLine& l : lines_) {
-            if (l.kind == ProfileLine::Kind::UnclosedSection) {
-                report.Warning(display_, l.line,
-                               "section header without ']' is ignored: the keys below stay in "
-                               "the section above");
-            }
-        }
-        if (firstOrphan_ > 0)
-            report.Warning(display_, firstOrphan_, "key before any section is never read");
-    }
-
-    // Numbered keys "<prefix><n>" of a section from start: the reads stop at the first missing
-    // number, so any after it are dead.
-    void CheckNumbered(Report& report, std::string_view section, std::string_view prefix,
-                       int start) const {
-        std::map<int, int> numbers;  // n -> line
-        std::wstring fold = FoldProfileName(Widen(prefix));
-        for (const ProfileLine* k : Keys(section)) {
-            std::wstring name = FoldProfileName(k->name);
-            if (name.size() <= fold.size() || name.compare(0, fold.size(), fold) != 0)
-                continue;
-            std::wstring digits = name.substr(fold.size());
-            if (digits.find_first_not_of(L"0123456789") != std::wstring::npos ||
-                digits.size() > 6 || (digits.size() > 1 && digits[0] == L'0'))
-                continue;
-            numbers.emplace(ParseDecimal(digits), k->line);
-        }
-        int expected = start;
-        for (auto [n, line] : numbers) {
-            if (n < start)
-                continue;
-            if (n != expected) {
-                report.Warning(display_, line,
-                               StrFormat("%.*s%d is never read: the list ends at the missing "
-                                         "%.*s%d",
-                                         static_cast<int>(prefix.size()), prefix.data(), n,
-                                         static_cast<int>(prefix.size()), prefix.data(), expected));
-                return;
-            }
-            ++expected;
-        }
-    }
-
-  private:
-    struct Section {
-        int line = 0;
-        std::vector<size_t> keys;
-        std::map<std::wstring, int> keyLines;
-    };
-    struct Repeat {
-        bool section = false;
-        std::string name;
-        int line = 0;
-        int first = 0;
-    };
-
-    void Index() {
-        Section* current = nullptr;
-        bool first = false;
-        for (size_t i = 0; i < lines_.size(); ++i) {
-            const ProfileLine& l = lines_[i];
-            if (l.kind == ProfileLine::Kind::UnclosedSection)
-                continue;
-            if (l.kind == ProfileLine::Kind::Section) {
-                auto [it, inserted] = sections_.try_emplace(FoldProfileName(l.name));
-                if (inserted) {
-                    it->second.line = l.line;
-                    order_.push_back(Narrow(l.name));
-                } else {
-                    repeats_.push_back(Repeat{true, Narrow(l.name), l.line, it->second.line});
-                }
-                current = &it->second;
-                first = inserted;
-                continue;
-            }
-            if (!current) {
-                if (firstOrphan_ == 0)
-                    firstOrphan_ = l.line;
-                continue;
-            }
-            if (!first)
-                continue;  // reported with its section
-            auto [k, inserted] = current->keyLines.try_emplace(FoldProfileName(l.name), l.line);
-            if (inserted)
-                current->keys.push_back(i);
-            else
-                repeats_.push_back(Repeat{false, Narrow(l.name), l.line, k->second});
-        }
-    }
-
-    std::string relative_;
-    std::string display_;
-    bool readable_ = false;
-    std::vector<ProfileLine> lines_;
-    std::map<std::wstring, Section> sections_;
-    std::vector<std::string> order_;
-    std::vector<Repeat> repeats_;
-    int firstOrphan_ = 0;
-};
-
-// A translation ID a screen uses, and where.
-struct TradUse {
-    std::string id;
-    std::string file;
-    int line = 0;
-};
-
-// The elements of an XML file with their lines, parsed the way the readers parse it.
 std::unique_ptr<XmlDocument> ParseWithLines(const std::string& relative, std::string* error) {
     XmlParseOptions options;
     options.createEntityReferenceNodes = false;
@@ -251,6 +90,8 @@ std::vector<DOMElement*> ElementsUnder(const DOMElement* parent, const char* tag
     }
     return out;
 }
+
+namespace {
 
 const char* KindName(screens::ControlKind kind) {
     switch (kind) {
@@ -331,19 +172,6 @@ bool KnownNavigationKey(const std::string& key) {
     }
     return false;
 }
-
-// A screen's dialog: its controls and the line of each.
-struct Dialog {
-    bool loaded = false;
-    xmlgui::DialogTemplate tmpl;
-    std::map<int, int> lines;  // control ID -> line
-
-    bool Has(int id) const { return loaded && tmpl.Find(id) != nullptr; }
-    int Line(int id) const {
-        auto it = lines.find(id);
-        return it == lines.end() ? 0 : it->second;
-    }
-};
 
 class Linter {
   public:
@@ -1345,10 +1173,11 @@ class Linter {
 };
 
 }  // namespace
+}  // namespace lint
 
 void LintConfiguration(const LintOptions& options, Report& report) {
     XmlPlatform xml;
-    Linter(options, report).Run();
+    lint::Linter(options, report).Run();
 }
 
 }  // namespace authoring
