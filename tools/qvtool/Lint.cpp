@@ -173,1006 +173,970 @@ bool KnownNavigationKey(const std::string& key) {
     return false;
 }
 
-class Linter {
-  public:
-    Linter(const LintOptions& options, Report& report) : options_(options), report_(report) {}
-
-    void Run() {
-        for (const std::string& mode : options_.modes)
-            LintMode(mode == "RW" ? Mode::Reconfiguration : Mode::Installation);
-        LintGuiDirectory();
-        LintTranslations();
+std::string PictureProblem(const std::string& relative) {
+    std::string native = platform::NativePath(relative);
+    if (!IsRegularFile(relative))
+        return "does not exist";
+    std::ifstream in(native, std::ios::binary);
+    std::vector<uint8_t> bytes;
+    char buf[65536];
+    while (in && bytes.size() < (64u << 20)) {
+        in.read(buf, sizeof buf);
+        bytes.insert(bytes.end(), buf, buf + in.gcount());
     }
-
-  private:
-    // ---- Pictures
-
-    void CheckPicture(const std::string& file, int line, const std::string& what,
-                      const std::string& relative, bool required = true) {
-        auto cached = pictures_.find(relative);
-        std::string problem;
-        if (cached != pictures_.end()) {
-            problem = cached->second;
-        } else {
-            problem = PictureProblem(relative);
-            pictures_[relative] = problem;
-        }
-        if (!problem.empty())
-            report_.Add(file, line, required ? Severity::Error : Severity::Warning,
-                        what + " " + Quote(relative) + " " + problem);
+    if (bytes.empty())
+        return "is empty";
+    if (controls::IsGif(bytes)) {
+        // The animated picture walks the frames itself.
+        controls::GifHeader header;
+        if (!controls::ReadGifHeader(bytes, header) || controls::CountGifFrames(bytes, header) == 0)
+            return "cannot be decoded: no GIF frame found";
     }
-
-    static std::string PictureProblem(const std::string& relative) {
-        std::string native = platform::NativePath(relative);
-        if (!IsRegularFile(relative))
-            return "does not exist";
-        std::ifstream in(native, std::ios::binary);
-        std::vector<uint8_t> bytes;
-        char buf[65536];
-        while (in && bytes.size() < (64u << 20)) {
-            in.read(buf, sizeof buf);
-            bytes.insert(bytes.end(), buf, buf + in.gcount());
-        }
-        if (bytes.empty())
-            return "is empty";
-        if (controls::IsGif(bytes)) {
-            // The animated picture walks the frames itself.
-            controls::GifHeader header;
-            if (!controls::ReadGifHeader(bytes, header) ||
-                controls::CountGifFrames(bytes, header) == 0)
-                return "cannot be decoded: no GIF frame found";
-        }
 #ifdef QV_LINT_DECODE
-        QImageReader reader(QString::fromStdString(native));
-        if (reader.read().isNull())
-            return "cannot be decoded: " + reader.errorString().toStdString();
+    QImageReader reader(QString::fromStdString(native));
+    if (reader.read().isNull())
+        return "cannot be decoded: " + reader.errorString().toStdString();
 #endif
-        return {};
-    }
+    return {};
+}
 
-    // ---- One mode
-
-    void LintMode(Mode mode) {
-        FileSet files = FileSet::For(mode);
-        IniFile table(files.stateTable);
-        if (!table.Readable()) {
-            report_.Error(table.Display(), 0, "state table cannot be read");
-        } else {
-            table.CheckShape(report_);
-        }
-        std::map<std::string, int32_t> properties = LintContext(table);
-        std::set<std::string> services = LintServices(files);
-        if (table.Readable())
-            LintStates(table, properties, services);
-        LintScreens(files);
-    }
-
-    // Section CONTEXT, read as the context reads it; returns each property's value size.
-    std::map<std::string, int32_t> LintContext(const IniFile& table) {
-        std::map<std::string, int32_t> sizes;
-        if (!table.Readable())
-            return sizes;
-        const std::string& file = table.Display();
-        std::map<std::string, int> firstLine;
-        int total = 0;
-        int key = 1;
-        char value[kProfileValueMax + 1];
-        for (;; ++key) {
-            std::string k = std::to_string(key);
-            if (ReadIniString(table.Relative().c_str(), "CONTEXT", k.c_str(), value) != 0)
-                break;
-            int line = table.KeyLine("CONTEXT", k);
-            ContextDefinition def = SplitContextDefinition(value);
-            if (!def.name.empty() && def.name.front() == '@') {
-                ++key;
-                break;
-            }
-            int32_t size = CAutomateContext::TypeSize(def.type);
-            if (size == 0) {
-                report_.Error(file, line,
-                              StrFormat("property %s has unknown type %s (INT, LONG, PTR, "
-                                        "STRING, VOID): the definition stops here",
-                                        Quote(def.name).c_str(), Quote(def.type).c_str()));
-                ++key;
-                break;
-            }
-            if (def.name.empty())
-                report_.Error(file, line, "property without a name");
-            if (def.name.size() > CAutomateContext::kMaxNameChars)
-                report_.Warning(file, line,
-                                StrFormat("property name longer than %zu characters is cut",
-                                          CAutomateContext::kMaxNameChars));
-            if (def.count < 1)
-                report_.Warning(
-                    file, line,
-                    StrFormat("count %d adds no property %s", def.count, Quote(def.name).c_str()));
-            auto [it, inserted] = firstLine.try_emplace(def.name, line);
-            if (!inserted) {
-                report_.Error(file, line,
-                              StrFormat("property %s is defined again (line %d): readers by "
-                                        "name only ever see the first",
-                                        Quote(def.name).c_str(), it->second));
-            }
-            total += std::max(0, def.count);
-            if (total > QV_MAX_PROPERTIES) {
-                report_.Error(file, line,
-                              StrFormat("more than %d properties: the definition stops here",
-                                        QV_MAX_PROPERTIES));
-                ++key;
-                break;
-            }
-            if (def.count > 0)
-                sizes.try_emplace(def.name, size);
-        }
-        // Numbers past the end are never read.
-        for (const ProfileLine* k : table.Keys("CONTEXT")) {
-            std::string name = Narrow(k->name);
-            int n = ParseDecimal(name);
-            if (name == std::to_string(n) && n >= key) {
-                report_.Warning(file, k->line,
-                                StrFormat("context key %d is never read: the definition ends "
-                                          "before it",
-                                          n));
-                break;
-            }
-        }
-        if (!table.HasSection("CONTEXT")) {
-            report_.Error(file, 0, "no section CONTEXT: the automaton has no property");
-        } else if (!sizes.count(ctx::kLastEvent)) {
-            report_.Error(file, table.SectionLine("CONTEXT"),
-                          "no property LastEvent: no event ever reaches the automaton");
-        } else {
-            for (const char* name :
-                 {ctx::kLastState, ctx::kNextState, ctx::kGui, ctx::kNameState, ctx::kPathGui}) {
-                if (!sizes.count(name))
-                    report_.Warning(file, table.SectionLine("CONTEXT"),
-                                    StrFormat("no property %s", name));
-            }
-        }
-        return sizes;
-    }
-
-    // Section DLLS and the service list; returns the services whose DLL is listed.
-    std::set<std::string> LintServices(const FileSet& files) {
-        std::set<std::string> found;
-        IniFile params(files.parameters);
-        std::vector<std::string> dlls;
-        if (!params.Readable()) {
-            report_.Error(params.Display(), 0, "parameters file cannot be read");
-        } else {
-            params.CheckShape(report_);
-            params.CheckNumbered(report_, "DLLS", "", 1);
-            char value[kProfileValueMax + 1];
-            for (int key = 1;; ++key) {
-                std::string k = std::to_string(key);
-                if (ReadIniString(params.Relative().c_str(), "DLLS", k.c_str(), value) != 0)
-                    break;
-                int line = params.KeyLine("DLLS", k);
-                if (key > CActionManager::kMaxDlls) {
-                    report_.Error(params.Display(), line,
-                                  StrFormat("more than %d DLLs: this one and later ones are not "
-                                            "loaded",
-                                            CActionManager::kMaxDlls));
-                    break;
-                }
-                std::string name = value;
-                dlls.push_back(name);
-                CheckDll(params.Display(), line, name);
-            }
-        }
-
-        std::string display = DisplayPath(files.serviceList);
-        if (!IsRegularFile(files.serviceList)) {
-            report_.Error(display, 0, "service list cannot be read");
-            return found;
-        }
-        std::string error;
-        auto doc = ParseWithLines(files.serviceList, &error);
-        if (!doc) {
-            report_.Error(display, LineOfError(error), "service list is not readable: " + error);
-            return found;
-        }
-        // The manager reads the list; nothing is loaded without a parameters file.
-        CActionManager manager("", nullptr, nullptr);
-        manager.LoadServices(files.serviceList);
-        std::vector<DOMElement*> elements = ElementsUnder(doc->Root(), "service");
-        if (elements.size() > static_cast<size_t>(CActionManager::kMaxServices)) {
-            report_.Error(display, XmlLineOf(elements[CActionManager::kMaxServices]),
-                          StrFormat("more than %d services: this one and later ones are never "
-                                    "found",
-                                    CActionManager::kMaxServices));
-        } else if (static_cast<size_t>(manager.ServiceCount()) < elements.size()) {
-            report_.Error(display, XmlLineOf(elements[manager.ServiceCount()]),
-                          "service without name, component, component name or "
-                          "library-location: the list ends here");
-        }
-        std::map<std::string, int> seen;
-        for (int i = 0; i < manager.ServiceCount(); ++i) {
-            const CActionManager::ServiceEntry& s = manager.Service(i);
-            int line = XmlLineOf(elements[static_cast<size_t>(i)]);
-            auto [it, inserted] = seen.try_emplace(s.service, line);
-            if (!inserted) {
-                report_.Warning(display, line,
-                                StrFormat("service %s is listed again (line %d): the first one "
-                                          "is used",
-                                          Quote(s.service).c_str(), it->second));
-                continue;
-            }
-            bool listed = std::any_of(dlls.begin(), dlls.end(), [&](const std::string& d) {
-                return EqualsNoCase(d, s.library);
-            });
-            if (!listed && params.Readable()) {
-                report_.Error(display, line,
-                              StrFormat("service %s names DLL %s, which section DLLS of %s does "
-                                        "not list",
-                                        Quote(s.service).c_str(), Quote(s.library).c_str(),
-                                        fs::path(params.Display()).filename().c_str()));
-            }
-            found.insert(s.service);
-        }
-        return found;
-    }
-
-    void CheckDll(const std::string& file, int line, const std::string& name) {
-        if (name.empty() || name.find_first_of("/\\") != std::string::npos) {
-            report_.Error(file, line,
-                          "DLL " + Quote(name) +
-                              " is refused: a plain file name is loaded from "
-                              "the program directory");
-            return;
-        }
-        std::string path = platform::ProgramDirectory() + "/" + platform::ModuleFileName(name);
-        auto cached = dlls_.find(path);
-        if (cached == dlls_.end()) {
-            std::string problem;
-            struct stat st {};
-            if (stat(path.c_str(), &st) != 0) {
-                problem = "is missing (" + path + ")";
-            } else {
-                std::string error;
-                auto module = platform::Module::Load(path, &error);
-                if (!module) {
-                    problem = "cannot be loaded: " + error;
-                } else {
-                    std::string lacking;
-                    for (const char* entry : {"Initialize", "RequestService", "Release"}) {
-                        if (!module->Symbol(entry))
-                            lacking += lacking.empty() ? entry : std::string(", ") + entry;
-                    }
-                    if (!lacking.empty())
-                        problem = "does not export " + lacking + ": its services always fail";
-                }
-            }
-            cached = dlls_.emplace(path, problem).first;
-        }
-        if (!cached->second.empty())
-            report_.Error(file, line, "DLL " + Quote(name) + " " + cached->second);
-    }
-
-    void LintStates(const IniFile& table, const std::map<std::string, int32_t>& properties,
-                    const std::set<std::string>& services) {
-        const std::string& file = table.Display();
-        StateModel m = BuildStateModel(table.Relative());
-        if (m.defined == 0) {
-            report_.Error(file, 0, "no state: no section 0 to 700 has ActionToRun");
-            return;
-        }
-        if (!m.Defined(0))
-            report_.Error(file, 0, "no state 0: the run starts there");
-
-        // Sections that are not states.
-        int ignored = 0;
-        int ignoredLine = 0;
-        std::string ignoredName;
-        for (const std::string& name : table.SectionNames()) {
-            if (EqualsNoCase(name, "CONTEXT"))
-                continue;
-            int n = ParseDecimal(name);
-            bool number = name == std::to_string(n);
-            if (number && n >= 0 && n <= kMaxStateNumber) {
-                if (!m.Defined(n))
-                    report_.Warning(file, table.SectionLine(name),
-                                    StrFormat("section %d has no ActionToRun: it defines no "
-                                              "state",
-                                              n));
-                continue;
-            }
-            if (ignored++ == 0) {
-                ignoredLine = table.SectionLine(name);
-                ignoredName = name;
-            }
-        }
-        if (ignored > 0) {
-            report_.Warning(
-                file, ignoredLine,
-                StrFormat(
-                    "section %s is not a state (0 to 700) and is never read%s",
-                    Quote(ignoredName).c_str(),
-                    ignored > 1 ? StrFormat(" (nor %d more like it)", ignored - 1).c_str() : ""));
-        }
-
-        for (int n = 0; n <= m.highest; ++n) {
-            if (!m.Defined(n))
-                continue;
-            std::string section = std::to_string(n);
-            int sectionLine = table.SectionLine(section);
-            const AutomateState& s = m.states[static_cast<size_t>(n)];
-            int actionLine = table.KeyLine(section, "ActionToRun");
-            // State 0's action never runs: the start follows its event 1 at once.
-            if (n != 0) {
-                if (s.action.empty()) {
-                    report_.Warning(file, actionLine,
-                                    StrFormat("state %d has an empty ActionToRun: entering it "
-                                              "fails and raises event 2",
-                                              n));
-                } else if (!services.count(s.action)) {
-                    report_.Error(file, actionLine,
-                                  StrFormat("state %d runs %s, which the service list does not "
-                                            "provide",
-                                            n, Quote(s.action).c_str()));
-                }
-            }
-            for (const ProfileLine* k : table.Keys(section)) {
-                std::string key = Narrow(k->name);
-                if (EqualsNoCase(key, "ActionToRun") || EqualsNoCase(key, "Event_Default"))
-                    continue;
-                if (key.size() > 6 && EqualsNoCase(key.substr(0, 6), "Event_")) {
-                    std::string digits = key.substr(6);
-                    int e = ParseDecimal(digits);
-                    if (digits == std::to_string(e) && e >= 1 && e < AutomateState::kEvents)
-                        continue;
-                    if (digits == "0") {
-                        report_.Warning(file, k->line,
-                                        "Event_0 is never followed: event 0 means no event");
-                    } else {
-                        report_.Error(
-                            file, k->line,
-                            StrFormat("%s is never followed: events are 1 to 19", key.c_str()));
-                    }
-                    continue;
-                }
-                report_.Warning(file, k->line,
-                                StrFormat("key %s is not read in a state", Quote(key).c_str()));
-            }
-            if (!m.reachable[n] && n != 0)
-                report_.Warning(file, sectionLine,
-                                StrFormat("state %d is unreachable from state 0", n));
-            if (!m.canEnd[n])
-                report_.Warning(file, sectionLine,
-                                StrFormat("state %d is a trap: none of its transitions leads to "
-                                          "the end (-1)",
-                                          n));
-        }
-
-        for (const StateEdge& e : m.edges) {
-            std::string section = std::to_string(e.from);
-            std::string key = e.event == 0 ? "Event_Default" : StrFormat("Event_%d", e.event);
-            int line = table.KeyLine(section, key);
-            if (e.event == 0 && line == 0)
-                continue;  // the implicit default, -1
-            const AutomateState& s = m.states[static_cast<size_t>(e.from)];
-            const std::string& text = e.event == 0 ? std::to_string(s.eventDefault)
-                                                   : s.events[static_cast<size_t>(e.event)];
-            if (e.form == NextStateText::Form::Variable) {
-                auto p = properties.find(e.variable);
-                if (e.variable.empty()) {
-                    report_.Error(
-                        file, line,
-                        StrFormat("%s %s names no property", key.c_str(), Quote(text).c_str()));
-                } else if (p == properties.end()) {
-                    report_.Error(file, line,
-                                  StrFormat("%s names property %s, which section CONTEXT does "
-                                            "not define",
-                                            key.c_str(), Quote(e.variable).c_str()));
-                } else if (p->second != QV_INT_SIZE) {
-                    report_.Warning(file, line,
-                                    StrFormat("%s names property %s, which is not an INT",
-                                              key.c_str(), Quote(e.variable).c_str()));
-                }
-                continue;
-            }
-            if (e.to == kOutOfRange) {
-                report_.Error(file, line,
-                              StrFormat("%s leads to %s, outside -1 to 700: the engine keeps "
-                                        "the state",
-                                        key.c_str(), Quote(text).c_str()));
-                continue;
-            }
-            if (e.form == NextStateText::Form::Number) {
-                std::string trimmed = text;
-                if (trimmed != std::to_string(e.to))
-                    report_.Warning(file, line,
-                                    StrFormat("%s %s is read as state %d", key.c_str(),
-                                              Quote(text).c_str(), e.to));
-            }
-            if (e.to >= 0 && !m.Defined(e.to)) {
-                report_.Error(file, line,
-                              StrFormat("%s leads to state %d, which has no section with "
-                                        "ActionToRun",
-                                        key.c_str(), e.to));
-            }
-        }
-    }
-
-    // ---- Screens
-
-    struct ModeScreens {
-        const IniFile* pictures = nullptr;
-        const IniFile* labels = nullptr;
-        const IniFile* combos = nullptr;
-    };
-
-    void LintScreens(const FileSet& files) {
-        IniFile pictures(files.pictures);
-        IniFile labels(files.infos);
-        IniFile combos(files.comboBox);
-        std::map<std::string, std::pair<const IniFile*, int>> screens;  // name -> first mention
-        for (const IniFile* f : {&pictures, &labels, &combos}) {
-            if (!f->Readable())
-                continue;
-            f->CheckShape(report_);
-            for (const std::string& s : f->SectionNames()) {
-                // The first, empty view takes its background from here and is never built.
-                if (s == "Initialisation") {
-                    if (f == &pictures)
-                        CheckBackground(pictures, s);
-                    continue;
-                }
-                screens.try_emplace(s, f, f->SectionLine(s));
-            }
-        }
-        for (const auto& [name, where] : screens) {
-            screensSeen_.insert(name);
-            LintScreen(name, where.first, where.second, ModeScreens{&pictures, &labels, &combos});
-        }
-    }
-
-    void LintGuiDirectory() {
-        std::string dir = platform::NativePath(options_.guiDir);
-        DIR* d = opendir(dir.c_str());
-        if (!d)
-            return;
-        std::set<std::string> names;
-        while (dirent* e = readdir(d)) {
-            std::string f = e->d_name;
-            for (const char* suffix : {".config.xml", ".gui"}) {
-                std::string sfx = suffix;
-                if (f.size() > sfx.size() &&
-                    f.compare(f.size() - sfx.size(), sfx.size(), sfx) == 0) {
-                    names.insert(f.substr(0, f.size() - sfx.size()));
-                    break;
-                }
-            }
-        }
-        closedir(d);
-        for (const std::string& name : names) {
-            if (!screensSeen_.count(name))
-                LintScreen(name, nullptr, 0, ModeScreens{});
-        }
-    }
-
-    Dialog LoadDialog(const std::string& relative) {
-        Dialog dialog;
-        xmlgui::CDlgTemplate tmpl;
-        std::string display = DisplayPath(relative);
-        if (!tmpl.SerializeFrom(relative)) {
-            report_.Error(display, LineOfError(tmpl.Error()),
-                          "dialog file cannot be used: " + tmpl.Error());
-            return dialog;
-        }
-        for (const std::string& w : tmpl.Warnings())
-            report_.Warning(display, LineOfError(w), w);
-        dialog.loaded = true;
-        dialog.tmpl = tmpl.Template();
-        std::string error;
-        if (auto doc = ParseWithLines(relative, &error)) {
-            std::u16string idName = NarrowToXml("id");
-            for (DOMElement* c : ElementsUnder(doc->Root(), "control")) {
-                int id = 0;
-                if (xmlgui::ParseInt(XmlToNarrow(c->getAttribute(idName.c_str())), -1,
-                                     xmlgui::kMaxId, &id))
-                    dialog.lines.try_emplace(id, XmlLineOf(c));
-            }
-        }
-        for (const xmlgui::DlgControl& c : dialog.tmpl.controls) {
-            if (c.id == xmlgui::kNoId)
-                continue;
-            screens::ControlKind kind = screens::KindOfControl(c.id);
-            std::optional<screens::ControlKind> cls = KindOfClass(c.cls);
-            if (kind == screens::ControlKind::Plain) {
-                if (cls && c.cls != xmlgui::ControlClass::Static)
-                    report_.Warning(
-                        display, dialog.Line(c.id),
-                        StrFormat("%s %d is outside %s: the screen gives it a plain "
-                                  "widget",
-                                  xmlgui::ControlClassName(c.cls), c.id, KindRange(*cls)));
-            } else if (cls && *cls != kind) {
-                report_.Warning(
-                    display, dialog.Line(c.id),
-                    StrFormat("control %d is a %s, but IDs %s make %s controls", c.id,
-                              xmlgui::ControlClassName(c.cls), KindRange(kind), KindName(kind)));
-            }
-        }
-        return dialog;
-    }
-
-    void LintScreen(const std::string& name, const IniFile* mentionedIn, int mentionLine,
-                    const ModeScreens& profiles) {
-        std::string dialogRel = options_.guiDir + name + ".gui";
-        std::string settingsRel = screens::SettingsFilePath(options_.guiDir, name);
-        std::string whereFile =
-            mentionedIn ? mentionedIn->Display()
-                        : DisplayPath(IsRegularFile(dialogRel) ? dialogRel : settingsRel);
-        Dialog dialog;
-        bool checked = checkedScreens_.count(name) != 0;
-        if (!IsRegularFile(dialogRel)) {
-            report_.Error(whereFile, mentionLine,
-                          StrFormat("screen %s has no dialog file %s", name.c_str(),
-                                    DisplayPath(dialogRel).c_str()));
-        } else {
-            dialog = checked ? dialogs_[name] : LoadDialog(dialogRel);
-            dialogs_[name] = dialog;
-        }
-        if (!checked) {
-            checkedScreens_.insert(name);
-            LintSettings(name, settingsRel, whereFile, mentionLine, dialog);
-        }
-        if (profiles.pictures)
-            LintScreenProfiles(name, profiles, dialog);
-    }
-
-    void LintSettings(const std::string& name, const std::string& relative,
-                      const std::string& whereFile, int whereLine, const Dialog& dialog) {
-        std::string display = DisplayPath(relative);
-        bool hasValidate = dialog.Has(1001);
-        if (!IsRegularFile(relative)) {
-            if (hasValidate)
-                report_.Error(whereFile, whereLine,
-                              StrFormat("screen %s has no settings file %s: no navigation rule, "
-                                        "so button 1001 cannot be reached by keyboard",
-                                        name.c_str(), display.c_str()));
-            else
-                report_.Warning(whereFile, whereLine,
-                                StrFormat("screen %s has no settings file %s: no keyboard "
-                                          "navigation",
-                                          name.c_str(), display.c_str()));
-            return;
-        }
-        std::string error;
-        auto doc = ParseWithLines(relative, &error);
-        if (!doc) {
-            report_.Error(display, LineOfError(error), "settings file is not readable: " + error);
-            return;
-        }
-        screens::ScreenSettings settings;
-        screens::ParseScreenSettings(doc.get(), &settings, nullptr, relative);
-        const DOMElement* root = doc->Root();
-        const DOMElement* navigate = FirstElementByTag(root, "key_navigate");
-        const DOMElement* widgetsElement = FirstElementByTag(root, "widget_settings");
-        std::vector<DOMElement*> ruleElements = ElementsUnder(navigate, "key_rule");
-        std::vector<DOMElement*> widgetElements = ElementsUnder(widgetsElement, "widget_id");
-        if (!navigate) {
-            report_.Warning(display, XmlLineOf(root),
-                            "no key_navigate: no navigation rule and no widget setting is read");
-        } else if (settings.rules.size() < ruleElements.size() &&
-                   settings.rules.size() < screens::ScreenSettings::kMaxRules) {
-            report_.Error(display, XmlLineOf(ruleElements[settings.rules.size()]),
-                          "key_rule lacks input, output, key or widget_id: the rules after it "
-                          "and every widget setting are ignored");
-        } else if (ruleElements.size() > screens::ScreenSettings::kMaxRules) {
-            report_.Error(display, XmlLineOf(ruleElements[screens::ScreenSettings::kMaxRules]),
-                          StrFormat("more than %zu navigation rules: the rest are dropped",
-                                    screens::ScreenSettings::kMaxRules));
-        } else if (!widgetsElement) {
-            report_.Warning(display, XmlLineOf(navigate),
-                            "no widget_settings: no widget type, mandatory flag or picture");
-        } else if (settings.widgets.size() < widgetElements.size() &&
-                   settings.widgets.size() < screens::ScreenSettings::kMaxWidgets) {
-            report_.Error(display, XmlLineOf(widgetElements[settings.widgets.size()]),
-                          "widget entry lacks value or widget_type: the entries after it are "
-                          "ignored");
-        } else if (widgetElements.size() > screens::ScreenSettings::kMaxWidgets) {
-            report_.Error(display, XmlLineOf(widgetElements[screens::ScreenSettings::kMaxWidgets]),
-                          StrFormat("more than %zu widget entries: the rest are dropped",
-                                    screens::ScreenSettings::kMaxWidgets));
-        }
-
-        bool validateReached = false;
-        bool tableEnded = false;
-        for (size_t i = 0; i < settings.rules.size() && i < ruleElements.size(); ++i) {
-            const screens::NavigationRule& r = settings.rules[i];
-            int line = XmlLineOf(ruleElements[i]);
-            if (tableEnded)
-                break;
-            if (r.source == 0) {
-                report_.Warning(display, line,
-                                "input widget_id 0 ends the rule table: later rules are never "
-                                "used");
-                tableEnded = true;
-                continue;
-            }
-            if (!KnownNavigationKey(r.key))
-                report_.Error(display, line,
-                              StrFormat("key %s is not a navigation key (Tab, return, Left, Up, "
-                                        "Right, Down, f1 to f24)",
-                                        Quote(r.key).c_str()));
-            for (int id : {r.source, r.target}) {
-                if (id > 0 && dialog.loaded && !dialog.Has(id))
-                    report_.Error(
-                        display, line,
-                        StrFormat("rule names control %d, which the dialog file lacks", id));
-            }
-            if (r.target == 1001 && (r.source < 0 || dialog.Has(r.source) || !dialog.loaded))
-                validateReached = true;
-        }
-        if (hasValidate && !validateReached) {
-            report_.Error(display, XmlLineOf(navigate ? navigate : root),
-                          "no navigation rule leads to button 1001: the screen cannot be "
-                          "validated with the keyboard alone");
-        }
-
-        for (size_t i = 0; i < settings.widgets.size() && i < widgetElements.size(); ++i) {
-            const screens::WidgetSetting& w = settings.widgets[i];
-            int line = XmlLineOf(widgetElements[i]);
-            if (w.id == 0) {
-                report_.Warning(display, line,
-                                "widget value 0 ends the widget table: later entries are never "
-                                "used");
-                break;
-            }
-            std::optional<screens::ControlKind> kind = KindOfType(w.type);
-            if (!kind) {
-                report_.Warning(
-                    display, line,
-                    StrFormat("widget %d has unknown type %s", w.id, Quote(w.type).c_str()));
-            } else if (screens::KindOfControl(w.id) != *kind) {
-                report_.Error(display, line,
-                              StrFormat("widget %d of type %s is outside %s", w.id, w.type.c_str(),
-                                        KindRange(*kind)));
-            }
-            if (dialog.loaded && !dialog.Has(w.id))
-                report_.Warning(display, line,
-                                StrFormat("widget %d is not in the dialog file", w.id));
-            if (w.mandatory && w.type != "EDIT")
-                report_.Warning(display, line,
-                                StrFormat("widget %d is marked mandatory but is a %s: only "
-                                          "edits are checked",
-                                          w.id, w.type.c_str()));
-        }
-
-        std::vector<screens::PictureLink> links;
-        screens::PictureLinks(doc.get(), &links, nullptr);
-        std::map<int, int> widgetLines;
-        for (size_t i = 0; i < settings.widgets.size() && i < widgetElements.size(); ++i)
-            widgetLines.try_emplace(settings.widgets[i].id, XmlLineOf(widgetElements[i]));
-        for (const screens::PictureLink& link : links) {
-            int line = widgetLines.count(link.id) ? widgetLines[link.id] : 0;
-            CheckPicture(display, line, "external_img_link", link.link);
-        }
-    }
-
-    void CheckBackground(const IniFile& pictures, const std::string& screen) {
-        auto background = ReadProfileString(pictures.Relative(), Widen(screen), L"Background",
-                                            Widen(kMissingKey), 199);
-        if (background != Widen(kMissingKey))
-            CheckPicture(pictures.Display(), pictures.KeyLine(screen, "Background"), "background",
-                         Narrow(background));
-    }
-
-    void LintScreenProfiles(const std::string& screen, const ModeScreens& p, const Dialog& dialog) {
-        auto checkId = [&](const IniFile& f, const std::string& key, int id,
-                           screens::ControlKind kind) {
-            int line = f.KeyLine(screen, key);
-            if (screens::KindOfControl(id) != kind) {
-                report_.Error(f.Display(), line,
-                              StrFormat("%s %d is outside %s", key.c_str(), id, KindRange(kind)));
-            } else if (dialog.loaded && !dialog.Has(id)) {
-                report_.Error(f.Display(), line,
-                              StrFormat("%s %d: the dialog of %s has no such control", key.c_str(),
-                                        id, screen.c_str()));
-            }
-        };
-
-        if (p.pictures->Readable() && p.pictures->HasSection(screen)) {
-            const IniFile& f = *p.pictures;
-            f.CheckNumbered(report_, screen, "ButtonId.", 1);
-            bool hasBackground = f.KeyLine(screen, "Background") != 0;
-            CheckBackground(f, screen);
-            for (int n = 1; n <= 1000; ++n) {
-                auto b = screens::ReadButtonEntry(f.Relative(), screen, n);
-                if (!b)
-                    break;
-                std::string idKey = StrFormat("ButtonId.%d", n);
-                if (!hasBackground && n == 1)
-                    report_.Warning(f.Display(), f.KeyLine(screen, idKey),
-                                    StrFormat("screen %s has no Background: its buttons are not "
-                                              "prepared",
-                                              screen.c_str()));
-                checkId(f, idKey, b->id, screens::ControlKind::Button);
-                if (b->trad) {
-                    AddTrad(Narrow(*b->trad), f.Display(),
-                            f.KeyLine(screen, StrFormat("ButtonTrad.%d", n)));
-                    continue;
-                }
-                if (!b->hasBitmaps) {
-                    // Without either, the button keeps the text its dialog gives it.
-                    const xmlgui::DlgControl* control =
-                        dialog.loaded ? dialog.tmpl.Find(b->id) : nullptr;
-                    if (control && !control->text.empty())
-                        continue;
-                    report_.Warning(f.Display(), f.KeyLine(screen, idKey),
-                                    StrFormat("button %d has no ButtonTrad.%d and not all of "
-                                              "ButtonNormal, ButtonPush, ButtonOver: it shows "
-                                              "nothing",
-                                              b->id, n));
-                    continue;
-                }
-                const std::pair<const char*, const std::wstring*> looks[] = {
-                    {"ButtonNormal.%d", &b->normal},
-                    {"ButtonPush.%d", &b->pushed},
-                    {"ButtonOver.%d", &b->over},
-                    {"ButtonDisable.%d", &b->disabled}};
-                for (const auto& [format, path] : looks) {
-                    std::string key = StrFormat(format, n);
-                    if (!path->empty())
-                        CheckPicture(f.Display(), f.KeyLine(screen, key), key, Narrow(*path));
-                }
-            }
-        }
-        if (p.labels->Readable() && p.labels->HasSection(screen)) {
-            const IniFile& f = *p.labels;
-            f.CheckNumbered(report_, screen, "IdCompo.", 1);
-            for (int n = 1; n <= 1000; ++n) {
-                auto label = screens::ReadLabelEntry(f.Relative(), screen, n);
-                if (!label)
-                    break;
-                checkId(f, StrFormat("IdCompo.%d", n), label->id, screens::ControlKind::Label);
-                if (!label->trad.empty())
-                    AddTrad(Narrow(label->trad), f.Display(),
-                            f.KeyLine(screen, StrFormat("IdTrad.%d", n)));
-            }
-        }
-        if (p.combos->Readable() && p.combos->HasSection(screen)) {
-            const IniFile& f = *p.combos;
-            f.CheckNumbered(report_, screen, "IdCombo.", 1);
-            for (int n = 1; n <= 1000; ++n) {
-                auto item = screens::ReadComboEntry(f.Relative(), screen, n);
-                if (!item)
-                    break;
-                std::string idKey = StrFormat("IdCombo.%d", n);
-                checkId(f, idKey, item->id, screens::ControlKind::ComboBox);
-                if (item->trad == Widen(kMissingKey))
-                    report_.Warning(
-                        f.Display(), f.KeyLine(screen, idKey),
-                        StrFormat("IdCombo.%d has no IdTrad.%d: the item is empty", n, n));
-                else
-                    AddTrad(Narrow(item->trad), f.Display(),
-                            f.KeyLine(screen, StrFormat("IdTrad.%d", n)));
-            }
-        }
-        screens::ScreenSetup setup = screens::ScreenSetupFor(screen);
-        if (setup.kind == screens::SetupKind::KeyboardPicture) {
-            std::string first = screens::KeyboardPicturePath(screens::kKeyboardIndexMin);
-            CheckPicture(p.pictures->Display(), p.pictures->SectionLine(screen), "keyboard picture",
-                         first, false);
-        }
-        if (setup.kind == screens::SetupKind::CountryList)
-            countryScreen_ = true;
-    }
-
-    void AddTrad(const std::string& id, const std::string& file, int line) {
-        trads_.push_back(TradUse{id, file, line});
-    }
-
-    // ---- Languages and translations
-
-    void LintTranslations() {
-        IniFile language(LanguageFilePath());
-        if (!language.Readable()) {
-            if (!trads_.empty())
-                report_.Warning(language.Display(), 0,
-                                "language file cannot be read: screens are not translated");
-            return;
-        }
-        language.CheckShape(report_);
-        const std::string& file = language.Display();
-        int count = LanguageCount();
-        std::map<std::string, int> codes;  // resolved code -> first entry using it
-        std::map<std::string, int> ownCodes;
-        for (int n = 0; n < count; ++n) {
-            std::string code = LanguageCode(n);
-            std::string fallback = LanguageFallback(n);
-            std::string codeKey = StrFormat("Code.%d", n);
-            std::string fallbackKey = StrFormat("Fallback.%d", n);
-            if (!code.empty()) {
-                if (Widen(code).size() != 2)
-                    report_.Error(file, language.KeyLine("LANGUAGE", codeKey),
-                                  StrFormat("Code.%d %s is not two characters: the translator "
-                                            "refuses it",
-                                            n, Quote(code).c_str()));
-                auto [it, inserted] = ownCodes.try_emplace(code, n);
-                if (!inserted)
-                    report_.Warning(file, language.KeyLine("LANGUAGE", codeKey),
-                                    StrFormat("code %s is also entry %d's: a code finds only "
-                                              "the first",
-                                              code.c_str(), it->second));
-            }
-            if (!fallback.empty()) {
-                int line = language.KeyLine("LANGUAGE", fallbackKey);
-                int target = ParseDecimal(fallback);
-                if (ResolveLanguageFallback(n) < 0) {
-                    report_.Error(file, line,
-                                  StrFormat("the fallback chain of entry %d loops or names no "
-                                            "entry number",
-                                            n));
-                    continue;
-                } else if (target < 0 || target >= count) {
-                    report_.Error(file, line,
-                                  StrFormat("Fallback.%d points to entry %d, outside the list "
-                                            "(0 to %d)",
-                                            n, target, count - 1));
-                    continue;
-                }
-            }
-            std::string resolved = ResolvedLanguageCode(n);
-            if (!resolved.empty())
-                codes.try_emplace(resolved, n);
-        }
-        // Keys of entries past the end: an entry without Code and Fallback ends the list.
-        int firstDead = 0;
-        int deadEntry = -1;
-        for (const ProfileLine* k : language.Keys("LANGUAGE")) {
-            std::string key = Narrow(k->name);
-            size_t dot = key.rfind('.');
-            if (dot == std::string::npos)
-                continue;
-            std::string digits = key.substr(dot + 1);
-            int n = ParseDecimal(digits);
-            if (digits != std::to_string(n) || n < count)
-                continue;
-            if (deadEntry < 0 || n < deadEntry || (n == deadEntry && k->line < firstDead)) {
-                deadEntry = n;
-                firstDead = k->line;
-            }
-        }
-        if (deadEntry >= 0) {
-            report_.Error(file, firstDead,
-                          StrFormat("entry %d is never read: entry %d has no Code and no "
-                                    "Fallback, which ends the list",
-                                    deadEntry, count));
-        }
-        int defaultIndex = DefaultLanguageIndex();
-        if (count > 0 && defaultIndex >= count) {
-            IniFile plugins(PluginsFilePath());
-            report_.Warning(
-                plugins.Display(), plugins.KeyLine("VEKFoundationServices", "IndexDefaultLangue"),
-                StrFormat("IndexDefaultLangue %d is not an entry of language.ini", defaultIndex));
-        }
-
-        if (codes.empty())
-            return;
-        std::string tradDisplay = DisplayPath(kTranslationFile);
-        std::map<std::string, std::map<std::string, std::wstring>> tables;
-        {
-            ZFQTranslator translator;
-            FILE* sink = std::fopen("/dev/null", "w");
-            translator.SetWarningStream(sink);
-            for (const auto& [code, entry] : codes) {
-                if (Widen(code).size() != 2)
-                    continue;
-                if (translator.LoadLanguage(code.c_str()) < 0) {
-                    std::string error;
-                    XmlPlatform xml;
-                    auto doc = ParseWithLines(kTranslationFile, &error);
-                    report_.Error(tradDisplay, LineOfError(error),
-                                  "translation file cannot be read: " +
-                                      (doc ? std::string("unknown reason") : error));
-                    tables.clear();
-                    break;
-                }
-                tables[code] = translator.Table();
-                if (translator.Count() == 0)
-                    report_.Error(tradDisplay, 0,
-                                  StrFormat("no text in language %s (entry %d of language.ini)",
-                                            code.c_str(), entry));
-            }
-            if (sink)
-                std::fclose(sink);
-        }
-        if (tables.empty())
-            return;
-        auto has = [&](const std::string& code, const std::string& id) {
-            auto t = tables.find(code);
-            if (t == tables.end())
-                return false;
-            auto it = t->second.find(id);
-            return it != t->second.end() && !it->second.empty();
-        };
-        for (const TradUse& use : trads_) {
-            if (use.id.size() > kTranslationIdMax) {
-                report_.Error(use.file, use.line,
-                              StrFormat("translation ID %s is longer than %zu characters: it is "
-                                        "never found",
-                                        Quote(use.id).c_str(), kTranslationIdMax));
-                continue;
-            }
-            std::string missing;
-            size_t missingCount = 0;
-            for (const auto& [code, table] : tables) {
-                if (!has(code, use.id)) {
-                    missing += (missing.empty() ? "" : ", ") + code;
-                    ++missingCount;
-                }
-            }
-            if (missingCount == tables.size()) {
-                report_.Error(use.file, use.line,
-                              StrFormat("translation ID %s has no text in any language",
-                                        Quote(use.id).c_str()));
-            } else if (missingCount > 0) {
-                report_.Warning(use.file, use.line,
-                                StrFormat("translation ID %s has no text in %s",
-                                          Quote(use.id).c_str(), missing.c_str()));
-            }
-        }
-        LintCountries(has, codes);
-    }
-
-    template <typename Has>
-    void LintCountries(const Has& has, const std::map<std::string, int>& codes) {
-        std::string display = DisplayPath(screens::kCountryTable);
-        if (!IsRegularFile(screens::kCountryTable)) {
-            if (countryScreen_)
-                report_.Warning(display, 0,
-                                "country table cannot be read: the country list stays empty");
-            return;
-        }
-        CDelimitedFile table(READ_AS_STRING);
-        table.SetDelimiter(";");
-        if (!table.ReadFile(screens::kCountryTable, READ_AS_STRING)) {
-            report_.Error(display, 0, "country table cannot be read: " + table.GetErrorText());
-            return;
-        }
-        for (long row = 0;; ++row) {
-            std::string code;
-            std::string id;
-            if (table.GetString("Code Langue KSO", row, code) < 0 ||
-                table.GetString("ID_COUNTRY", row, id) < 0)
-                break;
-            // The header is line 1; rows follow one a line.
-            int line = static_cast<int>(row) + 2;
-            if (!codes.count(code))
-                continue;
-            if (row >= screens::kCountryRowMax) {
-                report_.Warning(
-                    display, line,
-                    StrFormat("rows after %ld are never listed", screens::kCountryRowMax));
-                break;
-            }
-            if (id.size() != screens::kCountryIdLength) {
-                report_.Warning(display, line,
-                                StrFormat("country %s is not %zu characters: it is never listed",
-                                          Quote(id).c_str(), screens::kCountryIdLength));
-            } else if (!has(code, id)) {
-                report_.Warning(display, line,
-                                StrFormat("country %s has no text in %s: it is left out of the "
-                                          "list",
-                                          id.c_str(), code.c_str()));
-            }
-        }
-    }
-
-    const LintOptions& options_;
-    Report& report_;
-    std::map<std::string, std::string> pictures_;  // path -> problem
-    std::map<std::string, std::string> dlls_;
-    std::set<std::string> screensSeen_;
-    std::set<std::string> checkedScreens_;
-    std::map<std::string, Dialog> dialogs_;
-    std::vector<TradUse> trads_;
-    bool countryScreen_ = false;
-};
+// Whether language code gives id a text; an empty one counts as none.
+bool HasText(const TextTables& tables, const std::string& code, const std::string& id) {
+    auto t = tables.find(code);
+    if (t == tables.end())
+        return false;
+    auto it = t->second.find(id);
+    return it != t->second.end() && !it->second.empty();
+}
 
 }  // namespace
+
+void Linter::Run() {
+    for (const std::string& mode : options_.modes)
+        LintMode(mode == "RW" ? Mode::Reconfiguration : Mode::Installation);
+    LintGuiDirectory();
+    LintTranslations();
+}
+
+void Linter::CheckPicture(const std::string& file, int line, const std::string& what,
+                          const std::string& relative, bool required) {
+    auto cached = pictures_.find(relative);
+    std::string problem;
+    if (cached != pictures_.end()) {
+        problem = cached->second;
+    } else {
+        problem = PictureProblem(relative);
+        pictures_[relative] = problem;
+    }
+    if (!problem.empty())
+        report_.Add(file, line, required ? Severity::Error : Severity::Warning,
+                    what + " " + Quote(relative) + " " + problem);
+}
+
+void Linter::LintMode(Mode mode) {
+    FileSet files = FileSet::For(mode);
+    IniFile table(files.stateTable);
+    if (!table.Readable()) {
+        report_.Error(table.Display(), 0, "state table cannot be read");
+    } else {
+        table.CheckShape(report_);
+    }
+    std::map<std::string, int32_t> properties = LintContext(table);
+    std::set<std::string> services = LintServices(files);
+    if (table.Readable())
+        LintStates(table, properties, services);
+    LintScreens(files);
+}
+
+// Section CONTEXT, read as the context reads it; returns each property's value size.
+std::map<std::string, int32_t> Linter::LintContext(const IniFile& table) {
+    std::map<std::string, int32_t> sizes;
+    if (!table.Readable())
+        return sizes;
+    const std::string& file = table.Display();
+    std::map<std::string, int> firstLine;
+    int total = 0;
+    int key = 1;
+    char value[kProfileValueMax + 1];
+    for (;; ++key) {
+        std::string k = std::to_string(key);
+        if (ReadIniString(table.Relative().c_str(), "CONTEXT", k.c_str(), value) != 0)
+            break;
+        int line = table.KeyLine("CONTEXT", k);
+        ContextDefinition def = SplitContextDefinition(value);
+        if (!def.name.empty() && def.name.front() == '@') {
+            ++key;
+            break;
+        }
+        int32_t size = CAutomateContext::TypeSize(def.type);
+        if (size == 0) {
+            report_.Error(file, line,
+                          StrFormat("property %s has unknown type %s (INT, LONG, PTR, "
+                                    "STRING, VOID): the definition stops here",
+                                    Quote(def.name).c_str(), Quote(def.type).c_str()));
+            ++key;
+            break;
+        }
+        if (def.name.empty())
+            report_.Error(file, line, "property without a name");
+        if (def.name.size() > CAutomateContext::kMaxNameChars)
+            report_.Warning(file, line,
+                            StrFormat("property name longer than %zu characters is cut",
+                                      CAutomateContext::kMaxNameChars));
+        if (def.count < 1)
+            report_.Warning(
+                file, line,
+                StrFormat("count %d adds no property %s", def.count, Quote(def.name).c_str()));
+        auto [it, inserted] = firstLine.try_emplace(def.name, line);
+        if (!inserted) {
+            report_.Error(file, line,
+                          StrFormat("property %s is defined again (line %d): readers by "
+                                    "name only ever see the first",
+                                    Quote(def.name).c_str(), it->second));
+        }
+        total += std::max(0, def.count);
+        if (total > QV_MAX_PROPERTIES) {
+            report_.Error(
+                file, line,
+                StrFormat("more than %d properties: the definition stops here", QV_MAX_PROPERTIES));
+            ++key;
+            break;
+        }
+        if (def.count > 0)
+            sizes.try_emplace(def.name, size);
+    }
+    // Numbers past the end are never read.
+    for (const ProfileLine* k : table.Keys("CONTEXT")) {
+        std::string name = Narrow(k->name);
+        int n = ParseDecimal(name);
+        if (name == std::to_string(n) && n >= key) {
+            report_.Warning(file, k->line,
+                            StrFormat("context key %d is never read: the definition ends "
+                                      "before it",
+                                      n));
+            break;
+        }
+    }
+    if (!table.HasSection("CONTEXT")) {
+        report_.Error(file, 0, "no section CONTEXT: the automaton has no property");
+    } else if (!sizes.count(ctx::kLastEvent)) {
+        report_.Error(file, table.SectionLine("CONTEXT"),
+                      "no property LastEvent: no event ever reaches the automaton");
+    } else {
+        for (const char* name :
+             {ctx::kLastState, ctx::kNextState, ctx::kGui, ctx::kNameState, ctx::kPathGui}) {
+            if (!sizes.count(name))
+                report_.Warning(file, table.SectionLine("CONTEXT"),
+                                StrFormat("no property %s", name));
+        }
+    }
+    return sizes;
+}
+
+// Section DLLS and the service list; returns the services whose DLL is listed.
+std::set<std::string> Linter::LintServices(const FileSet& files) {
+    std::set<std::string> found;
+    IniFile params(files.parameters);
+    std::vector<std::string> dlls;
+    if (!params.Readable()) {
+        report_.Error(params.Display(), 0, "parameters file cannot be read");
+    } else {
+        params.CheckShape(report_);
+        params.CheckNumbered(report_, "DLLS", "", 1);
+        char value[kProfileValueMax + 1];
+        for (int key = 1;; ++key) {
+            std::string k = std::to_string(key);
+            if (ReadIniString(params.Relative().c_str(), "DLLS", k.c_str(), value) != 0)
+                break;
+            int line = params.KeyLine("DLLS", k);
+            if (key > CActionManager::kMaxDlls) {
+                report_.Error(params.Display(), line,
+                              StrFormat("more than %d DLLs: this one and later ones are not "
+                                        "loaded",
+                                        CActionManager::kMaxDlls));
+                break;
+            }
+            std::string name = value;
+            dlls.push_back(name);
+            CheckDll(params.Display(), line, name);
+        }
+    }
+
+    std::string display = DisplayPath(files.serviceList);
+    if (!IsRegularFile(files.serviceList)) {
+        report_.Error(display, 0, "service list cannot be read");
+        return found;
+    }
+    std::string error;
+    auto doc = ParseWithLines(files.serviceList, &error);
+    if (!doc) {
+        report_.Error(display, LineOfError(error), "service list is not readable: " + error);
+        return found;
+    }
+    // The manager reads the list; nothing is loaded without a parameters file.
+    CActionManager manager("", nullptr, nullptr);
+    manager.LoadServices(files.serviceList);
+    std::vector<DOMElement*> elements = ElementsUnder(doc->Root(), "service");
+    if (elements.size() > static_cast<size_t>(CActionManager::kMaxServices)) {
+        report_.Error(display, XmlLineOf(elements[CActionManager::kMaxServices]),
+                      StrFormat("more than %d services: this one and later ones are never "
+                                "found",
+                                CActionManager::kMaxServices));
+    } else if (static_cast<size_t>(manager.ServiceCount()) < elements.size()) {
+        report_.Error(display, XmlLineOf(elements[manager.ServiceCount()]),
+                      "service without name, component, component name or "
+                      "library-location: the list ends here");
+    }
+    std::map<std::string, int> seen;
+    for (int i = 0; i < manager.ServiceCount(); ++i) {
+        const CActionManager::ServiceEntry& s = manager.Service(i);
+        int line = XmlLineOf(elements[static_cast<size_t>(i)]);
+        auto [it, inserted] = seen.try_emplace(s.service, line);
+        if (!inserted) {
+            report_.Warning(display, line,
+                            StrFormat("service %s is listed again (line %d): the first one "
+                                      "is used",
+                                      Quote(s.service).c_str(), it->second));
+            continue;
+        }
+        bool listed = std::any_of(dlls.begin(), dlls.end(),
+                                  [&](const std::string& d) { return EqualsNoCase(d, s.library); });
+        if (!listed && params.Readable()) {
+            report_.Error(display, line,
+                          StrFormat("service %s names DLL %s, which section DLLS of %s does "
+                                    "not list",
+                                    Quote(s.service).c_str(), Quote(s.library).c_str(),
+                                    fs::path(params.Display()).filename().c_str()));
+        }
+        found.insert(s.service);
+    }
+    return found;
+}
+
+void Linter::CheckDll(const std::string& file, int line, const std::string& name) {
+    if (name.empty() || name.find_first_of("/\\") != std::string::npos) {
+        report_.Error(file, line,
+                      "DLL " + Quote(name) +
+                          " is refused: a plain file name is loaded from "
+                          "the program directory");
+        return;
+    }
+    std::string path = platform::ProgramDirectory() + "/" + platform::ModuleFileName(name);
+    auto cached = dlls_.find(path);
+    if (cached == dlls_.end()) {
+        std::string problem;
+        struct stat st {};
+        if (stat(path.c_str(), &st) != 0) {
+            problem = "is missing (" + path + ")";
+        } else {
+            std::string error;
+            auto module = platform::Module::Load(path, &error);
+            if (!module) {
+                problem = "cannot be loaded: " + error;
+            } else {
+                std::string lacking;
+                for (const char* entry : {"Initialize", "RequestService", "Release"}) {
+                    if (!module->Symbol(entry))
+                        lacking += lacking.empty() ? entry : std::string(", ") + entry;
+                }
+                if (!lacking.empty())
+                    problem = "does not export " + lacking + ": its services always fail";
+            }
+        }
+        cached = dlls_.emplace(path, problem).first;
+    }
+    if (!cached->second.empty())
+        report_.Error(file, line, "DLL " + Quote(name) + " " + cached->second);
+}
+
+void Linter::LintStates(const IniFile& table, const std::map<std::string, int32_t>& properties,
+                        const std::set<std::string>& services) {
+    const std::string& file = table.Display();
+    StateModel m = BuildStateModel(table.Relative());
+    if (m.defined == 0) {
+        report_.Error(file, 0, "no state: no section 0 to 700 has ActionToRun");
+        return;
+    }
+    if (!m.Defined(0))
+        report_.Error(file, 0, "no state 0: the run starts there");
+
+    // Sections that are not states.
+    int ignored = 0;
+    int ignoredLine = 0;
+    std::string ignoredName;
+    for (const std::string& name : table.SectionNames()) {
+        if (EqualsNoCase(name, "CONTEXT"))
+            continue;
+        int n = ParseDecimal(name);
+        bool number = name == std::to_string(n);
+        if (number && n >= 0 && n <= kMaxStateNumber) {
+            if (!m.Defined(n))
+                report_.Warning(file, table.SectionLine(name),
+                                StrFormat("section %d has no ActionToRun: it defines no "
+                                          "state",
+                                          n));
+            continue;
+        }
+        if (ignored++ == 0) {
+            ignoredLine = table.SectionLine(name);
+            ignoredName = name;
+        }
+    }
+    if (ignored > 0) {
+        report_.Warning(
+            file, ignoredLine,
+            StrFormat("section %s is not a state (0 to 700) and is never read%s",
+                      Quote(ignoredName).c_str(),
+                      ignored > 1 ? StrFormat(" (nor %d more like it)", ignored - 1).c_str() : ""));
+    }
+
+    for (int n = 0; n <= m.highest; ++n) {
+        if (!m.Defined(n))
+            continue;
+        std::string section = std::to_string(n);
+        int sectionLine = table.SectionLine(section);
+        const AutomateState& s = m.states[static_cast<size_t>(n)];
+        int actionLine = table.KeyLine(section, "ActionToRun");
+        // State 0's action never runs: the start follows its event 1 at once.
+        if (n != 0) {
+            if (s.action.empty()) {
+                report_.Warning(file, actionLine,
+                                StrFormat("state %d has an empty ActionToRun: entering it "
+                                          "fails and raises event 2",
+                                          n));
+            } else if (!services.count(s.action)) {
+                report_.Error(file, actionLine,
+                              StrFormat("state %d runs %s, which the service list does not "
+                                        "provide",
+                                        n, Quote(s.action).c_str()));
+            }
+        }
+        for (const ProfileLine* k : table.Keys(section)) {
+            std::string key = Narrow(k->name);
+            if (EqualsNoCase(key, "ActionToRun") || EqualsNoCase(key, "Event_Default"))
+                continue;
+            if (key.size() > 6 && EqualsNoCase(key.substr(0, 6), "Event_")) {
+                std::string digits = key.substr(6);
+                int e = ParseDecimal(digits);
+                if (digits == std::to_string(e) && e >= 1 && e < AutomateState::kEvents)
+                    continue;
+                if (digits == "0") {
+                    report_.Warning(file, k->line,
+                                    "Event_0 is never followed: event 0 means no event");
+                } else {
+                    report_.Error(
+                        file, k->line,
+                        StrFormat("%s is never followed: events are 1 to 19", key.c_str()));
+                }
+                continue;
+            }
+            report_.Warning(file, k->line,
+                            StrFormat("key %s is not read in a state", Quote(key).c_str()));
+        }
+        if (!m.reachable[n] && n != 0)
+            report_.Warning(file, sectionLine,
+                            StrFormat("state %d is unreachable from state 0", n));
+        if (!m.canEnd[n])
+            report_.Warning(file, sectionLine,
+                            StrFormat("state %d is a trap: none of its transitions leads to "
+                                      "the end (-1)",
+                                      n));
+    }
+
+    for (const StateEdge& e : m.edges) {
+        std::string section = std::to_string(e.from);
+        std::string key = e.event == 0 ? "Event_Default" : StrFormat("Event_%d", e.event);
+        int line = table.KeyLine(section, key);
+        if (e.event == 0 && line == 0)
+            continue;  // the implicit default, -1
+        const AutomateState& s = m.states[static_cast<size_t>(e.from)];
+        const std::string& text =
+            e.event == 0 ? std::to_string(s.eventDefault) : s.events[static_cast<size_t>(e.event)];
+        if (e.form == NextStateText::Form::Variable) {
+            auto p = properties.find(e.variable);
+            if (e.variable.empty()) {
+                report_.Error(
+                    file, line,
+                    StrFormat("%s %s names no property", key.c_str(), Quote(text).c_str()));
+            } else if (p == properties.end()) {
+                report_.Error(file, line,
+                              StrFormat("%s names property %s, which section CONTEXT does "
+                                        "not define",
+                                        key.c_str(), Quote(e.variable).c_str()));
+            } else if (p->second != QV_INT_SIZE) {
+                report_.Warning(file, line,
+                                StrFormat("%s names property %s, which is not an INT", key.c_str(),
+                                          Quote(e.variable).c_str()));
+            }
+            continue;
+        }
+        if (e.to == kOutOfRange) {
+            report_.Error(file, line,
+                          StrFormat("%s leads to %s, outside -1 to 700: the engine keeps "
+                                    "the state",
+                                    key.c_str(), Quote(text).c_str()));
+            continue;
+        }
+        if (e.form == NextStateText::Form::Number) {
+            std::string trimmed = text;
+            if (trimmed != std::to_string(e.to))
+                report_.Warning(
+                    file, line,
+                    StrFormat("%s %s is read as state %d", key.c_str(), Quote(text).c_str(), e.to));
+        }
+        if (e.to >= 0 && !m.Defined(e.to)) {
+            report_.Error(file, line,
+                          StrFormat("%s leads to state %d, which has no section with "
+                                    "ActionToRun",
+                                    key.c_str(), e.to));
+        }
+    }
+}
+
+void Linter::LintScreens(const FileSet& files) {
+    IniFile pictures(files.pictures);
+    IniFile labels(files.infos);
+    IniFile combos(files.comboBox);
+    std::map<std::string, std::pair<const IniFile*, int>> screens;  // name -> first mention
+    for (const IniFile* f : {&pictures, &labels, &combos}) {
+        if (!f->Readable())
+            continue;
+        f->CheckShape(report_);
+        for (const std::string& s : f->SectionNames()) {
+            // The first, empty view takes its background from here and is never built.
+            if (s == "Initialisation") {
+                if (f == &pictures)
+                    CheckBackground(pictures, s);
+                continue;
+            }
+            screens.try_emplace(s, f, f->SectionLine(s));
+        }
+    }
+    for (const auto& [name, where] : screens) {
+        screensSeen_.insert(name);
+        LintScreen(name, where.first, where.second, ModeScreens{&pictures, &labels, &combos});
+    }
+}
+
+void Linter::LintGuiDirectory() {
+    std::string dir = platform::NativePath(options_.guiDir);
+    DIR* d = opendir(dir.c_str());
+    if (!d)
+        return;
+    std::set<std::string> names;
+    while (dirent* e = readdir(d)) {
+        std::string f = e->d_name;
+        for (const char* suffix : {".config.xml", ".gui"}) {
+            std::string sfx = suffix;
+            if (f.size() > sfx.size() && f.compare(f.size() - sfx.size(), sfx.size(), sfx) == 0) {
+                names.insert(f.substr(0, f.size() - sfx.size()));
+                break;
+            }
+        }
+    }
+    closedir(d);
+    for (const std::string& name : names) {
+        if (!screensSeen_.count(name))
+            LintScreen(name, nullptr, 0, ModeScreens{});
+    }
+}
+
+Dialog Linter::LoadDialog(const std::string& relative) {
+    Dialog dialog;
+    xmlgui::CDlgTemplate tmpl;
+    std::string display = DisplayPath(relative);
+    if (!tmpl.SerializeFrom(relative)) {
+        report_.Error(display, LineOfError(tmpl.Error()),
+                      "dialog file cannot be used: " + tmpl.Error());
+        return dialog;
+    }
+    for (const std::string& w : tmpl.Warnings())
+        report_.Warning(display, LineOfError(w), w);
+    dialog.loaded = true;
+    dialog.tmpl = tmpl.Template();
+    std::string error;
+    if (auto doc = ParseWithLines(relative, &error)) {
+        std::u16string idName = NarrowToXml("id");
+        for (DOMElement* c : ElementsUnder(doc->Root(), "control")) {
+            int id = 0;
+            if (xmlgui::ParseInt(XmlToNarrow(c->getAttribute(idName.c_str())), -1, xmlgui::kMaxId,
+                                 &id))
+                dialog.lines.try_emplace(id, XmlLineOf(c));
+        }
+    }
+    for (const xmlgui::DlgControl& c : dialog.tmpl.controls) {
+        if (c.id == xmlgui::kNoId)
+            continue;
+        screens::ControlKind kind = screens::KindOfControl(c.id);
+        std::optional<screens::ControlKind> cls = KindOfClass(c.cls);
+        if (kind == screens::ControlKind::Plain) {
+            if (cls && c.cls != xmlgui::ControlClass::Static)
+                report_.Warning(display, dialog.Line(c.id),
+                                StrFormat("%s %d is outside %s: the screen gives it a plain "
+                                          "widget",
+                                          xmlgui::ControlClassName(c.cls), c.id, KindRange(*cls)));
+        } else if (cls && *cls != kind) {
+            report_.Warning(
+                display, dialog.Line(c.id),
+                StrFormat("control %d is a %s, but IDs %s make %s controls", c.id,
+                          xmlgui::ControlClassName(c.cls), KindRange(kind), KindName(kind)));
+        }
+    }
+    return dialog;
+}
+
+void Linter::LintScreen(const std::string& name, const IniFile* mentionedIn, int mentionLine,
+                        const ModeScreens& profiles) {
+    std::string dialogRel = options_.guiDir + name + ".gui";
+    std::string settingsRel = screens::SettingsFilePath(options_.guiDir, name);
+    std::string whereFile = mentionedIn
+                                ? mentionedIn->Display()
+                                : DisplayPath(IsRegularFile(dialogRel) ? dialogRel : settingsRel);
+    Dialog dialog;
+    bool checked = checkedScreens_.count(name) != 0;
+    if (!IsRegularFile(dialogRel)) {
+        report_.Error(whereFile, mentionLine,
+                      StrFormat("screen %s has no dialog file %s", name.c_str(),
+                                DisplayPath(dialogRel).c_str()));
+    } else {
+        dialog = checked ? dialogs_[name] : LoadDialog(dialogRel);
+        dialogs_[name] = dialog;
+    }
+    if (!checked) {
+        checkedScreens_.insert(name);
+        LintSettings(name, settingsRel, whereFile, mentionLine, dialog);
+    }
+    if (profiles.pictures)
+        LintScreenProfiles(name, profiles, dialog);
+}
+
+void Linter::LintSettings(const std::string& name, const std::string& relative,
+                          const std::string& whereFile, int whereLine, const Dialog& dialog) {
+    std::string display = DisplayPath(relative);
+    bool hasValidate = dialog.Has(1001);
+    if (!IsRegularFile(relative)) {
+        if (hasValidate)
+            report_.Error(whereFile, whereLine,
+                          StrFormat("screen %s has no settings file %s: no navigation rule, "
+                                    "so button 1001 cannot be reached by keyboard",
+                                    name.c_str(), display.c_str()));
+        else
+            report_.Warning(whereFile, whereLine,
+                            StrFormat("screen %s has no settings file %s: no keyboard "
+                                      "navigation",
+                                      name.c_str(), display.c_str()));
+        return;
+    }
+    std::string error;
+    auto doc = ParseWithLines(relative, &error);
+    if (!doc) {
+        report_.Error(display, LineOfError(error), "settings file is not readable: " + error);
+        return;
+    }
+    screens::ScreenSettings settings;
+    screens::ParseScreenSettings(doc.get(), &settings, nullptr, relative);
+    const DOMElement* root = doc->Root();
+    const DOMElement* navigate = FirstElementByTag(root, "key_navigate");
+    const DOMElement* widgetsElement = FirstElementByTag(root, "widget_settings");
+    std::vector<DOMElement*> ruleElements = ElementsUnder(navigate, "key_rule");
+    std::vector<DOMElement*> widgetElements = ElementsUnder(widgetsElement, "widget_id");
+    if (!navigate) {
+        report_.Warning(display, XmlLineOf(root),
+                        "no key_navigate: no navigation rule and no widget setting is read");
+    } else if (settings.rules.size() < ruleElements.size() &&
+               settings.rules.size() < screens::ScreenSettings::kMaxRules) {
+        report_.Error(display, XmlLineOf(ruleElements[settings.rules.size()]),
+                      "key_rule lacks input, output, key or widget_id: the rules after it "
+                      "and every widget setting are ignored");
+    } else if (ruleElements.size() > screens::ScreenSettings::kMaxRules) {
+        report_.Error(display, XmlLineOf(ruleElements[screens::ScreenSettings::kMaxRules]),
+                      StrFormat("more than %zu navigation rules: the rest are dropped",
+                                screens::ScreenSettings::kMaxRules));
+    } else if (!widgetsElement) {
+        report_.Warning(display, XmlLineOf(navigate),
+                        "no widget_settings: no widget type, mandatory flag or picture");
+    } else if (settings.widgets.size() < widgetElements.size() &&
+               settings.widgets.size() < screens::ScreenSettings::kMaxWidgets) {
+        report_.Error(display, XmlLineOf(widgetElements[settings.widgets.size()]),
+                      "widget entry lacks value or widget_type: the entries after it are "
+                      "ignored");
+    } else if (widgetElements.size() > screens::ScreenSettings::kMaxWidgets) {
+        report_.Error(display, XmlLineOf(widgetElements[screens::ScreenSettings::kMaxWidgets]),
+                      StrFormat("more than %zu widget entries: the rest are dropped",
+                                screens::ScreenSettings::kMaxWidgets));
+    }
+
+    bool validateReached = false;
+    bool tableEnded = false;
+    for (size_t i = 0; i < settings.rules.size() && i < ruleElements.size(); ++i) {
+        const screens::NavigationRule& r = settings.rules[i];
+        int line = XmlLineOf(ruleElements[i]);
+        if (tableEnded)
+            break;
+        if (r.source == 0) {
+            report_.Warning(display, line,
+                            "input widget_id 0 ends the rule table: later rules are never "
+                            "used");
+            tableEnded = true;
+            continue;
+        }
+        if (!KnownNavigationKey(r.key))
+            report_.Error(display, line,
+                          StrFormat("key %s is not a navigation key (Tab, return, Left, Up, "
+                                    "Right, Down, f1 to f24)",
+                                    Quote(r.key).c_str()));
+        for (int id : {r.source, r.target}) {
+            if (id > 0 && dialog.loaded && !dialog.Has(id))
+                report_.Error(display, line,
+                              StrFormat("rule names control %d, which the dialog file lacks", id));
+        }
+        if (r.target == 1001 && (r.source < 0 || dialog.Has(r.source) || !dialog.loaded))
+            validateReached = true;
+    }
+    if (hasValidate && !validateReached) {
+        report_.Error(display, XmlLineOf(navigate ? navigate : root),
+                      "no navigation rule leads to button 1001: the screen cannot be "
+                      "validated with the keyboard alone");
+    }
+
+    for (size_t i = 0; i < settings.widgets.size() && i < widgetElements.size(); ++i) {
+        const screens::WidgetSetting& w = settings.widgets[i];
+        int line = XmlLineOf(widgetElements[i]);
+        if (w.id == 0) {
+            report_.Warning(display, line,
+                            "widget value 0 ends the widget table: later entries are never "
+                            "used");
+            break;
+        }
+        std::optional<screens::ControlKind> kind = KindOfType(w.type);
+        if (!kind) {
+            report_.Warning(
+                display, line,
+                StrFormat("widget %d has unknown type %s", w.id, Quote(w.type).c_str()));
+        } else if (screens::KindOfControl(w.id) != *kind) {
+            report_.Error(display, line,
+                          StrFormat("widget %d of type %s is outside %s", w.id, w.type.c_str(),
+                                    KindRange(*kind)));
+        }
+        if (dialog.loaded && !dialog.Has(w.id))
+            report_.Warning(display, line, StrFormat("widget %d is not in the dialog file", w.id));
+        if (w.mandatory && w.type != "EDIT")
+            report_.Warning(display, line,
+                            StrFormat("widget %d is marked mandatory but is a %s: only "
+                                      "edits are checked",
+                                      w.id, w.type.c_str()));
+    }
+
+    std::vector<screens::PictureLink> links;
+    screens::PictureLinks(doc.get(), &links, nullptr);
+    std::map<int, int> widgetLines;
+    for (size_t i = 0; i < settings.widgets.size() && i < widgetElements.size(); ++i)
+        widgetLines.try_emplace(settings.widgets[i].id, XmlLineOf(widgetElements[i]));
+    for (const screens::PictureLink& link : links) {
+        int line = widgetLines.count(link.id) ? widgetLines[link.id] : 0;
+        CheckPicture(display, line, "external_img_link", link.link);
+    }
+}
+
+void Linter::CheckBackground(const IniFile& pictures, const std::string& screen) {
+    auto background = ReadProfileString(pictures.Relative(), Widen(screen), L"Background",
+                                        Widen(kMissingKey), 199);
+    if (background != Widen(kMissingKey))
+        CheckPicture(pictures.Display(), pictures.KeyLine(screen, "Background"), "background",
+                     Narrow(background));
+}
+
+void Linter::LintScreenProfiles(const std::string& screen, const ModeScreens& p,
+                                const Dialog& dialog) {
+    auto checkId = [&](const IniFile& f, const std::string& key, int id,
+                       screens::ControlKind kind) {
+        int line = f.KeyLine(screen, key);
+        if (screens::KindOfControl(id) != kind) {
+            report_.Error(f.Display(), line,
+                          StrFormat("%s %d is outside %s", key.c_str(), id, KindRange(kind)));
+        } else if (dialog.loaded && !dialog.Has(id)) {
+            report_.Error(f.Display(), line,
+                          StrFormat("%s %d: the dialog of %s has no such control", key.c_str(), id,
+                                    screen.c_str()));
+        }
+    };
+
+    if (p.pictures->Readable() && p.pictures->HasSection(screen)) {
+        const IniFile& f = *p.pictures;
+        f.CheckNumbered(report_, screen, "ButtonId.", 1);
+        bool hasBackground = f.KeyLine(screen, "Background") != 0;
+        CheckBackground(f, screen);
+        for (int n = 1; n <= 1000; ++n) {
+            auto b = screens::ReadButtonEntry(f.Relative(), screen, n);
+            if (!b)
+                break;
+            std::string idKey = StrFormat("ButtonId.%d", n);
+            if (!hasBackground && n == 1)
+                report_.Warning(f.Display(), f.KeyLine(screen, idKey),
+                                StrFormat("screen %s has no Background: its buttons are not "
+                                          "prepared",
+                                          screen.c_str()));
+            checkId(f, idKey, b->id, screens::ControlKind::Button);
+            if (b->trad) {
+                AddTrad(Narrow(*b->trad), f.Display(),
+                        f.KeyLine(screen, StrFormat("ButtonTrad.%d", n)));
+                continue;
+            }
+            if (!b->hasBitmaps) {
+                // Without either, the button keeps the text its dialog gives it.
+                const xmlgui::DlgControl* control =
+                    dialog.loaded ? dialog.tmpl.Find(b->id) : nullptr;
+                if (control && !control->text.empty())
+                    continue;
+                report_.Warning(f.Display(), f.KeyLine(screen, idKey),
+                                StrFormat("button %d has no ButtonTrad.%d and not all of "
+                                          "ButtonNormal, ButtonPush, ButtonOver: it shows "
+                                          "nothing",
+                                          b->id, n));
+                continue;
+            }
+            const std::pair<const char*, const std::wstring*> looks[] = {
+                {"ButtonNormal.%d", &b->normal},
+                {"ButtonPush.%d", &b->pushed},
+                {"ButtonOver.%d", &b->over},
+                {"ButtonDisable.%d", &b->disabled}};
+            for (const auto& [format, path] : looks) {
+                std::string key = StrFormat(format, n);
+                if (!path->empty())
+                    CheckPicture(f.Display(), f.KeyLine(screen, key), key, Narrow(*path));
+            }
+        }
+    }
+    if (p.labels->Readable() && p.labels->HasSection(screen)) {
+        const IniFile& f = *p.labels;
+        f.CheckNumbered(report_, screen, "IdCompo.", 1);
+        for (int n = 1; n <= 1000; ++n) {
+            auto label = screens::ReadLabelEntry(f.Relative(), screen, n);
+            if (!label)
+                break;
+            checkId(f, StrFormat("IdCompo.%d", n), label->id, screens::ControlKind::Label);
+            if (!label->trad.empty())
+                AddTrad(Narrow(label->trad), f.Display(),
+                        f.KeyLine(screen, StrFormat("IdTrad.%d", n)));
+        }
+    }
+    if (p.combos->Readable() && p.combos->HasSection(screen)) {
+        const IniFile& f = *p.combos;
+        f.CheckNumbered(report_, screen, "IdCombo.", 1);
+        for (int n = 1; n <= 1000; ++n) {
+            auto item = screens::ReadComboEntry(f.Relative(), screen, n);
+            if (!item)
+                break;
+            std::string idKey = StrFormat("IdCombo.%d", n);
+            checkId(f, idKey, item->id, screens::ControlKind::ComboBox);
+            if (item->trad == Widen(kMissingKey))
+                report_.Warning(f.Display(), f.KeyLine(screen, idKey),
+                                StrFormat("IdCombo.%d has no IdTrad.%d: the item is empty", n, n));
+            else
+                AddTrad(Narrow(item->trad), f.Display(),
+                        f.KeyLine(screen, StrFormat("IdTrad.%d", n)));
+        }
+    }
+    screens::ScreenSetup setup = screens::ScreenSetupFor(screen);
+    if (setup.kind == screens::SetupKind::KeyboardPicture) {
+        std::string first = screens::KeyboardPicturePath(screens::kKeyboardIndexMin);
+        CheckPicture(p.pictures->Display(), p.pictures->SectionLine(screen), "keyboard picture",
+                     first, false);
+    }
+    if (setup.kind == screens::SetupKind::CountryList)
+        countryScreen_ = true;
+}
+
+void Linter::AddTrad(const std::string& id, const std::string& file, int line) {
+    trads_.push_back(TradUse{id, file, line});
+}
+
+void Linter::LintTranslations() {
+    IniFile language(LanguageFilePath());
+    if (!language.Readable()) {
+        if (!trads_.empty())
+            report_.Warning(language.Display(), 0,
+                            "language file cannot be read: screens are not translated");
+        return;
+    }
+    language.CheckShape(report_);
+    const std::string& file = language.Display();
+    int count = LanguageCount();
+    std::map<std::string, int> codes;  // resolved code -> first entry using it
+    std::map<std::string, int> ownCodes;
+    for (int n = 0; n < count; ++n) {
+        std::string code = LanguageCode(n);
+        std::string fallback = LanguageFallback(n);
+        std::string codeKey = StrFormat("Code.%d", n);
+        std::string fallbackKey = StrFormat("Fallback.%d", n);
+        if (!code.empty()) {
+            if (Widen(code).size() != 2)
+                report_.Error(file, language.KeyLine("LANGUAGE", codeKey),
+                              StrFormat("Code.%d %s is not two characters: the translator "
+                                        "refuses it",
+                                        n, Quote(code).c_str()));
+            auto [it, inserted] = ownCodes.try_emplace(code, n);
+            if (!inserted)
+                report_.Warning(file, language.KeyLine("LANGUAGE", codeKey),
+                                StrFormat("code %s is also entry %d's: a code finds only "
+                                          "the first",
+                                          code.c_str(), it->second));
+        }
+        if (!fallback.empty()) {
+            int line = language.KeyLine("LANGUAGE", fallbackKey);
+            int target = ParseDecimal(fallback);
+            if (ResolveLanguageFallback(n) < 0) {
+                report_.Error(file, line,
+                              StrFormat("the fallback chain of entry %d loops or names no "
+                                        "entry number",
+                                        n));
+                continue;
+            } else if (target < 0 || target >= count) {
+                report_.Error(file, line,
+                              StrFormat("Fallback.%d points to entry %d, outside the list "
+                                        "(0 to %d)",
+                                        n, target, count - 1));
+                continue;
+            }
+        }
+        std::string resolved = ResolvedLanguageCode(n);
+        if (!resolved.empty())
+            codes.try_emplace(resolved, n);
+    }
+    // Keys of entries past the end: an entry without Code and Fallback ends the list.
+    int firstDead = 0;
+    int deadEntry = -1;
+    for (const ProfileLine* k : language.Keys("LANGUAGE")) {
+        std::string key = Narrow(k->name);
+        size_t dot = key.rfind('.');
+        if (dot == std::string::npos)
+            continue;
+        std::string digits = key.substr(dot + 1);
+        int n = ParseDecimal(digits);
+        if (digits != std::to_string(n) || n < count)
+            continue;
+        if (deadEntry < 0 || n < deadEntry || (n == deadEntry && k->line < firstDead)) {
+            deadEntry = n;
+            firstDead = k->line;
+        }
+    }
+    if (deadEntry >= 0) {
+        report_.Error(file, firstDead,
+                      StrFormat("entry %d is never read: entry %d has no Code and no "
+                                "Fallback, which ends the list",
+                                deadEntry, count));
+    }
+    int defaultIndex = DefaultLanguageIndex();
+    if (count > 0 && defaultIndex >= count) {
+        IniFile plugins(PluginsFilePath());
+        report_.Warning(
+            plugins.Display(), plugins.KeyLine("VEKFoundationServices", "IndexDefaultLangue"),
+            StrFormat("IndexDefaultLangue %d is not an entry of language.ini", defaultIndex));
+    }
+
+    if (codes.empty())
+        return;
+    std::string tradDisplay = DisplayPath(kTranslationFile);
+    TextTables tables;
+    {
+        ZFQTranslator translator;
+        FILE* sink = std::fopen("/dev/null", "w");
+        translator.SetWarningStream(sink);
+        for (const auto& [code, entry] : codes) {
+            if (Widen(code).size() != 2)
+                continue;
+            if (translator.LoadLanguage(code.c_str()) < 0) {
+                std::string error;
+                XmlPlatform xml;
+                auto doc = ParseWithLines(kTranslationFile, &error);
+                report_.Error(tradDisplay, LineOfError(error),
+                              "translation file cannot be read: " +
+                                  (doc ? std::string("unknown reason") : error));
+                tables.clear();
+                break;
+            }
+            tables[code] = translator.Table();
+            if (translator.Count() == 0)
+                report_.Error(tradDisplay, 0,
+                              StrFormat("no text in language %s (entry %d of language.ini)",
+                                        code.c_str(), entry));
+        }
+        if (sink)
+            std::fclose(sink);
+    }
+    if (tables.empty())
+        return;
+    for (const TradUse& use : trads_) {
+        if (use.id.size() > kTranslationIdMax) {
+            report_.Error(use.file, use.line,
+                          StrFormat("translation ID %s is longer than %zu characters: it is "
+                                    "never found",
+                                    Quote(use.id).c_str(), kTranslationIdMax));
+            continue;
+        }
+        std::string missing;
+        size_t missingCount = 0;
+        for (const auto& [code, table] : tables) {
+            if (!HasText(tables, code, use.id)) {
+                missing += (missing.empty() ? "" : ", ") + code;
+                ++missingCount;
+            }
+        }
+        if (missingCount == tables.size()) {
+            report_.Error(
+                use.file, use.line,
+                StrFormat("translation ID %s has no text in any language", Quote(use.id).c_str()));
+        } else if (missingCount > 0) {
+            report_.Warning(use.file, use.line,
+                            StrFormat("translation ID %s has no text in %s", Quote(use.id).c_str(),
+                                      missing.c_str()));
+        }
+    }
+    LintCountries(tables, codes);
+}
+
+void Linter::LintCountries(const TextTables& tables, const std::map<std::string, int>& codes) {
+    std::string display = DisplayPath(screens::kCountryTable);
+    if (!IsRegularFile(screens::kCountryTable)) {
+        if (countryScreen_)
+            report_.Warning(display, 0,
+                            "country table cannot be read: the country list stays empty");
+        return;
+    }
+    CDelimitedFile table(READ_AS_STRING);
+    table.SetDelimiter(";");
+    if (!table.ReadFile(screens::kCountryTable, READ_AS_STRING)) {
+        report_.Error(display, 0, "country table cannot be read: " + table.GetErrorText());
+        return;
+    }
+    for (long row = 0;; ++row) {
+        std::string code;
+        std::string id;
+        if (table.GetString("Code Langue KSO", row, code) < 0 ||
+            table.GetString("ID_COUNTRY", row, id) < 0)
+            break;
+        // The header is line 1; rows follow one a line.
+        int line = static_cast<int>(row) + 2;
+        if (!codes.count(code))
+            continue;
+        if (row >= screens::kCountryRowMax) {
+            report_.Warning(display, line,
+                            StrFormat("rows after %ld are never listed", screens::kCountryRowMax));
+            break;
+        }
+        if (id.size() != screens::kCountryIdLength) {
+            report_.Warning(display, line,
+                            StrFormat("country %s is not %zu characters: it is never listed",
+                                      Quote(id).c_str(), screens::kCountryIdLength));
+        } else if (!HasText(tables, code, id)) {
+            report_.Warning(display, line,
+                            StrFormat("country %s has no text in %s: it is left out of the "
+                                      "list",
+                                      id.c_str(), code.c_str()));
+        }
+    }
+}
+
 }  // namespace lint
 
 void LintConfiguration(const LintOptions& options, Report& report) {

@@ -1,14 +1,18 @@
 #pragma once
 // What the parts of "qvtool lint" share; private to tools/qvtool. LintIni.cpp reads profile
 // files with their lines, the other Lint*.cpp files check one kind of file each.
+#include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "app/FileSet.h"
 #include "base/Profile.h"
 #include "base/XmlDocument.h"
+#include "tools/qvtool/Lint.h"
 #include "tools/qvtool/Report.h"
 #include "xmlgui/DlgTemplate.h"
 
@@ -97,6 +101,64 @@ struct Dialog {
         auto it = lines.find(id);
         return it == lines.end() ? 0 : it->second;
     }
+};
+
+// Language code -> translation ID -> text.
+using TextTables = std::map<std::string, std::map<std::string, std::wstring>>;
+
+// The whole check; Run gives the order of the parts.
+class Linter {
+  public:
+    Linter(const LintOptions& options, Report& report) : options_(options), report_(report) {}
+
+    void Run();
+
+  private:
+    // One mode: its state table, services and screens.
+    void LintMode(Mode mode);
+
+    // The state table's context and states, the DLLs and the service list.
+    std::map<std::string, int32_t> LintContext(const IniFile& table);
+    std::set<std::string> LintServices(const FileSet& files);
+    void CheckDll(const std::string& file, int line, const std::string& name);
+    void LintStates(const IniFile& table, const std::map<std::string, int32_t>& properties,
+                    const std::set<std::string>& services);
+
+    // The screens a mode names or the screen folder holds, their dialog and settings
+    // files.
+    struct ModeScreens {
+        const IniFile* pictures = nullptr;
+        const IniFile* labels = nullptr;
+        const IniFile* combos = nullptr;
+    };
+    void LintScreens(const FileSet& files);
+    void LintGuiDirectory();
+    Dialog LoadDialog(const std::string& relative);
+    void LintScreen(const std::string& name, const IniFile* mentionedIn, int mentionLine,
+                    const ModeScreens& profiles);
+    void LintSettings(const std::string& name, const std::string& relative,
+                      const std::string& whereFile, int whereLine, const Dialog& dialog);
+
+    // What the mode's profile files say of a screen, and pictures.
+    void CheckPicture(const std::string& file, int line, const std::string& what,
+                      const std::string& relative, bool required = true);
+    void CheckBackground(const IniFile& pictures, const std::string& screen);
+    void LintScreenProfiles(const std::string& screen, const ModeScreens& p, const Dialog& dialog);
+    void AddTrad(const std::string& id, const std::string& file, int line);
+
+    // Languages, the translation IDs the screens use, countries.
+    void LintTranslations();
+    void LintCountries(const TextTables& tables, const std::map<std::string, int>& codes);
+
+    const LintOptions& options_;
+    Report& report_;
+    std::map<std::string, std::string> pictures_;  // path -> problem
+    std::map<std::string, std::string> dlls_;
+    std::set<std::string> screensSeen_;
+    std::set<std::string> checkedScreens_;
+    std::map<std::string, Dialog> dialogs_;
+    std::vector<TradUse> trads_;
+    bool countryScreen_ = false;
 };
 
 }  // namespace authoring::lint
