@@ -12,6 +12,7 @@
 #include "app/FileSet.h"
 #include "base/Profile.h"
 #include "base/XmlDocument.h"
+#include "screens/ControlKind.h"
 #include "tools/qvtool/Lint.h"
 #include "tools/qvtool/Report.h"
 #include "xmlgui/DlgTemplate.h"
@@ -30,6 +31,9 @@ int LineOfError(const std::string& error);
 std::unique_ptr<XmlDocument> ParseWithLines(const std::string& relative, std::string* error);
 
 std::vector<xercesc::DOMElement*> ElementsUnder(const xercesc::DOMElement* parent, const char* tag);
+
+// The IDs a screen gives that kind of control, as "1001-1040".
+const char* KindRange(screens::ControlKind kind);
 
 // A profile file listed line by line: where sections and keys are, and what the reads never
 // see.
