@@ -1,6 +1,7 @@
 #pragma once
-// What the parts of "qvtool lint" share; private to tools/qvtool. LintIni.cpp reads profile
-// files with their lines, the other Lint*.cpp files check one kind of file each.
+// What the parts of "qvtool lint" share; private to tools/qvtool. Lint.cpp runs the parts in
+// order, LintIni.cpp reads profile files with their lines, and each other Lint*.cpp checks one
+// part of a configuration: Linter's members are grouped below by the file that defines them.
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -118,18 +119,18 @@ class Linter {
     void Run();
 
   private:
-    // One mode: its state table, services and screens.
+    // Lint.cpp: one mode, its state table, services and screens.
     void LintMode(Mode mode);
 
-    // The state table's context and states, the DLLs and the service list.
+    // LintAutomaton.cpp: the state table's context and states, the DLLs and the service list.
     std::map<std::string, int32_t> LintContext(const IniFile& table);
     std::set<std::string> LintServices(const FileSet& files);
     void CheckDll(const std::string& file, int line, const std::string& name);
     void LintStates(const IniFile& table, const std::map<std::string, int32_t>& properties,
                     const std::set<std::string>& services);
 
-    // The screens a mode names or the screen folder holds, their dialog and settings
-    // files.
+    // LintScreens.cpp: the screens a mode names or the screen folder holds, their dialog and
+    // settings files.
     struct ModeScreens {
         const IniFile* pictures = nullptr;
         const IniFile* labels = nullptr;
@@ -143,14 +144,14 @@ class Linter {
     void LintSettings(const std::string& name, const std::string& relative,
                       const std::string& whereFile, int whereLine, const Dialog& dialog);
 
-    // What the mode's profile files say of a screen, and pictures.
+    // LintScreenProfiles.cpp: what the mode's profile files say of a screen, and pictures.
     void CheckPicture(const std::string& file, int line, const std::string& what,
                       const std::string& relative, bool required = true);
     void CheckBackground(const IniFile& pictures, const std::string& screen);
     void LintScreenProfiles(const std::string& screen, const ModeScreens& p, const Dialog& dialog);
     void AddTrad(const std::string& id, const std::string& file, int line);
 
-    // Languages, the translation IDs the screens use, countries.
+    // LintTranslations.cpp: languages, the translation IDs the screens use, countries.
     void LintTranslations();
     void LintCountries(const TextTables& tables, const std::map<std::string, int>& codes);
 
