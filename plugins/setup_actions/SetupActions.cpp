@@ -294,8 +294,8 @@ class Applier {
 
     bool Write(const std::string& relative, const std::string& text, unsigned mode) {
         const std::string path = settings_.target + "/" + relative;
-        std::string error = setup::WriteFileAtomically(path, text, mode);
-        if (!error.empty()) {
+        std::string error;
+        if (!setup::WriteFileAtomically(path, text, mode, &error)) {
             log_.Err("Cannot write " + path + ": " + error);
             failed_ = true;
             return false;
@@ -311,8 +311,8 @@ class Applier {
         struct stat st {};
         if (lstat(path.c_str(), &st) != 0)
             return;
-        std::string error = setup::RemoveFile(path);
-        if (!error.empty()) {
+        std::string error;
+        if (!setup::RemoveFile(path, &error)) {
             log_.Err(error);
             failed_ = true;
             return;
@@ -347,8 +347,7 @@ class Applier {
 // Makes the target root and checks its free space through the miscellaneous plug-in. 0 when
 // it can take the configuration, else the analysis state to report.
 int Analyse(const Settings& s, Log& log) {
-    if (std::string e = setup::WriteFileAtomically(s.target + "/.quilvane-check", "", 0600);
-        !e.empty()) {
+    if (std::string e; !setup::WriteFileAtomically(s.target + "/.quilvane-check", "", 0600, &e)) {
         log.Err("Target root " + s.target + " is not writable: " + e);
         return 2;
     }

@@ -47,17 +47,20 @@ std::string ShellQuote(std::string_view text) {
     return out + "'";
 }
 
-std::string ErrnoText(const char* what, const std::string& path) {
-    return std::string(what) + " " + path + ": " + std::strerror(errno);
+// Always false, so a failing step reads "return Fail(...)".
+bool Fail(std::string* error, const char* what, const std::string& path) {
+    if (error)
+        *error = std::string(what) + " " + path + ": " + std::strerror(errno);
+    return false;
 }
 
-std::string MakeParents(const std::string& path) {
+bool MakeParents(const std::string& path, std::string* error) {
     for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
         std::string dir = path.substr(0, at);
         if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST)
-            return ErrnoText("cannot create", dir);
+            return Fail(error, "cannot create", dir);
     }
-    return {};
+    return true;
 }
 
 constexpr KeyboardLayout kKeyboards[kKeyboardCount] = {
@@ -320,50 +323,50 @@ std::optional<std::string> LocaleFile(std::string_view language, std::string_vie
     return "LANG=" + tag + ".UTF-8\nLANGUAGE=" + tag + ":" + tag.substr(0, 2) + "\n";
 }
 
-std::string WriteFileAtomically(const std::string& path, std::string_view text, unsigned mode) {
-    if (std::string e = MakeParents(path); !e.empty())
-        return e;
+bool WriteFileAtomically(const std::string& path, std::string_view text, unsigned mode,
+                         std::string* error) {
+    if (!MakeParents(path, error))
+        return false;
     std::string temp = path + ".tmpXXXXXX";
     int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
-        return ErrnoText("cannot create", temp);
-    // mkostemp makes it 0600; widen only where the file holds nothing secret.
-    if (fchmod(fd, mode) != 0) {
-        std::string e = ErrnoText("cannot set the mode of", temp);
-        close(fd);
+        return Fail(error, "cannot create", temp);
+    // The temporary file goes on every failure; errno is taken before close and unlink.
+    auto abandon = [&](const char* what, bool open) {
+        Fail(error, what, temp);
+        if (open)
+            close(fd);
         unlink(temp.c_str());
-        return e;
-    }
+        return false;
+    };
+    // mkostemp makes it 0600; widen only where the file holds nothing secret.
+    if (fchmod(fd, mode) != 0)
+        return abandon("cannot set the mode of", true);
     size_t done = 0;
     while (done < text.size()) {
         ssize_t n = write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0) {
-            std::string e = ErrnoText("cannot write", temp);
-            close(fd);
-            unlink(temp.c_str());
-            return e;
-        }
+        if (n <= 0)
+            return abandon("cannot write", true);
         done += static_cast<size_t>(n);
     }
-    if (fsync(fd) != 0 || close(fd) != 0) {
-        std::string e = ErrnoText("cannot sync", temp);
-        unlink(temp.c_str());
-        return e;
-    }
+    if (fsync(fd) != 0)
+        return abandon("cannot sync", true);
+    if (close(fd) != 0)
+        return abandon("cannot sync", false);
     if (rename(temp.c_str(), path.c_str()) != 0) {
-        std::string e = ErrnoText("cannot rename over", path);
+        Fail(error, "cannot rename over", path);
         unlink(temp.c_str());
-        return e;
+        return false;
     }
-    return {};
+    return true;
 }
 
-std::string RemoveFile(const std::string& path) {
+bool RemoveFile(const std::string& path, std::string* error) {
     if (unlink(path.c_str()) != 0 && errno != ENOENT)
-        return ErrnoText("cannot remove", path);
-    return {};
+        return Fail(error, "cannot remove", path);
+    return true;
 }
 
 std::string NativePath(std::string_view path) {

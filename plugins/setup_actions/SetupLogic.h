@@ -78,14 +78,15 @@ std::string KeyboardFile(int n);
 std::optional<std::string> LocaleFile(std::string_view language, std::string_view country);
 
 // ---- Writing
+// As elsewhere in the code base: false on failure, with what went wrong in error when given.
 
 // Writes text to path through a temporary file in the same directory that is synced and
 // renamed over it, so the path holds the old text or the new one, never half of either.
-// Creates missing parent directories (0755). mode applies to the new file. Returns an empty
-// text, or what went wrong.
-std::string WriteFileAtomically(const std::string& path, std::string_view text, unsigned mode);
-// Removes path when it exists. Empty text, or what went wrong.
-std::string RemoveFile(const std::string& path);
+// Creates missing parent directories (0755). mode applies to the new file.
+bool WriteFileAtomically(const std::string& path, std::string_view text, unsigned mode,
+                         std::string* error = nullptr);
+// Removes path when it exists; a path that does not exist is no failure.
+bool RemoveFile(const std::string& path, std::string* error = nullptr);
 
 // ---- Text
 
