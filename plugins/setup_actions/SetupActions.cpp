@@ -180,7 +180,8 @@ struct Settings {
 
 Settings ReadSettings(const char* paramsFile) {
     Settings s;
-    std::string text = paramsFile ? setup::ReadWholeFile(setup::NativePath(paramsFile)) : "";
+    const std::string text =
+        paramsFile ? setup::ReadWholeFile(setup::NativePath(paramsFile)).value_or("") : "";
     s.target = setup::NativePath(
         setup::ProfileValue(text, "SETUP", "TargetRoot").value_or(kDefaultTarget));
     if (s.target.empty())
@@ -209,7 +210,7 @@ int LanguageIndex(const Context& c) {
 
 // "fr_BE" for a French of Belgium entry: the resolved language and the entry's own country.
 std::string LanguageTag(int index) {
-    std::string text = setup::ReadWholeFile(kLanguageFile);
+    const std::string text = setup::ReadWholeFile(kLanguageFile).value_or("");
     std::string code = LanguageKey(text, "Code", index);
     std::string country =
         setup::ProfileValue(text, "LANGUAGE", "Country." + std::to_string(index)).value_or("");
@@ -444,7 +445,7 @@ void LoadCurrent(const Context& c, const Settings& s, Log& log) {
     c.SetField("CountryLabel", country.message);
     if (language.code == 0 && !language.message.empty()) {
         // The entry of that language and country, else the first of that language.
-        std::string text = setup::ReadWholeFile(kLanguageFile);
+        const std::string text = setup::ReadWholeFile(kLanguageFile).value_or("");
         int found = -1;
         for (int n = 0; n < 64; ++n) {
             auto code = setup::ProfileValue(text, "LANGUAGE", "Code." + std::to_string(n));
@@ -462,9 +463,8 @@ void LoadCurrent(const Context& c, const Settings& s, Log& log) {
         if (found >= 0)
             c.SetString("ID_LANG", "ID_LANG" + std::to_string(found));
     }
-    bool ok = false;
-    std::string record = setup::ReadWholeFile(s.target + "/etc/quilvane/proxy.conf", &ok);
-    if (auto proxy = ok ? setup::ParseProxyRecord(record) : std::nullopt) {
+    const auto record = setup::ReadWholeFile(s.target + "/etc/quilvane/proxy.conf");
+    if (auto proxy = record ? setup::ParseProxyRecord(*record) : std::nullopt) {
         c.SetField("ProxyHost", proxy->host);
         c.SetField("ProxyPort", proxy->port);
         c.SetField("ProxyUser", proxy->user);

@@ -407,13 +407,12 @@ std::optional<std::string> ProfileValue(std::string_view text, std::string_view 
     return std::nullopt;
 }
 
-std::string ReadWholeFile(const std::string& path, bool* ok) {
+std::optional<std::string> ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (ok)
-        *ok = static_cast<bool>(in);
+    if (!in)
+        return std::nullopt;
     std::ostringstream s;
-    if (in)
-        s << in.rdbuf();
+    s << in.rdbuf();
     return s.str();
 }
 

@@ -96,7 +96,8 @@ std::string NativePath(std::string_view path);
 // blanks trimmed, ';' comments; nullopt when missing.
 std::optional<std::string> ProfileValue(std::string_view text, std::string_view section,
                                         std::string_view key);
-std::string ReadWholeFile(const std::string& path, bool* ok = nullptr);
+// The bytes of the file; nullopt when it cannot be read.
+std::optional<std::string> ReadWholeFile(const std::string& path);
 std::string PercentEncode(std::string_view text);
 std::string PercentDecode(std::string_view text);
 // UTF-8 <-> wide text (UTF-32); invalid bytes become U+FFFD.

@@ -153,6 +153,15 @@ TEST(SetupLogic, FailedWritesSayWhyAndLeaveNothingBehind) {
     }
 }
 
+TEST(SetupLogic, WholeFileTellsMissingFromEmpty) {
+    TempTree tree;
+    tree.Write("empty", "");
+    tree.Write("text", std::string("a\0b", 3));
+    EXPECT_EQ(ReadWholeFile(tree.Path("empty")), "");
+    EXPECT_EQ(ReadWholeFile(tree.Path("text")), std::string("a\0b", 3));
+    EXPECT_FALSE(ReadWholeFile(tree.Path("none")));
+}
+
 TEST(SetupLogic, ProfileAndTextReaders) {
     const std::string ini =
         "\xEF\xBB\xBF; c\n[Other]\nTargetRoot=no\n[setup]\n targetroot = \"..\\data\\t\" \n";
