@@ -172,7 +172,8 @@ std::shared_ptr<ParsedProfile> Parse(std::wstring_view text) {
         if (line.kind == ProfileLine::Kind::UnclosedSection)
             return;  // an unclosed header names nothing
         if (line.kind == ProfileLine::Kind::Section) {
-            auto [it, inserted] = profile->sections.try_emplace(Fold(line.name), nullptr);
+            auto [it, inserted] =
+                profile->sections.try_emplace(FoldProfileName(line.name), nullptr);
             if (inserted)
                 it->second = std::make_shared<Section>();
             current = it->second.get();
@@ -181,7 +182,8 @@ std::shared_ptr<ParsedProfile> Parse(std::wstring_view text) {
         }
         if (!current || !currentIsFirst)
             return;
-        current->keys.try_emplace(Fold(line.name), line.value);
+        // Names in the file are cut as asked names are, so a long name still finds itself.
+        current->keys.try_emplace(FoldProfileName(line.name), line.value);
     });
     return profile;
 }
@@ -262,10 +264,10 @@ const std::wstring* Find(const ParsedProfile* profile, std::wstring_view section
                          std::wstring_view key) {
     if (!profile)
         return nullptr;
-    auto sec = profile->sections.find(Fold(Trim(section.substr(0, kProfileNameMax))));
+    auto sec = profile->sections.find(FoldProfileName(section));
     if (sec == profile->sections.end())
         return nullptr;
-    auto k = sec->second->keys.find(Fold(Trim(key.substr(0, kProfileNameMax))));
+    auto k = sec->second->keys.find(FoldProfileName(key));
     return k == sec->second->keys.end() ? nullptr : &k->second;
 }
 
