@@ -92,9 +92,11 @@ bool RemoveFile(const std::string& path, std::string* error = nullptr);
 
 // Windows-style relative path to a native one (backslashes to '/').
 std::string NativePath(std::string_view path);
-// A value of a profile file: section and key without regard to case, the first match wins,
-// blanks trimmed, ';' comments; nullopt when missing.
-std::optional<std::string> ProfileValue(std::string_view text, std::string_view section,
+// A value of a profile file's bytes, read as the host reads profiles: section and key names
+// without regard to case, first matching section and key win (a repeated section adds nothing),
+// blanks trimmed, matching quotes removed, ';' comments, CRLF or LF, UTF-8 with or without BOM
+// or UTF-16LE with BOM, values cut at 1023 characters. UTF-8; nullopt when missing.
+std::optional<std::string> ProfileValue(std::string_view bytes, std::string_view section,
                                         std::string_view key);
 // The bytes of the file; nullopt when it cannot be read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
