@@ -20,10 +20,16 @@ namespace {
 // Upper bound for a file we parse; configuration files are far smaller.
 constexpr off_t kMaxProfileBytes = 64 * 1024 * 1024;
 
+// ASCII letters fold without the locale: a Turkish one lowers 'I' to a dotless 'ı', and
+// "MINFREEMB" would no longer find "MinFreeMB".
 std::wstring Fold(std::wstring_view s) {
     std::wstring out(s);
-    for (wchar_t& c : out)
-        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    for (wchar_t& c : out) {
+        if (c >= L'A' && c <= L'Z')
+            c = static_cast<wchar_t>(c - L'A' + L'a');
+        else if (c >= 0x80)
+            c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    }
     return out;
 }
 

@@ -139,11 +139,16 @@ std::wstring_view TrimProfile(std::wstring_view s) {
     return s;
 }
 
-// A section or key name as the reads compare it, whether asked or written in the file.
+// A section or key name as the reads compare it, whether asked or written in the file. ASCII
+// letters fold without the locale, as in the host (a Turkish locale lowers 'I' to 'ı').
 std::wstring FoldName(std::wstring_view name) {
     std::wstring out(TrimProfile(name.substr(0, kProfileNameMax)));
-    for (wchar_t& c : out)
-        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    for (wchar_t& c : out) {
+        if (c >= L'A' && c <= L'Z')
+            c = static_cast<wchar_t>(c - L'A' + L'a');
+        else if (c >= 0x80)
+            c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    }
     return out;
 }
 

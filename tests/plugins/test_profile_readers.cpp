@@ -2,6 +2,7 @@
 // are read by both here: every row must give one answer from the host's reader and the plug-in's.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <optional>
 #include <string>
 
@@ -160,4 +161,23 @@ TEST(ProfileReaders, AgreeOnEveryRow) {
         EXPECT_EQ(hostValue, r.value) << r.name << ": host reads " << Show(hostValue);
         EXPECT_EQ(plugin, r.value) << r.name << ": plug-in reads " << Show(plugin);
     }
+}
+
+// A Turkish locale lowers 'I' to a dotless 'ı': the names of the system's files are ASCII and
+// must match in either case there too. Skipped where the locale is not installed.
+TEST(ProfileReaders, AsciiNamesIgnoreCaseInATurkishLocale) {
+    locale_t turkish = newlocale(LC_CTYPE_MASK, "tr_TR.UTF-8", static_cast<locale_t>(0));
+    if (!turkish)
+        GTEST_SKIP() << "no tr_TR.UTF-8 locale";
+    TempTree tree;
+    const std::string bytes = "[info]\nMinFreeMB=5\n";
+    const std::string path = tree.Path("config/t.ini");
+    WriteFile(path, bytes);
+    const locale_t previous = uselocale(turkish);
+    const std::optional<std::wstring> host = ProfileSnapshot(path).Read(L"INFO", L"MINFREEMB");
+    const std::optional<std::string> plugin = setup::ProfileValue(bytes, "INFO", "MINFREEMB");
+    uselocale(previous);
+    freelocale(turkish);
+    EXPECT_EQ(host, L"5");
+    EXPECT_EQ(plugin, "5");
 }
