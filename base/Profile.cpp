@@ -20,10 +20,16 @@ namespace {
 // Upper bound for a file we parse; configuration files are far smaller.
 constexpr off_t kMaxProfileBytes = 64 * 1024 * 1024;
 
+// ASCII letters fold without the locale: a Turkish one lowers 'I' to a dotless 'ı', and
+// "MINFREEMB" would no longer find "MinFreeMB".
 std::wstring Fold(std::wstring_view s) {
     std::wstring out(s);
-    for (wchar_t& c : out)
-        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    for (wchar_t& c : out) {
+        if (c >= L'A' && c <= L'Z')
+            c = static_cast<wchar_t>(c - L'A' + L'a');
+        else if (c >= 0x80)
+            c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    }
     return out;
 }
 
@@ -172,7 +178,8 @@ std::shared_ptr<ParsedProfile> Parse(std::wstring_view text) {
         if (line.kind == ProfileLine::Kind::UnclosedSection)
             return;  // an unclosed header names nothing
         if (line.kind == ProfileLine::Kind::Section) {
-            auto [it, inserted] = profile->sections.try_emplace(Fold(line.name), nullptr);
+            auto [it, inserted] =
+                profile->sections.try_emplace(FoldProfileName(line.name), nullptr);
             if (inserted)
                 it->second = std::make_shared<Section>();
             current = it->second.get();
@@ -181,7 +188,8 @@ std::shared_ptr<ParsedProfile> Parse(std::wstring_view text) {
         }
         if (!current || !currentIsFirst)
             return;
-        current->keys.try_emplace(Fold(line.name), line.value);
+        // Names in the file are cut as asked names are, so a long name still finds itself.
+        current->keys.try_emplace(FoldProfileName(line.name), line.value);
     });
     return profile;
 }
@@ -262,10 +270,10 @@ const std::wstring* Find(const ParsedProfile* profile, std::wstring_view section
                          std::wstring_view key) {
     if (!profile)
         return nullptr;
-    auto sec = profile->sections.find(Fold(Trim(section.substr(0, kProfileNameMax))));
+    auto sec = profile->sections.find(FoldProfileName(section));
     if (sec == profile->sections.end())
         return nullptr;
-    auto k = sec->second->keys.find(Fold(Trim(key.substr(0, kProfileNameMax))));
+    auto k = sec->second->keys.find(FoldProfileName(key));
     return k == sec->second->keys.end() ? nullptr : &k->second;
 }
 

@@ -180,7 +180,8 @@ struct Settings {
 
 Settings ReadSettings(const char* paramsFile) {
     Settings s;
-    std::string text = paramsFile ? setup::ReadWholeFile(setup::NativePath(paramsFile)) : "";
+    const std::string text =
+        paramsFile ? setup::ReadWholeFile(setup::NativePath(paramsFile)).value_or("") : "";
     s.target = setup::NativePath(
         setup::ProfileValue(text, "SETUP", "TargetRoot").value_or(kDefaultTarget));
     if (s.target.empty())
@@ -209,7 +210,7 @@ int LanguageIndex(const Context& c) {
 
 // "fr_BE" for a French of Belgium entry: the resolved language and the entry's own country.
 std::string LanguageTag(int index) {
-    std::string text = setup::ReadWholeFile(kLanguageFile);
+    const std::string text = setup::ReadWholeFile(kLanguageFile).value_or("");
     std::string code = LanguageKey(text, "Code", index);
     std::string country =
         setup::ProfileValue(text, "LANGUAGE", "Country." + std::to_string(index)).value_or("");
@@ -294,8 +295,8 @@ class Applier {
 
     bool Write(const std::string& relative, const std::string& text, unsigned mode) {
         const std::string path = settings_.target + "/" + relative;
-        std::string error = setup::WriteFileAtomically(path, text, mode);
-        if (!error.empty()) {
+        std::string error;
+        if (!setup::WriteFileAtomically(path, text, mode, &error)) {
             log_.Err("Cannot write " + path + ": " + error);
             failed_ = true;
             return false;
@@ -311,8 +312,8 @@ class Applier {
         struct stat st {};
         if (lstat(path.c_str(), &st) != 0)
             return;
-        std::string error = setup::RemoveFile(path);
-        if (!error.empty()) {
+        std::string error;
+        if (!setup::RemoveFile(path, &error)) {
             log_.Err(error);
             failed_ = true;
             return;
@@ -347,8 +348,7 @@ class Applier {
 // Makes the target root and checks its free space through the miscellaneous plug-in. 0 when
 // it can take the configuration, else the analysis state to report.
 int Analyse(const Settings& s, Log& log) {
-    if (std::string e = setup::WriteFileAtomically(s.target + "/.quilvane-check", "", 0600);
-        !e.empty()) {
+    if (std::string e; !setup::WriteFileAtomically(s.target + "/.quilvane-check", "", 0600, &e)) {
         log.Err("Target root " + s.target + " is not writable: " + e);
         return 2;
     }
@@ -445,7 +445,7 @@ void LoadCurrent(const Context& c, const Settings& s, Log& log) {
     c.SetField("CountryLabel", country.message);
     if (language.code == 0 && !language.message.empty()) {
         // The entry of that language and country, else the first of that language.
-        std::string text = setup::ReadWholeFile(kLanguageFile);
+        const std::string text = setup::ReadWholeFile(kLanguageFile).value_or("");
         int found = -1;
         for (int n = 0; n < 64; ++n) {
             auto code = setup::ProfileValue(text, "LANGUAGE", "Code." + std::to_string(n));
@@ -463,9 +463,8 @@ void LoadCurrent(const Context& c, const Settings& s, Log& log) {
         if (found >= 0)
             c.SetString("ID_LANG", "ID_LANG" + std::to_string(found));
     }
-    bool ok = false;
-    std::string record = setup::ReadWholeFile(s.target + "/etc/quilvane/proxy.conf", &ok);
-    if (auto proxy = ok ? setup::ParseProxyRecord(record) : std::nullopt) {
+    const auto record = setup::ReadWholeFile(s.target + "/etc/quilvane/proxy.conf");
+    if (auto proxy = record ? setup::ParseProxyRecord(*record) : std::nullopt) {
         c.SetField("ProxyHost", proxy->host);
         c.SetField("ProxyPort", proxy->port);
         c.SetField("ProxyUser", proxy->user);

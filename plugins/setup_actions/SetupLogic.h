@@ -78,24 +78,28 @@ std::string KeyboardFile(int n);
 std::optional<std::string> LocaleFile(std::string_view language, std::string_view country);
 
 // ---- Writing
+// As elsewhere in the code base: false on failure, with what went wrong in error when given.
 
 // Writes text to path through a temporary file in the same directory that is synced and
 // renamed over it, so the path holds the old text or the new one, never half of either.
-// Creates missing parent directories (0755). mode applies to the new file. Returns an empty
-// text, or what went wrong.
-std::string WriteFileAtomically(const std::string& path, std::string_view text, unsigned mode);
-// Removes path when it exists. Empty text, or what went wrong.
-std::string RemoveFile(const std::string& path);
+// Creates missing parent directories (0755). mode applies to the new file.
+bool WriteFileAtomically(const std::string& path, std::string_view text, unsigned mode,
+                         std::string* error = nullptr);
+// Removes path when it exists; a path that does not exist is no failure.
+bool RemoveFile(const std::string& path, std::string* error = nullptr);
 
 // ---- Text
 
 // Windows-style relative path to a native one (backslashes to '/').
 std::string NativePath(std::string_view path);
-// A value of a profile file: section and key without regard to case, the first match wins,
-// blanks trimmed, ';' comments; nullopt when missing.
-std::optional<std::string> ProfileValue(std::string_view text, std::string_view section,
+// A value of a profile file's bytes, read as the host reads profiles: section and key names
+// without regard to case, first matching section and key win (a repeated section adds nothing),
+// blanks trimmed, matching quotes removed, ';' comments, CRLF or LF, UTF-8 with or without BOM
+// or UTF-16LE with BOM, values cut at 1023 characters. UTF-8; nullopt when missing.
+std::optional<std::string> ProfileValue(std::string_view bytes, std::string_view section,
                                         std::string_view key);
-std::string ReadWholeFile(const std::string& path, bool* ok = nullptr);
+// The bytes of the file; nullopt when it cannot be read.
+std::optional<std::string> ReadWholeFile(const std::string& path);
 std::string PercentEncode(std::string_view text);
 std::string PercentDecode(std::string_view text);
 // UTF-8 <-> wide text (UTF-32); invalid bytes become U+FFFD.

@@ -138,3 +138,13 @@ TEST(Profile, LongNamesAreCut) {
     EXPECT_EQ(ReadIniString("..\\config\\t.ini", "S", (key + "extra").c_str(), value), 0);
     EXPECT_STREQ(value, "v");
 }
+
+TEST(Profile, LongNamesInTheFileAreCutToo) {
+    TempTree tree;
+    const std::string section(300, 's'), key(299, 'k');
+    tree.Write("config/t.ini", "[" + section + "]\n" + key + "x=1\n" + key + "y=2\n");
+    char value[1024];
+    // Asked as written, and both keys are one key once cut: the first wins.
+    EXPECT_EQ(ReadIniString("..\\config\\t.ini", section.c_str(), (key + "y").c_str(), value), 0);
+    EXPECT_STREQ(value, "1");
+}

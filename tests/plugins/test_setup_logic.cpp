@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "plugins/setup_actions/SetupLogic.h"
@@ -101,8 +103,8 @@ TEST(SetupLogic, KeyboardAndLocale) {
 TEST(SetupLogic, AtomicWriteReplacesWholeAndKeepsModes) {
     TempTree tree;
     const std::string path = tree.Path("target/etc/quilvane/proxy.conf");
-    ASSERT_EQ(WriteFileAtomically(path, "one\n", 0600), "");
-    ASSERT_EQ(WriteFileAtomically(path, "two\n", 0644), "");
+    ASSERT_TRUE(WriteFileAtomically(path, "one\n", 0600));
+    ASSERT_TRUE(WriteFileAtomically(path, "two\n", 0644));
     EXPECT_EQ(ReadFile(path), "two\n");
     struct stat st {};
     ASSERT_EQ(stat(path.c_str(), &st), 0);
@@ -115,8 +117,49 @@ TEST(SetupLogic, AtomicWriteReplacesWholeAndKeepsModes) {
     EXPECT_EQ(files, 1u);
     // Under a regular file nothing can be made: the error says so and nothing is written.
     tree.Write("blocker", "x");
-    EXPECT_NE(WriteFileAtomically(tree.Path("blocker/etc/x"), "y", 0644), "");
-    EXPECT_EQ(RemoveFile(tree.Path("target/none")), "");
+    std::string error;
+    EXPECT_FALSE(WriteFileAtomically(tree.Path("blocker/etc/x"), "y", 0644, &error));
+    EXPECT_NE(error, "");
+    EXPECT_TRUE(RemoveFile(tree.Path("target/none")));
+}
+
+// The reason ends up in the log line of the failed write, so it names the step and the path.
+TEST(SetupLogic, FailedWritesSayWhyAndLeaveNothingBehind) {
+    TempTree tree;
+    tree.Write("blocker", "x");
+    tree.Write("target/dir/child", "x");
+    struct Row {
+        const char* name;
+        std::string path;
+        bool remove;
+        std::string reason;
+        const char* directory;  // holds no temporary file afterwards
+    } rows[] = {
+        {"parent is a file", tree.Path("blocker/etc/x"), false,
+         "cannot create " + tree.Path("blocker/etc") + ": " + std::strerror(ENOTDIR), "."},
+        {"path is a directory", tree.Path("target/dir"), false,
+         "cannot rename over " + tree.Path("target/dir") + ": " + std::strerror(EISDIR), "target"},
+        {"removing a directory", tree.Path("target/dir"), true,
+         "cannot remove " + tree.Path("target/dir") + ": " + std::strerror(EISDIR), "target"},
+    };
+    for (const Row& r : rows) {
+        std::string error;
+        const bool ok = r.remove ? RemoveFile(r.path, &error)
+                                 : WriteFileAtomically(r.path, "text\n", 0644, &error);
+        EXPECT_FALSE(ok) << r.name;
+        EXPECT_EQ(error, r.reason) << r.name;
+        for (const auto& e : std::filesystem::directory_iterator(tree.Path(r.directory)))
+            EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos) << r.name;
+    }
+}
+
+TEST(SetupLogic, WholeFileTellsMissingFromEmpty) {
+    TempTree tree;
+    tree.Write("empty", "");
+    tree.Write("text", std::string("a\0b", 3));
+    EXPECT_EQ(ReadWholeFile(tree.Path("empty")), "");
+    EXPECT_EQ(ReadWholeFile(tree.Path("text")), std::string("a\0b", 3));
+    EXPECT_FALSE(ReadWholeFile(tree.Path("none")));
 }
 
 TEST(SetupLogic, ProfileAndTextReaders) {
