@@ -34,7 +34,7 @@ std::unique_ptr<XmlDocument> ParseWithLines(const std::string& relative, std::st
 std::vector<xercesc::DOMElement*> ElementsUnder(const xercesc::DOMElement* parent, const char* tag);
 
 // The IDs a screen gives that kind of control, as "1001-1040".
-const char* KindRange(screens::ControlKind kind);
+std::string KindRange(screens::ControlKind kind);
 
 // A profile file listed line by line: where sections and keys are, and what the reads never
 // see.

@@ -83,8 +83,9 @@ void Linter::LintScreenProfiles(const std::string& screen, const ModeScreens& p,
                        screens::ControlKind kind) {
         int line = f.KeyLine(screen, key);
         if (screens::KindOfControl(id) != kind) {
-            report_.Error(f.Display(), line,
-                          StrFormat("%s %d is outside %s", key.c_str(), id, KindRange(kind)));
+            report_.Error(
+                f.Display(), line,
+                StrFormat("%s %d is outside %s", key.c_str(), id, KindRange(kind).c_str()));
         } else if (dialog.loaded && !dialog.Has(id)) {
             report_.Error(f.Display(), line,
                           StrFormat("%s %d: the dialog of %s has no such control", key.c_str(), id,

@@ -11,6 +11,7 @@
 
 #include "base/Text.h"
 #include "platform/Paths.h"
+#include "screens/ControlIds.h"
 #include "screens/ControlKind.h"
 #include "screens/ScreenSettings.h"
 #include "tools/qvtool/LintInternal.h"
@@ -20,47 +21,42 @@ using xercesc::DOMElement;
 
 namespace authoring::lint {
 
-const char* KindRange(screens::ControlKind kind) {
-    switch (kind) {
-        case screens::ControlKind::Button:
-            return "1001-1040";
-        case screens::ControlKind::Label:
-            return "1041-1090";
-        case screens::ControlKind::Edit:
-            return "1100-1139";
-        case screens::ControlKind::ListBox:
-            return "1200-1204";
-        case screens::ControlKind::ComboBox:
-            return "1300-1304";
-        case screens::ControlKind::Picture:
-            return "1500-1509";
-        case screens::ControlKind::Plain:
-            break;
-    }
-    return "";
+namespace {
+
+struct KindInfo {
+    screens::ControlKind kind;
+    screens::IdRange ids;
+    const char* className;  // as dialog files name the class
+};
+constexpr KindInfo kKinds[] = {
+    {screens::ControlKind::Button, screens::ids::kButtons, "BUTTON"},
+    {screens::ControlKind::Label, screens::ids::kLabels, "STATIC"},
+    {screens::ControlKind::Edit, screens::ids::kEdits, "EDIT"},
+    {screens::ControlKind::ListBox, screens::ids::kListBoxes, "LISTBOX"},
+    {screens::ControlKind::ComboBox, screens::ids::kComboBoxes, "COMBOBOX"},
+    {screens::ControlKind::Picture, screens::ids::kPictures, "PICTURE"},
+};
+
+const KindInfo* InfoOf(screens::ControlKind kind) {
+    for (const KindInfo& k : kKinds)
+        if (k.kind == kind)
+            return &k;
+    return nullptr;
+}
+
+const char* KindName(screens::ControlKind kind) {
+    const KindInfo* k = InfoOf(kind);
+    return k ? k->className : "plain";
+}
+
+}  // namespace
+
+std::string KindRange(screens::ControlKind kind) {
+    const KindInfo* k = InfoOf(kind);
+    return k ? StrFormat("%d-%d", k->ids.first, k->ids.last) : std::string();
 }
 
 namespace {
-
-const char* KindName(screens::ControlKind kind) {
-    switch (kind) {
-        case screens::ControlKind::Button:
-            return "BUTTON";
-        case screens::ControlKind::Label:
-            return "STATIC";
-        case screens::ControlKind::Edit:
-            return "EDIT";
-        case screens::ControlKind::ListBox:
-            return "LISTBOX";
-        case screens::ControlKind::ComboBox:
-            return "COMBOBOX";
-        case screens::ControlKind::Picture:
-            return "PICTURE";
-        case screens::ControlKind::Plain:
-            break;
-    }
-    return "plain";
-}
 
 std::optional<screens::ControlKind> KindOfClass(xmlgui::ControlClass cls) {
     switch (cls) {
@@ -182,15 +178,16 @@ Dialog Linter::LoadDialog(const std::string& relative) {
         std::optional<screens::ControlKind> cls = KindOfClass(c.cls);
         if (kind == screens::ControlKind::Plain) {
             if (cls && c.cls != xmlgui::ControlClass::Static)
-                report_.Warning(display, dialog.Line(c.id),
-                                StrFormat("%s %d is outside %s: the screen gives it a plain "
-                                          "widget",
-                                          xmlgui::ControlClassName(c.cls), c.id, KindRange(*cls)));
+                report_.Warning(
+                    display, dialog.Line(c.id),
+                    StrFormat("%s %d is outside %s: the screen gives it a plain "
+                              "widget",
+                              xmlgui::ControlClassName(c.cls), c.id, KindRange(*cls).c_str()));
         } else if (cls && *cls != kind) {
-            report_.Warning(
-                display, dialog.Line(c.id),
-                StrFormat("control %d is a %s, but IDs %s make %s controls", c.id,
-                          xmlgui::ControlClassName(c.cls), KindRange(kind), KindName(kind)));
+            report_.Warning(display, dialog.Line(c.id),
+                            StrFormat("control %d is a %s, but IDs %s make %s controls", c.id,
+                                      xmlgui::ControlClassName(c.cls), KindRange(kind).c_str(),
+                                      KindName(kind)));
         }
     }
     return dialog;
@@ -327,7 +324,7 @@ void Linter::LintSettings(const std::string& name, const std::string& relative,
         } else if (screens::KindOfControl(w.id) != *kind) {
             report_.Error(display, line,
                           StrFormat("widget %d of type %s is outside %s", w.id, w.type.c_str(),
-                                    KindRange(*kind)));
+                                    KindRange(*kind).c_str()));
         }
         if (dialog.loaded && !dialog.Has(w.id))
             report_.Warning(display, line, StrFormat("widget %d is not in the dialog file", w.id));
