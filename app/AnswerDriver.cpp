@@ -21,6 +21,10 @@
 #include "screens/QVAppView.h"
 #include "xmlgui/DialogForm.h"
 
+using controls::SkinEdit;
+
+namespace app {
+
 namespace {
 
 namespace ids = screens::ids;
@@ -120,7 +124,7 @@ void AnswerDriver::Tick() {
 void AnswerDriver::Answer(CQVAppView& view) {
     const std::string screen = app_.currentScreen;
     state_.clear();
-    if (CAutomateContext* context = app_.LoadContext()) {
+    if (CAutomateContext* context = app_.RefreshContext()) {
         char state[CAutomateContext::kStringBufferBytes] = "";
         context->GetString(ctx::kNameState, 1, state);
         state_ = state;
@@ -304,7 +308,7 @@ bool AnswerDriver::Leave(CQVAppView& view, const std::wstring& which) {
 
 void AnswerDriver::CheckRaised() {
     int32_t last = 0;
-    if (CAutomateContext* context = app_.LoadContext())
+    if (CAutomateContext* context = app_.RefreshContext())
         context->GetInt(ctx::kLastEvent, 1, &last);
     // No event: the screen refused what it was given and stays; it is answered again, as a
     // screen that comes back, until the visits run out. Never by time: a screen also stays up
@@ -326,3 +330,5 @@ void AnswerDriver::Fail(int code, const std::string& control, const std::string&
     if (CMainFrame* frame = app_.Frame())
         frame->DestroyWindow();
 }
+
+}  // namespace app

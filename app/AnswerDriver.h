@@ -15,6 +15,8 @@
 class CQVApp;
 class CQVAppView;
 
+namespace app {
+
 class AnswerDriver : public QObject {
     Q_OBJECT
 
@@ -70,3 +72,5 @@ class AnswerDriver : public QObject {
     std::string grabDir_;
     int grabbed_ = 0;
 };
+
+}  // namespace app

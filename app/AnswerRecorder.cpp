@@ -14,6 +14,8 @@
 #include "screens/Navigation.h"
 #include "screens/QVAppView.h"
 
+namespace app {
+
 namespace {
 
 namespace ids = screens::ids;
@@ -110,3 +112,5 @@ bool AnswerRecorder::Save() const {
     }
     return true;
 }
+
+}  // namespace app

@@ -10,6 +10,8 @@
 
 class CQVAppView;
 
+namespace app {
+
 class AnswerRecorder {
   public:
     AnswerRecorder(std::string path, bool secrets) : path_(std::move(path)), secrets_(secrets) {}
@@ -40,3 +42,5 @@ class AnswerRecorder {
     bool secrets_;
     std::vector<Screen> screens_;
 };
+
+}  // namespace app

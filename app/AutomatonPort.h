@@ -15,9 +15,12 @@ class CAutomatonPort {
     virtual void SetEngineHook(CEngineHook* hook) = 0;
 };
 
-class CAutomatePort : public CAutomatonPort {
+namespace app {
+
+// The automaton of a real run.
+class LiveAutomaton : public CAutomatonPort {
   public:
-    explicit CAutomatePort(CAutomate& automate) : automate_(automate) {}
+    explicit LiveAutomaton(CAutomate& automate) : automate_(automate) {}
     int Run() override { return automate_.Run(); }
     ContextImage* GetContextImage() override { return automate_.GetContextImage(); }
     int UpdateContextImage(ContextImage* image) override {
@@ -28,3 +31,5 @@ class CAutomatePort : public CAutomatonPort {
   private:
     CAutomate& automate_;
 };
+
+}  // namespace app

@@ -160,7 +160,7 @@ bool CMainFrame::SyncWithAutomate() {
     CAutomateContext* context = app_.ScreenContext();
     if (!automaton || !context)
         return false;
-    app_.LoadContext();
+    app_.RefreshContext();
     char gui[CAutomateContext::kStringBufferBytes] = "";
     context->GetString(ctx::kGui, 1, gui);
     const std::string name = ScreenNameFromGui(gui);
@@ -208,7 +208,7 @@ bool CMainFrame::SyncWithAutomate() {
 int CMainFrame::SwitchView() {
     Debug("Switch View Begin");
     char pathGui[CAutomateContext::kStringBufferBytes] = "";
-    if (CAutomateContext* context = app_.LoadContext())
+    if (CAutomateContext* context = app_.RefreshContext())
         context->GetString(ctx::kPathGui, 1, pathGui);
     std::string path = StrFormat("%s%s.gui", pathGui, app_.currentScreen.c_str());
     app_.screenFilePath = Widen(CutUtf8(path, CQVApp::kMaxPathChars));

@@ -17,10 +17,10 @@
 #include "base/ProgramDirectory.h"
 #include "base/StartupTrace.h"
 #include "base/Text.h"
+#include "clients/MiscServiceClient.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/Taskbar.h"
-#include "clients/MiscServiceClient.h"
 
 CQVApp* CQVApp::instance_ = nullptr;
 CLog* CQVApp::log_ = nullptr;
@@ -68,7 +68,7 @@ void CQVApp::UseAutomaton(CAutomatonPort* automaton, CAutomateContext* screenCon
     screenContext_ = screenContext;
 }
 
-CAutomateContext* CQVApp::LoadContext() {
+CAutomateContext* CQVApp::RefreshContext() {
     if (!automaton_ || !screenContext_)
         return nullptr;
     // The image only changes when properties are added (its count, free address and area
@@ -166,7 +166,7 @@ int CQVApp::InitInstance(const std::string& commandLine) {
     StartupTrace("automaton");
     if (automate_->DefinedStates() == 0)
         return 1;  // the automaton logged why; without states there is nothing to run
-    ownedPort_ = std::make_unique<CAutomatePort>(*automate_);
+    ownedPort_ = std::make_unique<app::LiveAutomaton>(*automate_);
     automaton_ = ownedPort_.get();
     ownedContext_ = std::make_unique<CAutomateContext>(files.logName, kLogLevel);
     screenContext_ = ownedContext_.get();

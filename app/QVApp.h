@@ -54,7 +54,7 @@ class CQVApp : public screens::ScreenHost {
 
     // The screen context loaded with the automaton's image; the 84 KB copy is skipped while
     // the image has not changed. Null without an automaton.
-    CAutomateContext* LoadContext() override;
+    CAutomateContext* RefreshContext() override;
     void PublishContext() override;
 
     // What the screen views need (screens::ScreenHost).

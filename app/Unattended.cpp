@@ -11,6 +11,8 @@
 #include "base/Profile.h"
 #include "base/ProgramDirectory.h"
 
+namespace app {
+
 namespace {
 
 // A section names a screen of gui/ (StateLanguage), its state (Language), or a state whose
@@ -90,7 +92,7 @@ void Unattended::Attach(CQVApp& app) {
             std::fprintf(stderr, "cannot write %s\n", recordPath_.c_str());
         app.leavingHook = [this, &app](const CQVAppView& view, int nID, unsigned nChar) {
             std::string state = app.currentScreen;
-            if (CAutomateContext* context = app.LoadContext()) {
+            if (CAutomateContext* context = app.RefreshContext()) {
                 char name[CAutomateContext::kStringBufferBytes] = "";
                 context->GetString(ctx::kNameState, 1, name);
                 if (name[0])
@@ -116,3 +118,5 @@ void Unattended::Detach(CQVApp& app) {
 int Unattended::ExitCode() const {
     return driver_ ? driver_->ExitCode() : exitCode_;
 }
+
+}  // namespace app

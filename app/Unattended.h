@@ -11,9 +11,12 @@
 
 #include "app/AnswerFile.h"
 
+class CQVApp;
+
+namespace app {
+
 class AnswerDriver;
 class AnswerRecorder;
-class CQVApp;
 
 class Unattended {
   public:
@@ -42,3 +45,5 @@ class Unattended {
     std::unique_ptr<AnswerDriver> driver_;
     std::unique_ptr<AnswerRecorder> recorder_;
 };
+
+}  // namespace app

@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
     InitLocale();
     StartupTrace("main");
     std::vector<std::string> args(argv + 1, argv + argc);
-    Unattended unattended;
+    app::Unattended unattended;
     // Checked before anything starts: a bad answer file leaves nothing half-done.
     if (int refused = unattended.TakeOptions(args); refused != 0)
         return refused;

@@ -3,6 +3,8 @@
 // nearest ancestor widget that implements this interface (or to the handler set on them).
 #include <QWidget>
 
+namespace controls {
+
 class NavigationHandler {
   public:
     virtual ~NavigationHandler() = default;
@@ -18,3 +20,5 @@ unsigned VirtualKeyFromQt(int qtKey);
 // The handler a control forwards to: the explicit one, else the nearest ancestor implementing
 // the interface.
 NavigationHandler* FindNavigationHandler(QWidget* control, NavigationHandler* explicitHandler);
+
+}  // namespace controls

@@ -10,7 +10,7 @@
 
 #include "controls/QtSupport.h"
 
-using namespace controls;
+namespace controls {
 
 unsigned VirtualKeyFromQt(int key) {
     if (key >= Qt::Key_F1 && key <= Qt::Key_F24) {
@@ -405,3 +405,5 @@ void NavComboBox::keyPressEvent(QKeyEvent* event) {
     }
     Forward(this, handler_, NavKind::ComboBox, event);
 }
+
+}  // namespace controls

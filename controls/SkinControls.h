@@ -13,6 +13,8 @@
 #include "controls/NavigationHandler.h"
 #include "controls/VEKButton.h"
 
+namespace controls {
+
 class SkinEdit : public QLineEdit {
     Q_OBJECT
   public:
@@ -173,3 +175,5 @@ class NavComboBox : public SkinComboBox {
   private:
     NavigationHandler* handler_ = nullptr;
 };
+
+}  // namespace controls

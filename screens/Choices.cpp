@@ -10,9 +10,9 @@
 #include "automate/ContextNames.h"
 #include "base/Log.h"
 #include "base/Text.h"
+#include "clients/PointServiceClient.h"
 #include "platform/Module.h"
 #include "services/LanguageConfig.h"
-#include "clients/PointServiceClient.h"
 #include "services/Translator.h"
 
 namespace screens {

@@ -65,7 +65,7 @@ CQVAppView::CQVAppView(screens::ScreenHost& host, QWidget* frame)
 CQVAppView::~CQVAppView() {
     if (host_.ViewSwitching())
         return;
-    if (CAutomateContext* context = host_.LoadContext()) {
+    if (CAutomateContext* context = host_.RefreshContext()) {
         context->SetInt(ctx::kLastEvent, 1, -1);
         host_.PublishContext();
     }

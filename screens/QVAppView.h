@@ -28,7 +28,7 @@ class CAutomateContext;
 class CLog;
 class CVEKButton;
 
-class CQVAppView : public QWidget, public NavigationHandler {
+class CQVAppView : public QWidget, public controls::NavigationHandler {
     Q_OBJECT
 
   public:

@@ -8,6 +8,11 @@
 #include "controls/SkinControls.h"
 #include "platform/Paths.h"
 
+using controls::NavButton;
+using controls::NavComboBox;
+using controls::NavEdit;
+using controls::NavListBox;
+
 using xmlgui::DlgControl;
 
 namespace screens {

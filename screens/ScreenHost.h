@@ -34,7 +34,7 @@ class ScreenHost {
 
     // The screen's context object, loaded with the automaton's current image; null when there
     // is no automaton.
-    virtual CAutomateContext* LoadContext() = 0;
+    virtual CAutomateContext* RefreshContext() = 0;
     // Makes what the screen wrote into its context visible to the automaton.
     virtual void PublishContext() = 0;
     // Lets the engine look at once at an event a screen raised.

@@ -19,6 +19,8 @@
 #include "services/Translator.h"
 #include "xmlgui/DialogForm.h"
 
+using controls::SkinComboBox;
+
 namespace {
 
 constexpr uint32_t kTitleColour = 0x333333;
@@ -42,7 +44,7 @@ int CQVAppView::SetViewInterface() {
     log.Debug(StrFormat("Begin SetViewInterface for %s", screen.c_str()));
     if (!screen.empty()) {
         char pathGui[CAutomateContext::kStringBufferBytes] = "";
-        if (CAutomateContext* context = host_.LoadContext())
+        if (CAutomateContext* context = host_.RefreshContext())
             context->GetString(ctx::kPathGui, 1, pathGui);
         const std::string file = screens::SettingsFilePath(pathGui, screen);
         {
@@ -194,7 +196,7 @@ int CQVAppView::LoadTraductions(const char*) {
         return 0;
     CLog& log = host_.Log();
     char idLang[CAutomateContext::kStringBufferBytes] = "";
-    if (CAutomateContext* context = host_.LoadContext())
+    if (CAutomateContext* context = host_.RefreshContext())
         context->GetString(ctx::kIdLang, 1, idLang);
     if (idLang[0] != '\0') {
         std::string code = ResolvedLanguageCode(std::string_view(idLang));

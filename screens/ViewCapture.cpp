@@ -11,6 +11,7 @@
 #include "automate/ContextNames.h"
 #include "base/Log.h"
 #include "base/Text.h"
+#include "clients/PointServiceClient.h"
 #include "controls/AnimatedPicture.h"
 #include "controls/GradientLabel.h"
 #include "controls/SkinControls.h"
@@ -21,8 +22,9 @@
 #include "screens/QVAppView.h"
 #include "screens/StateSetup.h"
 #include "services/LanguageConfig.h"
-#include "clients/PointServiceClient.h"
 #include "services/Translator.h"
+
+using controls::SkinEdit;
 
 namespace {
 
@@ -63,7 +65,7 @@ std::wstring FirstLine(const QWidget* widget, size_t maxChars) {
 
 void CQVAppView::OnRangeClickButton(int nID, unsigned nChar) {
     CLog& log = host_.Log();
-    CAutomateContext* context = host_.LoadContext();
+    CAutomateContext* context = host_.RefreshContext();
     char gui[CAutomateContext::kStringBufferBytes] = "";
     char nameState[CAutomateContext::kStringBufferBytes] = "";
     if (context) {
@@ -146,7 +148,7 @@ bool CQVAppView::manageSaveData(const std::string& state) {
     const int specific = SpecificButton();
     if (specific)
         log.Debug(StrFormat("manageSaveData : specific button pushed id=[%d]", specific));
-    CAutomateContext* context = host_.LoadContext();
+    CAutomateContext* context = host_.RefreshContext();
     const screens::SaveRule rule = screens::ChooseSaveRule(state, specific);
     bool saved = true;
     if (!context) {
@@ -205,7 +207,7 @@ bool CQVAppView::SaveChoice(screens::SaveRule rule, int specific, CAutomateConte
 }
 
 void CQVAppView::SaveGeneric(const std::string& state) {
-    CAutomateContext* context = host_.LoadContext();
+    CAutomateContext* context = host_.RefreshContext();
     if (!context)
         return;
     for (const screens::SaveContextEntry& entry : screens::ReadSaveContext(
@@ -215,7 +217,7 @@ void CQVAppView::SaveGeneric(const std::string& state) {
 
 int CQVAppView::SetEditInformations(const std::string& screen) {
     CLog& log = host_.Log();
-    CAutomateContext* context = host_.LoadContext();
+    CAutomateContext* context = host_.RefreshContext();
     char nameState[CAutomateContext::kStringBufferBytes] = "";
     if (context)
         context->GetString(ctx::kNameState, 1, nameState);
@@ -301,7 +303,7 @@ bool CQVAppView::IsPasswordField(int id, const std::string& screen) const {
 int CQVAppView::ManageColor(const std::string& screen) {
     CLog& log = host_.Log();
     log.Debug(StrFormat("Begin ManageColor for %s", screen.c_str()));
-    if (CAutomateContext* context = host_.LoadContext()) {
+    if (CAutomateContext* context = host_.RefreshContext()) {
         for (int id : screens::LabelsToPaintRed(screen, *context)) {
             if (auto* label = ControlAs<CGradientLabel>(id))
                 label->SetTextColor(kPureRed);

@@ -18,6 +18,9 @@
 #include "screens/StateSetup.h"
 #include "xmlgui/DialogForm.h"
 
+using controls::SkinEdit;
+using controls::SkinListBox;
+
 namespace {
 
 namespace ids = screens::ids;
@@ -31,7 +34,7 @@ constexpr int kListWeight = 24;
 
 int CQVAppView::SetupStateScreen(const std::string& screen) {
     AdaptLayoutToFont();
-    CAutomateContext* context = host_.LoadContext();
+    CAutomateContext* context = host_.RefreshContext();
     CLog& log = host_.Log();
     if (!context)
         return 0;
@@ -131,7 +134,7 @@ void CQVAppView::AdaptLayoutToFont() {
 }
 
 void CQVAppView::SetupLanguageButtons(bool reconfiguration) {
-    CAutomateContext* context = host_.LoadContext();
+    CAutomateContext* context = host_.RefreshContext();
     char idLang[CAutomateContext::kStringBufferBytes] = "";
     if (context)
         context->GetString(ctx::kIdLang, 1, idLang);

@@ -416,7 +416,7 @@ class KeyCounter : public QObject {
 // system (a person) does, and goes nowhere else.
 TEST_F(MainFrameTest, AKeyAtTheWorkstationStopsTheUnattendedRunAndIsSwallowed) {
     answers::AnswerFile file;
-    AnswerDriver driver(*qvapp, file, AnswerDriver::kDefaultMaxVisits, false);
+    app::AnswerDriver driver(*qvapp, file, app::AnswerDriver::kDefaultMaxVisits, false);
     driver.Start();
     KeyCounter counter;
     frame->installEventFilter(&counter);

@@ -24,7 +24,7 @@ class FakeHost : public screens::ScreenHost {
     const screens::ScreenFiles& Files() override { return files; }
     const std::string& CurrentScreen() const override { return screen; }
     const std::wstring& ScreenFilePath() const override { return screenFile; }
-    CAutomateContext* LoadContext() override { return &context; }
+    CAutomateContext* RefreshContext() override { return &context; }
     void PublishContext() override { ++publishes; }
     void WakeEngine() override { ++wakes; }
     bool MayRaiseEvents() const override { return !click && !building && !switching; }

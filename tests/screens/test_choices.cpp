@@ -4,8 +4,8 @@
 #include <string>
 
 #include "base/Text.h"
-#include "screens/Choices.h"
 #include "clients/PointServiceClient.h"
+#include "screens/Choices.h"
 #include "services/Translator.h"
 #include "tests/screens/ScreensTestSupport.h"
 

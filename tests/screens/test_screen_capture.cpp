@@ -19,6 +19,8 @@
 #include "services/LanguageConfig.h"
 #include "tests/screens/ViewTestSupport.h"
 
+using controls::SkinEdit;
+
 namespace {
 
 const char kDialog[] = R"(<dialog width="400" height="300" style="child">

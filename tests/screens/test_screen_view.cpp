@@ -13,6 +13,12 @@
 #include "services/LanguageConfig.h"
 #include "tests/screens/ViewTestSupport.h"
 
+using controls::NavComboBox;
+using controls::NavEdit;
+using controls::NavListBox;
+using controls::SkinComboBox;
+using controls::SkinEdit;
+
 namespace {
 
 const char kDialog[] = R"(<dialog width="400" height="300" style="child">

@@ -153,7 +153,7 @@ int main(int argc, char** argv) {
         return 4;
     // The wizard's own options for recording (--record) work here too.
     std::vector<std::string> wizardArgs(argv + i + 1, argv + argc);
-    Unattended unattended;
+    app::Unattended unattended;
     if (int refused = unattended.TakeOptions(wizardArgs); refused != 0)
         return refused;
     std::string commandLine;
