@@ -280,9 +280,12 @@ TEST(QvtoolLint, EachCheckNamesFileAndLine) {
          {{"config/QV/QV_pictures.ini",
            "[Main]\nBackground=..\\pictures\\bg.png\nButtonId.1=1001\n"}},
          {"config/QV/QV_pictures.ini", 3, "warning", "it shows nothing"}},
+#ifdef QV_LINT_DECODE
+        // Pictures are decoded only where the linter is built with Qt's image readers.
         {"picture that cannot be decoded",
          {{"pictures/bg.png", std::string("\x89PNG\r\n\x1a\nnot really", 18)}},
          {"config/QV/QV_pictures.ini", 2, "error", "cannot be decoded"}},
+#endif
     };
     for (const Row& row : rows) {
         Config c;
