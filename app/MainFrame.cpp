@@ -61,7 +61,7 @@ CMainFrame::~CMainFrame() {
 }
 
 void CMainFrame::CreateFirstView() {
-    view_ = new CQVAppView(app_, this);
+    view_ = new CQVAppView(app_, this, {app_.currentScreen, {}});
     ++viewsCreated_;
     view_->Create();
     CentreView();
@@ -184,7 +184,7 @@ bool CMainFrame::SyncWithAutomate() {
         if (next != 0)
             context->SetInt(ctx::kLastEvent, 1, next);
         context->SetInt(ctx::kNextState, 1, 0);
-        automaton->UpdateContextImage(context->GetImage());
+        app_.PublishContext();
     }
     if (app_.clickInProgress)
         return false;
@@ -192,7 +192,7 @@ bool CMainFrame::SyncWithAutomate() {
     if (context->GetInt(ctx::kNextState, 1, &next) >= 0 && next != 0) {
         context->SetInt(ctx::kLastEvent, 1, next);
         context->SetInt(ctx::kNextState, 1, 0);
-        automaton->UpdateContextImage(context->GetImage());
+        app_.PublishContext();
     }
     int32_t last = 0;
     context->GetInt(ctx::kLastEvent, 1, &last);
@@ -210,8 +210,8 @@ int CMainFrame::SwitchView() {
     char pathGui[CAutomateContext::kStringBufferBytes] = "";
     if (CAutomateContext* context = app_.RefreshContext())
         context->GetString(ctx::kPathGui, 1, pathGui);
-    std::string path = StrFormat("%s%s.gui", pathGui, app_.currentScreen.c_str());
-    app_.screenFilePath = Widen(CutUtf8(path, CQVApp::kMaxPathChars));
+    const std::string path = StrFormat("%s%s.gui", pathGui, app_.currentScreen.c_str());
+    screens::ScreenRequest request{app_.currentScreen, Widen(CutUtf8(path, CQVApp::kMaxPathChars))};
 
     Debug("Create New View");
     Debug("Get Frame");
@@ -221,7 +221,7 @@ int CMainFrame::SwitchView() {
     Debug("Set Active View to NULL");
     view_ = nullptr;
     Debug("Create New Viewer Object");
-    auto* created = new CQVAppView(app_, this);
+    auto* created = new CQVAppView(app_, this, std::move(request));
     ++viewsCreated_;
     created->Create();
     Debug("Destroy OldView");

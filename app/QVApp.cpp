@@ -3,8 +3,6 @@
 #include <malloc.h>
 #include <unistd.h>
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <QTimer>
 #include <cstdio>
 
@@ -176,10 +174,6 @@ int CQVApp::InitInstance(const std::string& commandLine) {
     StartupTrace("first view");
 
     frame_->setWindowTitle(QStringLiteral("Please wait during initialisation..."));
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        screenWidth = screen->geometry().width();
-        screenHeight = screen->geometry().height();
-    }
     frame_->ShowFrame();
     StartupTrace("frame shown");
 

@@ -61,8 +61,6 @@ class CQVApp : public screens::ScreenHost {
     CLog& Log() override { return log_ ? *log_ : CLog::Quiet(); }
     ZFQTranslator& Translator() override { return translator; }
     const screens::ScreenFiles& Files() override;
-    const std::string& CurrentScreen() const override { return currentScreen; }
-    const std::wstring& ScreenFilePath() const override { return screenFilePath; }
     void WakeEngine() override;
     bool MayRaiseEvents() const override {
         return !clickInProgress && !screenBuilding && !viewSwitching;
@@ -85,7 +83,6 @@ class CQVApp : public screens::ScreenHost {
     // Shared state (GUI thread only).
     FileSet files = FileSet::For(Mode::Installation);
     std::wstring title;
-    std::wstring screenFilePath;
     std::string currentScreen = "Initialisation";
     std::string memoryFile;
     std::string memoryKey;
@@ -97,8 +94,6 @@ class CQVApp : public screens::ScreenHost {
     bool viewSwitching = false;
     bool translationsLoaded = false;
     bool taskbarHidden = false;
-    int screenWidth = 0;
-    int screenHeight = 0;
     ZFQTranslator translator;
     // Told of every press that leaves a screen (the answer recorder).
     std::function<void(const CQVAppView&, int, unsigned)> leavingHook;

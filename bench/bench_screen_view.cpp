@@ -133,8 +133,6 @@ class BenchHost : public screens::ScreenHost {
     CLog& Log() override { return log; }
     ZFQTranslator& Translator() override { return translator; }
     const screens::ScreenFiles& Files() override { return files; }
-    const std::string& CurrentScreen() const override { return screen; }
-    const std::wstring& ScreenFilePath() const override { return screenFile; }
     CAutomateContext* RefreshContext() override { return &context; }
     void PublishContext() override {}
     void WakeEngine() override {}
@@ -157,7 +155,7 @@ class BenchHost : public screens::ScreenHost {
 
 CQVAppView* BuildView(BenchHost& host, QWidget& window) {
     host.switching = true;
-    auto* view = new CQVAppView(host, &window);
+    auto* view = new CQVAppView(host, &window, {host.screen, host.screenFile});
     view->Create();
     host.switching = false;
     view->SetViewInterface();

@@ -34,11 +34,11 @@ bool IsRightButton(QEvent* e) {
 
 }  // namespace
 
-CQVAppView::CQVAppView(screens::ScreenHost& host, QWidget* frame)
+CQVAppView::CQVAppView(screens::ScreenHost& host, QWidget* frame, screens::ScreenRequest request)
     : QWidget(frame),
       host_(host),
-      screenFilePath_(host.ScreenFilePath()),
-      screen_(host.CurrentScreen()) {
+      screenFilePath_(std::move(request.file)),
+      screen_(std::move(request.name)) {
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     setContextMenuPolicy(Qt::NoContextMenu);
     CLog& log = host_.Log();

@@ -32,8 +32,8 @@ class CQVAppView : public QWidget, public controls::NavigationHandler {
     Q_OBJECT
 
   public:
-    // Reads the background of the current screen; copies the screen file path.
-    CQVAppView(screens::ScreenHost& host, QWidget* frame);
+    // Reads the background of the screen it is made for.
+    CQVAppView(screens::ScreenHost& host, QWidget* frame, screens::ScreenRequest request);
     // Outside a view switch: raises event -1, which ends the run.
     ~CQVAppView() override;
 

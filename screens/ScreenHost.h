@@ -10,6 +10,13 @@ class ZFQTranslator;
 
 namespace screens {
 
+// What a view shows: the screen's name ("Initialisation" for the first, empty view) and its
+// dialog file (empty: none).
+struct ScreenRequest {
+    std::string name;
+    std::wstring file;
+};
+
 // The mode's profile files a screen reads (paths relative to the program directory).
 struct ScreenFiles {
     std::string pictures;      // backgrounds, configured buttons
@@ -28,9 +35,6 @@ class ScreenHost {
     virtual CLog& Log() = 0;
     virtual ZFQTranslator& Translator() = 0;
     virtual const ScreenFiles& Files() = 0;
-    // The screen being shown ("Initialisation" for the first view) and its dialog file.
-    virtual const std::string& CurrentScreen() const = 0;
-    virtual const std::wstring& ScreenFilePath() const = 0;
 
     // The screen's context object, loaded with the automaton's current image; null when there
     // is no automaton.

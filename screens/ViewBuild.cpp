@@ -40,7 +40,7 @@ QString Face(const std::wstring& face) {
 
 int CQVAppView::SetViewInterface() {
     CLog& log = host_.Log();
-    const std::string screen = host_.CurrentScreen();
+    const std::string& screen = screen_;
     log.Debug(StrFormat("Begin SetViewInterface for %s", screen.c_str()));
     if (!screen.empty()) {
         char pathGui[CAutomateContext::kStringBufferBytes] = "";

@@ -48,7 +48,7 @@ std::unique_ptr<QWidget> ShowScreen(FakeHost& host, CQVAppView** view) {
     auto window = std::make_unique<QWidget>();
     window->resize(1000, 800);
     host.switching = true;
-    auto* v = new CQVAppView(host, window.get());
+    auto* v = new CQVAppView(host, window.get(), {host.screen, host.screenFile});
     v->Create();
     host.switching = false;
     window->show();

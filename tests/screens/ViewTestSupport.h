@@ -22,8 +22,6 @@ class FakeHost : public screens::ScreenHost {
     CLog& Log() override { return quiet ? CLog::Quiet() : log; }
     ZFQTranslator& Translator() override { return translator; }
     const screens::ScreenFiles& Files() override { return files; }
-    const std::string& CurrentScreen() const override { return screen; }
-    const std::wstring& ScreenFilePath() const override { return screenFile; }
     CAutomateContext* RefreshContext() override { return &context; }
     void PublishContext() override { ++publishes; }
     void WakeEngine() override { ++wakes; }
