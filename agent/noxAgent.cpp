@@ -17,6 +17,47 @@
 #include "base/Text.h"
 #include "platform/SharedMemory.h"
 
+namespace {
+
+// A reader (a wizard, the launcher) holds the block too, for the moment of one read; only a
+// hold that outlasts several probes is an owner.
+bool OwnedByAnother(const std::string& blockName, const std::string& backing) {
+    constexpr int kProbes = 10;
+    for (int i = 0; i < kProbes; ++i) {
+        if (platform::ProbeMapping(blockName) != platform::MappingHolder::Live &&
+            !platform::BackingFileHeld(backing))
+            return false;
+        usleep(20 * 1000);
+    }
+    return true;
+}
+
+// Whoever holds the block owns it, whatever its name; a block nobody holds was left by an
+// agent that was killed: take it over.
+bool TakeOver(std::unique_ptr<CAgentSharedMemory>& block, const std::string& blockName,
+              const std::string& backing, const std::string& text) {
+    constexpr int kAttempts = 5;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        block.reset();  // our own view would count as a holder
+        if (OwnedByAnother(blockName, backing)) {
+            std::fprintf(stderr, "noxAgent: another agent owns %s\n", blockName.c_str());
+            return false;
+        }
+        // A reader may open the dead block between the probe and the reclaim: probe again.
+        platform::ReclaimMapping(blockName);
+        std::error_code ec;
+        std::filesystem::remove(backing, ec);
+        block = std::make_unique<CAgentSharedMemory>(blockName);
+        block->PublishOnCreate(text);
+        if (block->Create(backing))
+            return true;
+    }
+    std::fprintf(stderr, "noxAgent: cannot create %s\n", blockName.c_str());
+    return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     InitLocale();
     std::string blockName = kAgentBlockName;
@@ -43,26 +84,8 @@ int main(int argc, char** argv) {
     const std::string backing = blockName + ".def";
     auto block = std::make_unique<CAgentSharedMemory>(blockName);
     block->PublishOnCreate(text);
-    if (!block->Create(backing)) {
-        // Our own view would count as a holder.
-        block.reset();
-        // Whoever holds the block owns it, whatever its name; a block nobody holds was left
-        // by an agent that was killed: take it over.
-        if (platform::ProbeMapping(blockName) == platform::MappingHolder::Live ||
-            platform::BackingFileHeld(backing)) {
-            std::fprintf(stderr, "noxAgent: another agent owns %s\n", blockName.c_str());
-            return 1;
-        }
-        platform::ReclaimMapping(blockName);
-        std::error_code ec;
-        std::filesystem::remove(backing, ec);
-        block = std::make_unique<CAgentSharedMemory>(blockName);
-        block->PublishOnCreate(text);
-        if (!block->Create(backing)) {
-            std::fprintf(stderr, "noxAgent: cannot create %s\n", blockName.c_str());
-            return 1;
-        }
-    }
+    if (!block->Create(backing) && !TakeOver(block, blockName, backing, text))
+        return 1;
 
     int sig = 0;
     while (sigwait(&stop, &sig) != 0) {

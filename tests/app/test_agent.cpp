@@ -405,6 +405,30 @@ TEST(AgentLauncher, AKilledAgentsBlockIsTakenOverWhileAnUnrelatedAgentRuns) {
     EXPECT_FALSE(BlockExists(other));
 }
 
+// A reader (a wizard, the launcher polling the text) holds the block for a moment; an agent
+// starting in that moment still takes a killed agent's block over.
+TEST(AgentLauncher, AReaderOfAKilledAgentsBlockDoesNotKeepItFromBeingTakenOver) {
+    TempTree tree;
+    ProcessSweeper sweeper(tree.Root());
+    const std::string agent = CopyProgram(NOX_AGENT_PATH, tree.Bin(), "noxAgent");
+    const std::string mine = UniqueName();
+    platform::ChildProcess first, second;
+    ASSERT_EQ(first.Start({agent, "--block", mine, "--text", "first"}, tree.Bin()), 0);
+    ASSERT_TRUE(WaitFor([&] { return GetAgentText(mine) == "first"; }, 5000));
+    ::kill(first.Pid(), SIGKILL);
+    ASSERT_TRUE(first.Wait(3000));
+
+    platform::NamedMapping reader;
+    ASSERT_TRUE(reader.OpenExisting(mine));
+    ASSERT_EQ(second.Start({agent, "--block", mine, "--text", "second"}, tree.Bin()), 0);
+    usleep(100 * 1000);
+    reader.Close();
+    EXPECT_TRUE(WaitFor([&] { return GetAgentText(mine) == "second"; }, 5000));
+    EXPECT_FALSE(second.Wait(200));
+    EXPECT_TRUE(platform::TerminatePid(second.Pid()));
+    EXPECT_FALSE(BlockExists(mine));
+}
+
 // The launcher reads the flag, then the text, each through its own view. An agent that ends
 // between the two reads leaves either its last text (killed: the block stays) or nothing
 // (stopped: the block is gone); neither is a crash or a half-read text.
