@@ -102,7 +102,7 @@ void AnswerDriver::OnAwaited() {
     if (stopped_ || problem_.code)
         return;
     CMainFrame* frame = app_.Frame();
-    if (!frame || app_.runState != kRunRunning)
+    if (!frame || app_.RunState() != kRunRunning)
         return;
     CQVAppView* view = frame->ActiveView();
     // Views are told apart by their serial number: a new one may reuse a freed address.

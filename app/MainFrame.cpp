@@ -96,13 +96,18 @@ void CMainFrame::ShowPlaced() {
 
 bool CMainFrame::event(QEvent* e) {
     QueueStart();
-    if (!app_.viewSwitching && app_.runState == kRunRunning && SyncsOn(e->type()))
+    if (!app_.viewSwitching_ && app_.runState_ == kRunRunning && SyncsOn(e->type()))
         QueueSync();
     return QWidget::event(e);
 }
 
+void CMainFrame::MarkReady() {
+    if (app_.runState_ == kRunStarting)
+        app_.runState_ = kRunReady;
+}
+
 void CMainFrame::QueueStart() {
-    if (app_.runState == kRunReady && !startQueued_) {
+    if (app_.runState_ == kRunReady && !startQueued_) {
         // Run never nests inside an arbitrary event such as a paint.
         startQueued_ = true;
         QMetaObject::invokeMethod(this, &CMainFrame::StartAutomate, Qt::QueuedConnection);
@@ -117,7 +122,7 @@ void CMainFrame::QueueSync() {
         this,
         [this] {
             syncQueued_ = false;
-            if (!app_.viewSwitching && app_.runState == kRunRunning && SyncWithAutomate())
+            if (!app_.viewSwitching_ && app_.runState_ == kRunRunning && SyncWithAutomate())
                 hook_.Wake();
         },
         Qt::QueuedConnection);
@@ -125,7 +130,7 @@ void CMainFrame::QueueSync() {
 
 void CMainFrame::closeEvent(QCloseEvent* e) {
     // Only the end of the run closes the window.
-    if (app_.runState == kRunEnded)
+    if (app_.runState_ == kRunEnded)
         e->accept();
     else
         e->ignore();
@@ -170,14 +175,14 @@ bool CMainFrame::SyncWithAutomate() {
     if (nameState[0] != '\0' && !app_.translationsLoaded && view_)
         view_->LoadTraductions(nameState);
 
-    if (!name.empty() && !app_.viewSwitching) {
+    if (!name.empty() && !app_.viewSwitching_) {
         if (app_.clickInProgress)
             return false;
         app_.currentScreen = std::string(CutUtf8(name, CQVApp::kMaxPathChars));
-        app_.viewSwitching = true;
+        app_.viewSwitching_ = true;
         context->SetString(ctx::kGui, 1, "");
         SwitchView();
-        app_.viewSwitching = false;
+        app_.viewSwitching_ = false;
         context->SetInt(ctx::kLastEvent, 1, 0);
         int32_t next = 0;
         context->GetInt(ctx::kNextState, 1, &next);
@@ -197,7 +202,7 @@ bool CMainFrame::SyncWithAutomate() {
     int32_t last = 0;
     context->GetInt(ctx::kLastEvent, 1, &last);
     waitingForOperator_ = last == 0 && name.empty() && view_ && view_->Built() &&
-                          !app_.viewSwitching && !app_.clickInProgress;
+                          !app_.viewSwitching_ && !app_.clickInProgress;
     if (waitingForOperator_) {
         UpdateControlMap();
         emit OperatorAwaited();
@@ -239,7 +244,7 @@ int CMainFrame::SwitchView() {
     if (!created->focusWidget())
         created->setFocus();
 
-    app_.notTopmost = IsNotTopmostScreen(app_.currentScreen);
+    app_.notTopmost_ = IsNotTopmostScreen(app_.currentScreen);
     PlaceFrame();
     Debug("Switch View End");
     StartupTrace("screen built");
@@ -257,18 +262,18 @@ void CMainFrame::ApplyTopmost(bool onTop) {
 
 void CMainFrame::PlaceFrame() {
     if (app_.modal)
-        ApplyTopmost(!app_.notTopmost);
+        ApplyTopmost(!app_.notTopmost_);
     else
         ApplyTopmost(false);
 }
 
 void CMainFrame::StartAutomate() {
-    if (app_.runState != kRunReady)
+    if (app_.runState_ != kRunReady)
         return;
     CAutomatonPort* automaton = app_.Automaton();
     if (automaton && app_.ScreenContext())
         app_.ScreenContext()->SetImage(automaton->GetContextImage());
-    app_.runState = kRunRunning;
+    app_.runState_ = kRunRunning;
     keepOnTop_.start();
     if (!app_.modal) {
         if (QScreen* screen = QGuiApplication::primaryScreen())
@@ -282,7 +287,7 @@ void CMainFrame::StartAutomate() {
         automaton->SetEngineHook(nullptr);
     }
     app_.FinishStartup();
-    app_.runState = kRunEnded;
+    app_.runState_ = kRunEnded;
     keepOnTop_.stop();
     close();
     emit RunEnded();
@@ -291,10 +296,10 @@ void CMainFrame::StartAutomate() {
 void CMainFrame::KeepOnTop() {
     if (app_.modal) {
         activateWindow();
-        if (!app_.notTopmost)
+        if (!app_.notTopmost_)
             raise();
     }
-    if (!app_.viewSwitching && app_.runState == kRunRunning && SyncWithAutomate())
+    if (!app_.viewSwitching_ && app_.runState_ == kRunRunning && SyncWithAutomate())
         hook_.Wake();
     hook_.Heartbeat();
 }

@@ -36,6 +36,8 @@ class CMainFrame : public QWidget {
     int SwitchView();
     // Starts the automaton when the run state is 1; returns when the run has ended.
     void StartAutomate();
+    // Start-up is done: the run state becomes 1, and the run starts on the frame's next event.
+    void MarkReady();
     // Queues StartAutomate once the run state is 1, ahead of the first view's paint.
     void QueueStart();
     // Destroys the view outside a switch (which ends the run) and hides the frame.

@@ -145,7 +145,6 @@ int CQVApp::InitInstance(const std::string& commandLine) {
         taskbarHidden = platform::HideTaskbar();
 
     currentScreen = "Initialisation";
-    runState = kRunStarting;
     clickInProgress = false;
 
     log_->Debug("Application Initialisation");
@@ -177,8 +176,8 @@ int CQVApp::InitInstance(const std::string& commandLine) {
     frame_->ShowFrame();
     StartupTrace("frame shown");
 
-    runState = kRunReady;
     startupTailPending_ = true;
+    frame_->MarkReady();
     frame_->QueueStart();
     return 0;
 }

@@ -63,9 +63,12 @@ class CQVApp : public screens::ScreenHost {
     const screens::ScreenFiles& Files() override;
     void WakeEngine() override;
     bool MayRaiseEvents() const override {
-        return !clickInProgress && !screenBuilding && !viewSwitching;
+        return !clickInProgress && !screenBuilding && !viewSwitching_;
     }
-    bool ViewSwitching() const override { return viewSwitching; }
+    bool ViewSwitching() const override { return viewSwitching_; }
+    int RunState() const { return runState_; }
+    // The screen shown is one of the parameters' "NotTopmost" screens.
+    bool NotTopmost() const { return notTopmost_; }
     void SetClickInProgress(bool on) override { clickInProgress = on; }
     void SetScreenBuilding(bool on) override { screenBuilding = on; }
     bool TranslationsLoaded() const override { return translationsLoaded; }
@@ -86,12 +89,9 @@ class CQVApp : public screens::ScreenHost {
     std::string currentScreen = "Initialisation";
     std::string memoryFile;
     std::string memoryKey;
-    int runState = kRunStarting;
     bool modal = true;
-    bool notTopmost = false;
     bool clickInProgress = false;
     bool screenBuilding = false;
-    bool viewSwitching = false;
     bool translationsLoaded = false;
     bool taskbarHidden = false;
     ZFQTranslator translator;
@@ -99,7 +99,16 @@ class CQVApp : public screens::ScreenHost {
     std::function<void(const CQVAppView&, int, unsigned)> leavingHook;
 
   private:
+    // The frame is the one writer of the run state and of what the switch shows; tests reach
+    // them through their peer.
+    friend class CMainFrame;
+    friend class CQVAppTestPeer;
+
     void DropLogger();
+
+    int runState_ = kRunStarting;
+    bool notTopmost_ = false;
+    bool viewSwitching_ = false;
 
     screens::ScreenFiles screenFiles_;
 

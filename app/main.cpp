@@ -119,9 +119,9 @@ int main(int argc, char** argv) {
             char buffer[16];
             while (read(stopPipe[0], buffer, sizeof buffer) > 0) {
             }
-            if (app.runState == kRunRunning)
+            if (app.RunState() == kRunRunning)
                 frame->DestroyWindow();
-            else if (app.runState != kRunEnded)
+            else if (app.RunState() != kRunEnded)
                 QCoreApplication::exit(0);
         });
         unattended.Attach(app);

@@ -108,6 +108,17 @@ const char kScreenA[] = R"(<dialog width="200" height="100" style="child">
   <control id="1041" class="STATIC" x="10" y="10" width="100" height="12" text="A"/>
 </dialog>)";
 
+}  // namespace
+
+// Sets what only the frame writes, to put a frame in a state without running the automaton.
+class CQVAppTestPeer {
+  public:
+    static void SetRunState(CQVApp& app, int state) { app.runState_ = state; }
+    static void SetViewSwitching(CQVApp& app, bool on) { app.viewSwitching_ = on; }
+};
+
+namespace {
+
 class MainFrameTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -159,7 +170,7 @@ TEST_F(MainFrameTest, SwitchBuildsTheRequestedScreenAndRepeatsForTheSameName) {
     screen.SetImage(automaton.GetContextImage());
     automaton.Ask("C:\\any\\where\\ScreenA.gui");
     automaton.SetInt("NextState", 0);
-    qvapp->runState = kRunRunning;
+    CQVAppTestPeer::SetRunState(*qvapp, kRunRunning);
     EXPECT_FALSE(frame->SyncWithAutomate());
     EXPECT_EQ(qvapp->currentScreen, "ScreenA");
     EXPECT_EQ(automaton.Gui(), "");
@@ -171,7 +182,7 @@ TEST_F(MainFrameTest, SwitchBuildsTheRequestedScreenAndRepeatsForTheSameName) {
     EXPECT_NE(Button(1001), nullptr);
     EXPECT_EQ(Button(1001)->contextMenuPolicy(), Qt::NoContextMenu);
     EXPECT_FALSE(qvapp->screenBuilding);
-    EXPECT_FALSE(qvapp->viewSwitching);
+    EXPECT_FALSE(qvapp->ViewSwitching());
     EXPECT_EQ(automaton.Int("LastEvent"), 0);
 
     // The same name again is switched again; a waiting NextState becomes LastEvent then.
@@ -188,7 +199,7 @@ TEST_F(MainFrameTest, SwitchBuildsTheRequestedScreenAndRepeatsForTheSameName) {
 
 TEST_F(MainFrameTest, AClickInProgressPostponesSwitchAndEvent) {
     screen.SetImage(automaton.GetContextImage());
-    qvapp->runState = kRunRunning;
+    CQVAppTestPeer::SetRunState(*qvapp, kRunRunning);
     qvapp->clickInProgress = true;
     automaton.Ask("ScreenA");
     automaton.SetInt("NextState", 3);
@@ -205,7 +216,7 @@ TEST_F(MainFrameTest, AClickInProgressPostponesSwitchAndEvent) {
 }
 
 TEST_F(MainFrameTest, AScreenWithoutBackgroundOrDialogFileFallsBack) {
-    qvapp->runState = kRunRunning;
+    CQVAppTestPeer::SetRunState(*qvapp, kRunRunning);
     screen.SetImage(automaton.GetContextImage());
     automaton.Ask("Missing");  // no Background, no dialog file
     frame->SyncWithAutomate();
@@ -234,7 +245,7 @@ TEST_F(MainFrameTest, RunStartsOnTheFirstEventAndEndsWhenTheWindowIsDestroyed) {
     bool closeRefused = false;
     automaton.body = [&](CEngineHook* hook) {
         ASSERT_NE(hook, nullptr);
-        EXPECT_EQ(qvapp->runState, kRunRunning);
+        EXPECT_EQ(qvapp->RunState(), kRunRunning);
         // A service asks for a screen and leaves an event in NextState.
         automaton.Ask("..\\gui\\ScreenA.gui");
         QElapsedTimer t;
@@ -280,10 +291,10 @@ TEST_F(MainFrameTest, RunStartsOnTheFirstEventAndEndsWhenTheWindowIsDestroyed) {
     };
     bool ended = false;
     QObject::connect(frame, &CMainFrame::RunEnded, [&] { ended = true; });
-    qvapp->runState = kRunReady;
+    frame->MarkReady();
     frame->setWindowTitle("VEK test");  // any event starts it
     ASSERT_TRUE(Spin([&] { return ended; }, 10000));
-    EXPECT_EQ(qvapp->runState, kRunEnded);
+    EXPECT_EQ(qvapp->RunState(), kRunEnded);
     EXPECT_GE(nextStateMs, 0);
     EXPECT_LT(nextStateMs, 1000);
     EXPECT_GE(clickWakeMs, 0);
@@ -313,7 +324,7 @@ TEST_F(MainFrameTest, NextStateBecomesLastEventWithoutTheEnginePumping) {
     };
     bool ended = false;
     QObject::connect(frame, &CMainFrame::RunEnded, [&] { ended = true; });
-    qvapp->runState = kRunReady;
+    frame->MarkReady();
     frame->update();
     ASSERT_TRUE(Spin([&] { return ended; }, 10000));
 }
@@ -344,7 +355,7 @@ TEST_F(MainFrameTest, AWaitingScreenSlowsThePollButAnOutsideWriteIsSeen) {
     };
     bool ended = false;
     QObject::connect(frame, &CMainFrame::RunEnded, [&] { ended = true; });
-    qvapp->runState = kRunReady;
+    frame->MarkReady();
     frame->update();
     ASSERT_TRUE(Spin([&] { return ended; }, 10000));
 }
@@ -370,7 +381,7 @@ TEST(QtEngineHook, AHeartbeatEndsOnlyAnOperatorOnlyPause) {
 }
 
 TEST_F(MainFrameTest, ButtonsRaiseEventsOnlyWhenNoScreenFlagIsSet) {
-    qvapp->runState = kRunRunning;
+    CQVAppTestPeer::SetRunState(*qvapp, kRunRunning);
     screen.SetImage(automaton.GetContextImage());
     automaton.Ask("ScreenA");
     frame->SyncWithAutomate();
@@ -390,12 +401,13 @@ TEST_F(MainFrameTest, ButtonsRaiseEventsOnlyWhenNoScreenFlagIsSet) {
         automaton.Ask(c.gui);
         qvapp->clickInProgress = c.click;
         qvapp->screenBuilding = c.building;
-        qvapp->viewSwitching = c.switching;
+        CQVAppTestPeer::SetViewSwitching(*qvapp, c.switching);
         QTest::mouseClick(next, Qt::LeftButton);
         EXPECT_EQ(automaton.Int("LastEvent"), c.expected) << c.click << c.building << c.switching;
         EXPECT_EQ(qvapp->clickInProgress, c.click);
     }
-    qvapp->clickInProgress = qvapp->screenBuilding = qvapp->viewSwitching = false;
+    qvapp->clickInProgress = qvapp->screenBuilding = false;
+    CQVAppTestPeer::SetViewSwitching(*qvapp, false);
     automaton.Ask("");
 }
 
