@@ -6,31 +6,12 @@
 #include "automate/ContextNames.h"
 #include "base/Profile.h"
 #include "base/Text.h"
-#include "screens/ControlIds.h"
+#include "screens/ScreenCatalogue.h"
 #include "services/LanguageConfig.h"
 
 namespace screens {
 
 namespace {
-
-struct SaveRow {
-    const char* state;
-    int minButton;  // 0: always
-    SaveRule rule;
-};
-
-// First match wins; the order matters only for readers, the names are all distinct.
-constexpr SaveRow kSaveRows[] = {
-    {"LanguageReconf", ids::kFirstChoice, SaveRule::LanguageReconf},
-    {"Language", ids::kFirstChoice, SaveRule::LanguageInstall},
-    {"StateChoiceBorne", 1008, SaveRule::ChoiceBorne},
-    {"StateChoicePC", 0, SaveRule::PcModel},
-    {"CountryChoice", 0, SaveRule::Country},
-    {"InstallationType", ids::kFirstChoice, SaveRule::InstallationType},
-    {"InstallationTypeQV", ids::kFirstChoice, SaveRule::InstallationTypeQV},
-    {"ChoiceTradeMark", ids::kFirstChoice, SaveRule::TradeMark},
-    {"GuiAskKeyBoard", ids::kFirstChoice, SaveRule::KeyboardChoice},
-};
 
 std::wstring ReadValue(std::string_view file, std::string_view section, const char* key, int n,
                        std::wstring_view def) {
@@ -41,11 +22,8 @@ std::wstring ReadValue(std::string_view file, std::string_view section, const ch
 }  // namespace
 
 SaveRule ChooseSaveRule(std::string_view state, int specificButton) {
-    for (const SaveRow& row : kSaveRows) {
-        if (state == row.state)
-            return specificButton >= row.minButton ? row.rule : SaveRule::Generic;
-    }
-    return SaveRule::Generic;
+    const SaveRow* row = FindSaveRow(state);
+    return row && specificButton >= row->minButton ? row->rule : SaveRule::Generic;
 }
 
 bool ApplySimpleSaveRule(SaveRule rule, int specificButton, CAutomateContext& context) {
@@ -122,18 +100,11 @@ std::vector<SaveContextEntry> ReadSaveContext(std::string_view file, std::string
 
 std::vector<ColorRule> ColorRulesFor(std::string_view screen) {
     std::vector<ColorRule> rules;
-    if (screen == "StateConfProxy") {
-        const int labels[] = {1042, 1043, 1045, 1046, 1047, 1048};
-        for (int i = 0; i < 6; ++i)
-            rules.push_back({ctx::kProxyInvalidData, i + 1, labels[i]});
-    } else if (screen == "StateInfo2" || screen == "StateInfo2b" || screen == "StateErrInfo2") {
-        const int labels[] = {1042, 1043, 1045, 1046};
-        for (int i = 0; i < 4; ++i)
-            rules.push_back({ctx::kPpsInvalidData, i + 1, labels[i]});
-    } else if (screen == "StateQvInfoPdv") {
-        for (int i = 0; i < 15; ++i)
-            rules.push_back({ctx::kPdvInvalidData, i + 1, 1042 + i});
-    }
+    const ScreenRules* row = FindScreenRules(screen);
+    if (!row || !row->colours)
+        return rules;
+    for (size_t i = 0; i < row->colours->labels.size(); ++i)
+        rules.push_back({row->colours->property, static_cast<int>(i) + 1, row->colours->labels[i]});
     return rules;
 }
 

@@ -27,8 +27,9 @@ enum class SaveRule {
     KeyboardChoice,      // LastEvent = B - 1003
 };
 
-// The rule for a state (exact, case-sensitive name) and the pushed specific button B (0 when
-// none). A row whose button condition fails falls through to Generic.
+// The rule for a state (exact, case-sensitive name, looked up in the screen catalogue) and the
+// pushed specific button B (0 when none). A row whose button condition fails falls through to
+// Generic.
 SaveRule ChooseSaveRule(std::string_view state, int specificButton);
 
 // Applies a rule that only writes context values (ChoiceBorne, InstallationType,
@@ -76,7 +77,8 @@ struct ColorRule {
     int labelId;
 };
 
-// The flags a screen's labels are governed by (exact screen name); empty for other screens.
+// The flags a screen's labels are governed by (exact screen name), from its row of the screen
+// catalogue; empty for other screens.
 std::vector<ColorRule> ColorRulesFor(std::string_view screen);
 // Labels of the screen whose flag reads 1 in the context.
 std::vector<int> LabelsToPaintRed(std::string_view screen, CAutomateContext& context);

@@ -10,6 +10,7 @@
 #include "base/Log.h"
 #include "base/Text.h"
 #include "screens/ControlIds.h"
+#include "screens/ScreenCatalogue.h"
 #include "services/LanguageConfig.h"
 #include "services/Translator.h"
 
@@ -101,60 +102,9 @@ VerticalSpan ScaleVerticalSpan(int controlId, VerticalSpan span, double multY) {
     return out;
 }
 
-ScreenSetup ScreenSetupFor(std::string_view s) {
-    ScreenSetup setup;
-    if (s == "StateConnectRouterPC" || s == "StateConnectRouterPCVerif") {
-        setup = {SetupKind::ConnectionPicture,
-                 "..\\pictures\\%SconnectRouter.gif",
-                 "Picture 1501 updated with xxxConnectRouter.gif",
-                 "StateConnectRouterPC, widget 1501 not found",
-                 {},
-                 false};
-    } else if (s == "StateConnectRouterModemAction") {
-        setup = {SetupKind::ConnectionPicture,
-                 "..\\pictures\\%SConnectBorneRouter.gif",
-                 "Picture 1501 updated with xxxConnectBorneRouter.gif",
-                 "StateConnectRouterModem, widget 1501 not found",
-                 {},
-                 false};
-    } else if (s == "StateConnectBornePC") {
-        setup = {SetupKind::ConnectionPicture,
-                 "..\\pictures\\%SConnectBorne.gif",
-                 "Picture 1501 updated with xxxConnectBorne.gif",
-                 "StateConnectBornePC, widget 1501 not found",
-                 {},
-                 false};
-    } else if (s == "StatePPD1") {
-        setup = {SetupKind::ConnectionPicture,
-                 "..\\pictures\\%SConnexionICV.gif",
-                 "Picture 1501 updated with %S",
-                 "PPD1, widget 1501 not found",
-                 {},
-                 false};
-    } else if (s == "StateChoicePC" || s == "StateInstallationType" ||
-               s == "StateInstallationTypeQV" || s == "StateChoiceTradeMark" ||
-               s == "StateGuiAskKeyBoard" || s == "StateChoiceBorne") {
-        setup.kind = SetupKind::PreselectFirstChoice;
-    } else if (s == "StateConfProxy") {
-        setup.kind = SetupKind::PasswordEdits;
-        setup.editIds = {1101};
-    } else if (s == "StateInfo2" || s == "StateInfo2b" || s == "StateErrInfo2") {
-        setup.kind = SetupKind::PasswordEdits;
-        setup.editIds = {1102};
-    } else if (s == "StateQvInfoPdv") {
-        setup.kind = SetupKind::DigitsOnlyEdits;
-        setup.editIds = {1102, 1107, 1108, 1112};
-    } else if (s == "StateEnd3") {
-        setup.kind = SetupKind::EndResult;
-    } else if (s == "StateCountryChoice") {
-        setup.kind = SetupKind::CountryList;
-    } else if (s == "StateGuiKeyBoard") {
-        setup.kind = SetupKind::KeyboardPicture;
-    } else if (s == "StateLanguageR" || s == "StateLanguage") {
-        setup.kind = SetupKind::LanguageButtons;
-        setup.reconfiguration = s == "StateLanguageR";
-    }
-    return setup;
+ScreenSetup ScreenSetupFor(std::string_view screen) {
+    const ScreenRules* row = FindScreenRules(screen);
+    return row ? row->setup : ScreenSetup{};
 }
 
 std::optional<std::string> ConnectionPicture(const ScreenSetup& setup, bool hasPicture,

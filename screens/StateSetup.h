@@ -68,7 +68,8 @@ struct ScreenSetup {
     bool reconfiguration = false;  // language buttons of "StateLanguageR"
 };
 
-// The set-up of a screen (exact name); kind None for screens without one.
+// The set-up of a screen (exact name), from its row of the screen catalogue; kind None for
+// screens without one.
 ScreenSetup ScreenSetupFor(std::string_view screen);
 
 // The connection picture's path for the PCModelType in the context, with its log line; the ERR

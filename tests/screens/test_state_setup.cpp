@@ -1,8 +1,11 @@
 #include <cstdio>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "screens/ControlIds.h"
+#include "screens/ScreenCatalogue.h"
 #include "screens/StateSetup.h"
 #include "services/Translator.h"
 #include "tests/screens/ScreensTestSupport.h"
@@ -78,6 +81,26 @@ TEST_F(StateSetupTest, ScreenSetupsAndConnectionPictures) {
     EXPECT_EQ(ConnectionPicture(ScreenSetupFor("StatePPD1"), true, context, log),
               "..\\pictures\\%S%nConnexionICV.gif");
     EXPECT_EQ(LogCount("INFO", "Picture 1501 updated with ..\\pictures\\%S%nConnexionICV.gif"), 1);
+}
+
+// A name in two rows would silently lose the second row's rules: the lookups take the first.
+TEST(ScreenCatalogue, EachScreenAndStateHasOneRowAndItsIdsAreOfTheirKind) {
+    std::set<std::string_view> screensSeen, statesSeen;
+    for (const ScreenRules& row : ScreenCatalogue()) {
+        ASSERT_FALSE(row.screens.empty());
+        for (std::string_view name : row.screens)
+            EXPECT_TRUE(screensSeen.insert(name).second) << name;
+        if (row.save) {
+            EXPECT_TRUE(statesSeen.insert(row.save->state).second) << row.save->state;
+        }
+        for (int id : row.setup.editIds)
+            EXPECT_TRUE(ids::kEdits.Contains(id)) << row.screens.front() << " " << id;
+        if (row.colours) {
+            for (int id : row.colours->labels)
+                EXPECT_TRUE(ids::kInvalidDataLabels.Contains(id))
+                    << row.screens.front() << " " << id;
+        }
+    }
 }
 
 TEST_F(StateSetupTest, KeyboardIndexOutOfRangeBecomesOne) {
