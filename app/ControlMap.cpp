@@ -1,5 +1,6 @@
 #include "app/ControlMap.h"
 
+#include <QListWidget>
 #include <QSaveFile>
 #include <QTextStream>
 
@@ -47,6 +48,8 @@ bool WriteControlMap(const std::string& path, const QWidget& frame, const CQVApp
         out << "control " << id << ' ' << Rect(GlobalRect(*w));
         if (auto* button = qobject_cast<CVEKButton*>(w))
             out << ' ' << QString::fromStdWString(button->Caption(controls::kStateNormal));
+        else if (auto* list = qobject_cast<QListWidget*>(w); list && list->currentItem())
+            out << ' ' << list->currentItem()->text();  // the item shown chosen
         out << '\n';
     }
     out.flush();

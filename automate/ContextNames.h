@@ -42,6 +42,12 @@ inline constexpr char kInstallationType[] = "InstallationType";
 inline constexpr char kTradeMark[] = "TradeMark";
 // STRING. "others" when a kiosk other than the first is chosen: written by the kiosk screen.
 inline constexpr char kTypeBorne[] = "TypeBorne";
+// The choice button pushed last on each choice screen, where the configuration keeps it.
+inline constexpr char kAskKeyboardButton[] = "AskKeyboardButton";
+inline constexpr char kInstallationTypeButton[] = "InstallationTypeButton";
+inline constexpr char kTradeMarkButton[] = "TradeMarkButton";
+inline constexpr char kPcModelButton[] = "PCModelButton";
+inline constexpr char kBorneButton[] = "BorneButton";
 // INT, several occurrences. 1 marks a field invalid: written by services that check entries;
 // read by the proxy, account and point-of-sale screens (labels in red).
 inline constexpr char kProxyInvalidData[] = "ProxyInvalidData";

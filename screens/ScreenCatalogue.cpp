@@ -14,6 +14,13 @@ ScreenSetup Kind(SetupKind kind, std::vector<int> editIds = {}) {
     return setup;
 }
 
+// A choice screen: the first choice, or the one its property keeps, shown chosen.
+ScreenSetup Preselect(const char* choiceProperty) {
+    ScreenSetup setup = Kind(SetupKind::PreselectFirstChoice);
+    setup.choiceProperty = choiceProperty;
+    return setup;
+}
+
 ScreenSetup Languages(bool reconfiguration) {
     ScreenSetup setup = Kind(SetupKind::LanguageButtons);
     setup.reconfiguration = reconfiguration;
@@ -30,7 +37,6 @@ ScreenSetup Connection(const char* pictureFormat, const char* logLine, const cha
 
 std::vector<ScreenRules> BuildCatalogue() {
     using ids::kFirstChoice;
-    const ScreenSetup preselect = Kind(SetupKind::PreselectFirstChoice);
     std::vector<int> pdvLabels;
     for (int id = 1042; id <= 1056; ++id)
         pdvLabels.push_back(id);
@@ -45,7 +51,7 @@ std::vector<ScreenRules> BuildCatalogue() {
          std::nullopt},
         {{"StateGuiAskKeyBoard"},
          SaveRow{"GuiAskKeyBoard", kFirstChoice, SaveRule::KeyboardChoice},
-         preselect,
+         Preselect(ctx::kAskKeyboardButton),
          std::nullopt},
         {{"StateGuiKeyBoard"}, std::nullopt, Kind(SetupKind::KeyboardPicture), std::nullopt},
         {{"StateCountryChoice"},
@@ -54,23 +60,23 @@ std::vector<ScreenRules> BuildCatalogue() {
          std::nullopt},
         {{"StateInstallationType"},
          SaveRow{"InstallationType", kFirstChoice, SaveRule::InstallationType},
-         preselect,
+         Preselect(ctx::kInstallationTypeButton),
          std::nullopt},
         {{"StateInstallationTypeQV"},
          SaveRow{"InstallationTypeQV", kFirstChoice, SaveRule::InstallationTypeQV},
-         preselect,
+         Preselect(ctx::kInstallationTypeButton),
          std::nullopt},
         {{"StateChoiceTradeMark"},
          SaveRow{"ChoiceTradeMark", kFirstChoice, SaveRule::TradeMark},
-         preselect,
+         Preselect(ctx::kTradeMarkButton),
          std::nullopt},
         {{"StateChoicePC"},
          SaveRow{"StateChoicePC", 0, SaveRule::PcModel},
-         preselect,
+         Preselect(ctx::kPcModelButton),
          std::nullopt},
         {{"StateChoiceBorne"},
          SaveRow{"StateChoiceBorne", 1008, SaveRule::ChoiceBorne},
-         preselect,
+         Preselect(ctx::kBorneButton),
          std::nullopt},
         {{"StateConnectRouterPC", "StateConnectRouterPCVerif"},
          std::nullopt,

@@ -1,5 +1,6 @@
 #include "screens/StateSetup.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -107,6 +108,15 @@ ScreenSetup ScreenSetupFor(std::string_view screen) {
     return row ? row->setup : ScreenSetup{};
 }
 
+int PreselectedChoice(const ScreenSetup& setup, CAutomateContext& context,
+                      const std::function<bool(int)>& hasButton) {
+    int32_t kept = 0;
+    if (setup.choiceProperty && context.GetInt(setup.choiceProperty, 1, &kept) >= 0 &&
+        ids::kChoiceButtons.Contains(kept) && hasButton(kept))
+        return kept;
+    return ids::kFirstChoice;
+}
+
 std::optional<std::string> ConnectionPicture(const ScreenSetup& setup, bool hasPicture,
                                              CAutomateContext& context, CLog& log) {
     if (setup.kind != SetupKind::ConnectionPicture || !setup.pictureFormat)
@@ -183,20 +193,38 @@ std::vector<LanguageButton> PlanLanguageButtons(bool reconfiguration, std::strin
     return buttons;
 }
 
-std::vector<std::wstring> CountryListNames(CAutomateContext& context, ZFQTranslator& translator,
-                                           CLog& log, const std::string& table) {
-    const std::string code = ResolvedLanguageCode(LanguageIndex(ReadString(context, ctx::kIdLang)));
-    std::optional<std::vector<CountryRow>> rows = ReadCountryRows(table, code, translator);
+CountryListing CountryListFor(CAutomateContext& context, ZFQTranslator& translator, CLog& log,
+                              const std::string& table) {
+    const int language = LanguageIndex(ReadString(context, ctx::kIdLang));
+    std::optional<std::vector<CountryRow>> rows =
+        ReadCountryRows(table, ResolvedLanguageCode(language), translator);
+    CountryListing listing;
     if (!rows) {
         log.Err("Can not ReadFile KSOCountries.csv");
-        return {};
+        listing.initialRow = -1;
+        return listing;
     }
-    std::vector<std::wstring> names;
+    const std::string wanted[] = {ReadString(context, ctx::kCodePays), LanguageCountry(language)};
+    int found[] = {-1, -1};
     for (CountryRow& row : *rows) {
-        if (!row.name.empty())
-            names.push_back(std::move(row.name));
+        if (row.name.empty())
+            continue;
+        const std::string code = CountryCodeOf(row.id);
+        for (int i = 0; i < 2; ++i) {
+            if (found[i] < 0 && !wanted[i].empty() && code == wanted[i])
+                found[i] = static_cast<int>(listing.names.size());
+        }
+        listing.names.push_back(std::move(row.name));
     }
-    return names;
+    listing.initialRow = listing.names.empty() ? -1
+                         : found[0] >= 0       ? found[0]
+                                               : std::max(found[1], 0);
+    return listing;
+}
+
+std::vector<std::wstring> CountryListNames(CAutomateContext& context, ZFQTranslator& translator,
+                                           CLog& log, const std::string& table) {
+    return CountryListFor(context, translator, log, table).names;
 }
 
 }  // namespace screens

@@ -66,7 +66,15 @@ struct ScreenSetup {
     const char* missingPictureLine = nullptr;  // at ERR
     std::vector<int> editIds;
     bool reconfiguration = false;  // language buttons of "StateLanguageR"
+    // INT property that keeps the choice button pushed last, so that a screen shown again
+    // shows it chosen; a configuration that does not declare it starts on the first choice.
+    const char* choiceProperty = nullptr;
 };
+
+// The choice button to show chosen: the one the screen's choice property keeps when the screen
+// has it (hasButton), else the first.
+int PreselectedChoice(const ScreenSetup& setup, CAutomateContext& context,
+                      const std::function<bool(int)>& hasButton);
 
 // The set-up of a screen (exact name), from its row of the screen catalogue; kind None for
 // screens without one.
@@ -118,5 +126,15 @@ std::vector<LanguageButton> PlanLanguageButtons(bool reconfiguration, std::strin
 // out. An unreadable table logs "Can not ReadFile KSOCountries.csv" at ERR and gives none.
 std::vector<std::wstring> CountryListNames(CAutomateContext& context, ZFQTranslator& translator,
                                            CLog& log, const std::string& table = kCountryTable);
+
+struct CountryListing {
+    std::vector<std::wstring> names;
+    int initialRow = 0;  // -1 when there are no names
+};
+// The names of CountryListNames and the row to start on: the country chosen last (CodePays)
+// when the list has it, else the country of the language entry (its "Country.%d"), else the
+// first.
+CountryListing CountryListFor(CAutomateContext& context, ZFQTranslator& translator, CLog& log,
+                              const std::string& table = kCountryTable);
 
 }  // namespace screens

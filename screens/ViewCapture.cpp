@@ -160,6 +160,11 @@ bool CQVAppView::manageSaveData(const std::string& state) {
     } else {
         saved = SaveChoice(rule, specific, *context, log);
     }
+    // Kept so that the screen, shown again, shows this choice.
+    if (context && saved && specific) {
+        if (const char* property = screens::ScreenSetupFor(screen_).choiceProperty)
+            context->SetInt(property, 1, specific);
+    }
     log.Debug("End manageSaveData");
     return saved;
 }

@@ -49,7 +49,8 @@ int CQVAppView::SetupStateScreen(const std::string& screen) {
             break;
         }
         case screens::SetupKind::PreselectFirstChoice:
-            if (auto* button = ControlAs<CVEKButton>(ids::kFirstChoice)) {
+            if (auto* button = ControlAs<CVEKButton>(screens::PreselectedChoice(
+                    setup, *context, [this](int id) { return ControlAs<CVEKButton>(id); }))) {
                 button->Latch();
                 button->setFocus(Qt::OtherFocusReason);
                 button->SetCheckMode(true, ControlAs<AnimatedPicture>(ids::kLeftPicture),
@@ -78,11 +79,14 @@ int CQVAppView::SetupStateScreen(const std::string& screen) {
             if (auto* list = ControlAs<SkinListBox>(ids::kCountryList)) {
                 list->SetFont(kListFace, kListHeight, kListWeight);
                 list->clear();
-                for (const std::wstring& name :
-                     screens::CountryListNames(*context, host_.Translator(), log))
+                const screens::CountryListing listing =
+                    screens::CountryListFor(*context, host_.Translator(), log);
+                for (const std::wstring& name : listing.names)
                     list->addItem(QString::fromStdWString(name));
-                if (list->count() > 0)
-                    list->setCurrentRow(0);
+                if (listing.initialRow >= 0 && listing.initialRow < list->count()) {
+                    list->setCurrentRow(listing.initialRow);
+                    list->scrollToItem(list->currentItem(), QAbstractItemView::PositionAtCenter);
+                }
             }
             break;
         case screens::SetupKind::KeyboardPicture: {

@@ -544,6 +544,9 @@ void Serve(const std::string& service, const Context& c, const char* paramsFile,
         c.SetInt("LastEvent", 1);
     } else if (service == "RouteByPcModel") {
         c.SetInt("LastEvent", c.String("PCModelType") == "BORNE" ? 3 : 1);
+    } else if (service == "RouteByKeyboardChoice") {
+        // 1008 on the keyboard question: a layout was chosen from the pictures.
+        c.SetInt("LastEvent", c.Int("AskKeyboardButton") == 1008 ? 3 : 1);
     } else if (service == "NetworkCheck") {
         Answer a = CallService(kMiscPlugin, L"TestInternetService_defaultListURL");
         log.Info("Network check: " + std::to_string(a.code) + " " + a.message);

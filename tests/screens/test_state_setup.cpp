@@ -194,3 +194,35 @@ TEST_F(StateSetupTest, CountryListSurvivesTablesOfAnyShape) {
         EXPECT_EQ(LogCount("ERR", "Can not ReadFile KSOCountries.csv"), r.errors) << r.name;
     }
 }
+
+// The list opens on the country chosen last, else on the language entry's country, else on the
+// first; a choice the list no longer holds (another language) falls through.
+TEST_F(StateSetupTest, CountryListStartsOnTheChosenOrTheLanguagesCountry) {
+    WriteLanguages(
+        "Code.0=fr\nCountry.0=FR\nLabel.1=Belge\nCountry.1=BE\nFallback.1=0\n"
+        "Code.2=en\n");
+    WriteTranslations(Entry("PAYFR", "fr", "France") + Entry("PAYBE", "fr", "Belgique") +
+                      Entry("PAYLU", "fr", "Luxembourg") + Entry("PAYGB", "en", "UK"));
+    tree.Write("config/KSOCountries.csv",
+               "Code Langue KSO;ID_COUNTRY\nfr;PAYFR\nfr;PAYXX\nfr;PAYBE\nfr;PAYLU\nen;PAYGB\n");
+    ZFQTranslator translator;
+    translator.LoadLanguage("fr");
+    struct Row {
+        const char* language;
+        const char* codePays;
+        int row;
+    } const rows[] = {
+        {"ID_LANG0", "", 0},   {"ID_LANG1", "", 1},   {"ID_LANG1", "LU", 2},
+        {"ID_LANG0", "LU", 2}, {"ID_LANG1", "GB", 1}, {"ID_LANG0", "XX", 0},
+    };
+    for (const Row& r : rows) {
+        context.SetString("ID_LANG", 1, r.language);
+        context.SetString("CodePays", 1, r.codePays);
+        CountryListing listing = CountryListFor(context, translator, log);
+        EXPECT_EQ(listing.names,
+                  (std::vector<std::wstring>{L"France", L"Belgique", L"Luxembourg"}));
+        EXPECT_EQ(listing.initialRow, r.row) << r.language << " " << r.codePays;
+    }
+    std::remove(tree.Path("config/KSOCountries.csv").c_str());
+    EXPECT_EQ(CountryListFor(context, translator, log).initialRow, -1);
+}

@@ -160,6 +160,73 @@ TEST_F(X11Wizard, ChoicesMadeWithTheMouseAreSaved) {
     EXPECT_EQ(wizard.LastSet("TypeBorne"), "others");
 }
 
+// F2 leads back screen by screen the way the operator came, and each screen shown again shows
+// what was chosen on it.
+TEST_F(X11Wizard, BackRetracesTheWayAndEveryScreenKeepsItsChoice) {
+    wizard.Start();
+    wizard.WaitScreen("StateLanguage");
+    wizard.RunScript("key Down\nkey Return\n");  // English
+    wizard.WaitScreen("StateGuiAskKeyBoard");
+    wizard.RunScript("key Down\nkey Return\n");  // choose from the pictures
+    wizard.WaitScreen("StateGuiKeyBoard");
+    wizard.RunScript("key Right\n");
+    wizard.WaitScreen("StateGuiKeyBoard");
+    wizard.Key("Return");
+    const std::string firstCountry = wizard.WaitScreen("StateCountryChoice").controls[1200].caption;
+    wizard.RunScript("key Down\nkey Return\n");
+    const std::string country = wizard.LastSet("CodePays");
+    for (const char* screen : {"StateInstallationTypeQV", "StateChoiceTradeMark"}) {
+        wizard.WaitScreen(screen);
+        wizard.RunScript("key Down\nkey Return\n");  // the second choice
+    }
+    wizard.WaitScreen("StateChoicePC");
+    wizard.RunScript("key Down\nkey Down\nkey Return\n");  // the third PC model
+    wizard.WaitScreen("StateConnectRouterPC");
+
+    struct Back {
+        const char* screen;
+        int focus;  // the choice shown chosen; 0: not a choice screen
+    } const way[] = {{"StateChoicePC", 1009},
+                     {"StateChoiceTradeMark", 1008},
+                     {"StateInstallationTypeQV", 1008},
+                     {"StateCountryChoice", 0},
+                     {"StateGuiKeyBoard", 0},
+                     {"StateGuiAskKeyBoard", 1008},
+                     {"StateLanguage", 1008}};
+    for (const Back& step : way) {
+        wizard.Key("F2");
+        ScreenMap map = wizard.WaitScreen(step.screen);
+        ASSERT_FALSE(HasFatalFailure()) << "F2 did not lead to " << step.screen;
+        if (step.focus) {
+            EXPECT_EQ(map.focus, step.focus) << step.screen;
+        }
+        if (std::string(step.screen) == "StateCountryChoice") {
+            EXPECT_NE(map.controls[1200].caption, firstCountry) << "the country list starts over";
+            EXPECT_FALSE(map.controls[1200].caption.empty());
+        }
+        CheckScreen(map, std::string("back_") + step.screen);
+    }
+    const std::string log = wizard.Log();
+    EXPECT_EQ(log.find("(ERR)"), std::string::npos) << log;
+    EXPECT_FALSE(country.empty());
+}
+
+// The country list opens on the country of the language entry: Belgium for Belgian French.
+TEST_F(X11Wizard, TheCountryListStartsOnTheLanguagesCountry) {
+    wizard.Start();
+    wizard.WaitScreen("StateLanguage");
+    wizard.Click(1013);  // "Français (Belgique)"
+    wizard.WaitFocus(1013);
+    wizard.Click(kValidate);
+    wizard.WaitScreen("StateGuiAskKeyBoard");
+    wizard.Key("Return");
+    const ScreenMap map = wizard.WaitScreen("StateCountryChoice");
+    EXPECT_EQ(map.controls.at(1200).caption, "Belgique");
+    wizard.Key("Return");
+    wizard.WaitScreen("StateInstallationTypeQV");
+    EXPECT_EQ(wizard.LastSet("CodePays"), "BE");
+}
+
 TEST_F(X11Wizard, SpaceOnTheValidateButtonKeepsTheChoice) {
     wizard.Start();
     wizard.WaitScreen("StateLanguage");
