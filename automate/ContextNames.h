@@ -42,6 +42,9 @@ inline constexpr char kInstallationType[] = "InstallationType";
 inline constexpr char kTradeMark[] = "TradeMark";
 // STRING. "others" when a kiosk other than the first is chosen: written by the kiosk screen.
 inline constexpr char kTypeBorne[] = "TypeBorne";
+// What a check found wrong first: a translation ID (or a text) and the edit control it concerns.
+inline constexpr char kInvalidReason[] = "InvalidReason";
+inline constexpr char kInvalidField[] = "InvalidField";
 // The choice button pushed last on each choice screen, where the configuration keeps it.
 inline constexpr char kAskKeyboardButton[] = "AskKeyboardButton";
 inline constexpr char kInstallationTypeButton[] = "InstallationTypeButton";

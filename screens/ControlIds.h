@@ -40,6 +40,8 @@ inline constexpr IdRange kInvalidDataLabels{1042, 1056};
 inline constexpr int kResultLabel = 1043;
 inline constexpr int kGeneralInfoLanguageLabel = 1045;
 inline constexpr int kGeneralInfoSecondLabel = 1046;
+// The line that says what is wrong with the first wrong field.
+inline constexpr int kReasonLabel = 1089;
 
 // ---- Fields and lists
 // Edit fields filled from the context start here; combo boxes from kComboBoxes.first on.

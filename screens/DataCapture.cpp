@@ -6,6 +6,7 @@
 #include "automate/ContextNames.h"
 #include "base/Profile.h"
 #include "base/Text.h"
+#include "screens/ControlIds.h"
 #include "screens/ScreenCatalogue.h"
 #include "services/LanguageConfig.h"
 
@@ -116,6 +117,21 @@ std::vector<int> LabelsToPaintRed(std::string_view screen, CAutomateContext& con
             labels.push_back(rule.labelId);
     }
     return labels;
+}
+
+std::optional<InvalidEntry> InvalidEntryFor(std::string_view screen, CAutomateContext& context) {
+    if (ColorRulesFor(screen).empty())
+        return std::nullopt;
+    char reason[CAutomateContext::kStringBufferBytes] = "";
+    if (context.GetString(ctx::kInvalidReason, 1, reason) < 0 || reason[0] == '\0')
+        return std::nullopt;
+    reason[sizeof reason - 1] = '\0';
+    InvalidEntry entry;
+    entry.reason = reason;
+    int32_t field = 0;
+    if (context.GetInt(ctx::kInvalidField, 1, &field) >= 0 && ids::kEdits.Contains(field))
+        entry.field = field;
+    return entry;
 }
 
 std::wstring MendGeneralInfoLabel(std::wstring_view label) {

@@ -83,6 +83,15 @@ std::vector<ColorRule> ColorRulesFor(std::string_view screen);
 // Labels of the screen whose flag reads 1 in the context.
 std::vector<int> LabelsToPaintRed(std::string_view screen, CAutomateContext& context);
 
+// What the check of a screen with invalid-data flags found wrong first.
+struct InvalidEntry {
+    std::string reason;  // a translation ID, or the text itself
+    int field = 0;       // the edit control to put the focus on; 0: none named
+};
+// From InvalidReason and InvalidField; nullopt for a screen without flags or when the reason is
+// empty (nothing wrong, or a configuration whose checks do not say).
+std::optional<InvalidEntry> InvalidEntryFor(std::string_view screen, CAutomateContext& context);
+
 // The state (NameState, not the screen name) whose labels show the language.
 inline constexpr char kGeneralInfoState[] = "GeneralInfo";
 // Replaces every U+00EF U+00BF U+00BD (a replacement character read as Latin-1) by "s".

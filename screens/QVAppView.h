@@ -115,6 +115,8 @@ class CQVAppView : public QWidget, public controls::NavigationHandler {
     // checked, focused and red, every other one black, in all their states.
     void HighlightLanguageButton(int pressed);
     void SelectChoiceButton(int pressed);
+    // The line saying what is wrong with the first wrong field, and the focus on that field.
+    void ShowInvalidEntry(const std::string& screen, CAutomateContext& context);
 
     screens::ScreenHost& host_;
     xmlgui::CDlgTemplate template_;

@@ -313,7 +313,23 @@ int CQVAppView::ManageColor(const std::string& screen) {
             if (auto* label = ControlAs<CGradientLabel>(id))
                 label->SetTextColor(kPureRed);
         }
+        ShowInvalidEntry(screen, *context);
     }
     log.Debug(StrFormat("End ManageColor - returns %d", 0));
     return 0;
+}
+
+void CQVAppView::ShowInvalidEntry(const std::string& screen, CAutomateContext& context) {
+    const std::optional<screens::InvalidEntry> invalid = screens::InvalidEntryFor(screen, context);
+    if (!invalid)
+        return;
+    if (auto* label = ControlAs<CGradientLabel>(ids::kReasonLabel)) {
+        std::wstring text = host_.Translator().GetTraduction(invalid->reason.c_str());
+        label->SetText(text.empty() ? Widen(invalid->reason) : text);
+        label->SetTextColor(kPureRed);
+    }
+    // The operator starts on what is wrong, not on the first field.
+    if (QWidget* field = invalid->field ? Control(invalid->field) : nullptr;
+        field && field->isEnabled())
+        field->setFocus(Qt::OtherFocusReason);
 }

@@ -19,9 +19,10 @@ class ScreensTest : public testing::Test {
     void SetUp() override {
         ASSERT_EQ(context.Initialize(), 0);
         const std::pair<const char*, const char*> ints[] = {
-            {"LastEvent", "INT"},     {"InstallationType", "INT"}, {"TradeMark", "INT"},
-            {"KeyboardIndex", "INT"}, {"AnalyseState", "INT"},     {"TypeBorne", "STRING"},
-            {"ID_LANG", "STRING"},    {"PCModelType", "STRING"},   {"CodePays", "STRING"},
+            {"LastEvent", "INT"},        {"InstallationType", "INT"}, {"TradeMark", "INT"},
+            {"KeyboardIndex", "INT"},    {"AnalyseState", "INT"},     {"TypeBorne", "STRING"},
+            {"ID_LANG", "STRING"},       {"PCModelType", "STRING"},   {"CodePays", "STRING"},
+            {"InvalidReason", "STRING"}, {"InvalidField", "INT"},
         };
         for (const auto& [name, type] : ints)
             ASSERT_EQ(context.addPropertiesContext(name, type, 1), 0) << name;

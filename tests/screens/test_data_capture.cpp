@@ -128,6 +128,33 @@ TEST_F(DataCaptureTest, InfosContextKeepsAnEntryWithoutPropertyAsTheLast) {
     EXPECT_EQ(e[2].property, "@1@");
 }
 
+// The reason is read only where a screen has flags, and a field that is no edit is not named.
+TEST_F(DataCaptureTest, TheFirstWrongEntryIsReadWhereTheScreenHasFlags) {
+    struct Row {
+        const char* screen;
+        const char* reason;
+        int field;
+        bool found;
+        int expectedField;
+    } const rows[] = {
+        {"StateConfProxy", "id0301", 1104, true, 1104},
+        {"StateQvInfoPdv", "id0310", 1107, true, 1107},
+        {"StateInfo2", "id0320", 1041, true, 0},  // a label, not a field
+        {"StateConfProxy", "", 1104, false, 0},   // all valid
+        {"StateLanguage", "id0301", 1104, false, 0},
+    };
+    for (const Row& r : rows) {
+        context.SetString("InvalidReason", 1, r.reason);
+        context.SetInt("InvalidField", 1, r.field);
+        std::optional<InvalidEntry> entry = InvalidEntryFor(r.screen, context);
+        ASSERT_EQ(entry.has_value(), r.found) << r.screen << " " << r.reason;
+        if (entry) {
+            EXPECT_EQ(entry->reason, r.reason);
+            EXPECT_EQ(entry->field, r.expectedField) << r.screen;
+        }
+    }
+}
+
 TEST_F(DataCaptureTest, OnlyFlagsEqualToOnePaintTheirLabelRed) {
     context.SetInt("PdvInvalidData", 1, 1);
     context.SetInt("PdvInvalidData", 2, 2);
