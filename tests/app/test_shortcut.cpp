@@ -217,24 +217,3 @@ TEST(ShortCut, TheUsersDesktopFolderIsMadeBelowTheHomeOnly) {
         EXPECT_FALSE(tree.Exists("nohome"));
     }
 }
-
-// A directory named by the redirect or by the link itself is the caller's to provide.
-TEST(ShortCut, ARedirectOrALinksOwnFolderIsNeverMade) {
-    TempTree tree;
-    tree.Write("bin/QuilvaneWizApp", "");
-    std::filesystem::create_directories(tree.Path("home"));
-    const std::string home = tree.Path("home");
-    const std::string redirect = tree.Path("home/kiosk");
-    DesktopEnvironment env(
-        {{platform::kDesktopDirVariable, redirect.c_str()}, {"HOME", home.c_str()}});
-    CLog log("..\\Log\\", "QV.log", 0, "QuilvaneWizApp", 3, LOG_DEBUG);
-    CShortCut shortcut(&log);
-    const std::wstring target = Widen(tree.Bin()) + L"/QuilvaneWizApp";
-    EXPECT_EQ(shortcut.CreateShortcut(target, L"d", kLink, L""), ShortcutErrorStatus(ENOENT));
-    EXPECT_EQ(shortcut.LastError(), std::string("Save failed: ") + std::strerror(ENOENT) + " (" +
-                                        redirect + "/Quilvane Setup.desktop)");
-    EXPECT_FALSE(tree.Exists("home/kiosk"));
-    EXPECT_EQ(shortcut.CreateShortcut(target, L"d", Widen(tree.Path("home/own/x.lnk")), L""),
-              ShortcutErrorStatus(ENOENT));
-    EXPECT_FALSE(tree.Exists("home/own"));
-}
