@@ -15,7 +15,48 @@ bool IsBlank(wchar_t c) {
     return c == L' ' || c == L'\t';
 }
 
+// "Set." and a whole number, as `qvtool run` numbers its entries.
+bool IsSetKey(const std::wstring& name) {
+    const std::wstring folded = FoldProfileName(name);
+    const std::wstring prefix = FoldProfileName(L"Set.");
+    if (folded.size() <= prefix.size() || folded.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    for (size_t i = prefix.size(); i < folded.size(); ++i)
+        if (folded[i] < L'0' || folded[i] > L'9')
+            return false;
+    return true;
+}
+
+bool IsDigits(const std::wstring& name) {
+    if (name.empty())
+        return false;
+    for (wchar_t c : name)
+        if (c < L'0' || c > L'9')
+            return false;
+    return true;
+}
+
+AnswerKeys KindOf(const std::vector<ProfileLine>& lines) {
+    bool wizard = false, automaton = false;
+    for (const ProfileLine& l : lines) {
+        if (l.kind != ProfileLine::Kind::Key)
+            continue;
+        if (IsDigits(l.name) || SameName(l.name, L"Push") || SameName(l.name, L"Leave"))
+            wizard = true;
+        else if (SameName(l.name, L"Event") || IsSetKey(l.name))
+            automaton = true;
+    }
+    if (wizard && automaton)
+        return AnswerKeys::Mixed;
+    return wizard ? AnswerKeys::Wizard : automaton ? AnswerKeys::Automaton : AnswerKeys::None;
+}
+
 }  // namespace
+
+AnswerKeys KindOfAnswerKeys(const std::string& path) {
+    const auto lines = ListProfile(path);
+    return lines ? KindOf(*lines) : AnswerKeys::None;
+}
 
 std::string AnswerValue(const std::wstring& value) {
     if (value.empty())
@@ -78,6 +119,11 @@ bool AnswerFile::Load(const std::string& path,
     const auto lines = ListProfile(path);
     if (!lines) {
         problem->reason = "cannot read the answer file " + path;
+        return false;
+    }
+    // Told before any of its keys is refused one by one.
+    if (KindOf(*lines) == AnswerKeys::Automaton) {
+        problem->reason = path + ": " + kFileForQvtoolRun;
         return false;
     }
     const auto at = [&](const ProfileLine& l) { return path + ":" + std::to_string(l.line); };

@@ -66,6 +66,23 @@ class AnswerFile {
 // from then on; empty for Return.
 std::wstring LeaveFor(const ScreenAnswer& answer, int visit);
 
+// Two programs take answer files: the wizard (control IDs, Push, Leave) and `qvtool run`, the
+// automaton alone (Event, Set.N). Each tells a file of the other by its keys.
+enum class AnswerKeys {
+    None,       // neither kind (empty, or only keys of no kind)
+    Wizard,     // control IDs, Push or Leave, and no Event or Set.N
+    Automaton,  // Event or Set.N, and no control ID, Push or Leave
+    Mixed,      // keys of both
+};
+AnswerKeys KindOfAnswerKeys(const std::string& path);
+// The reasons each program gives for a file of the other kind.
+inline constexpr char kFileForQvtoolRun[] =
+    "this answer file is for `qvtool run` (Event=/Set.N= keys); the wizard takes control IDs, "
+    "Push= and Leave=";
+inline constexpr char kFileForWizard[] =
+    "this answer file is for the wizard (`QuilvaneWizApp --answers`: control IDs, Push=, "
+    "Leave=); `qvtool run` takes Event= and Set.N= keys";
+
 // value as an answer file keeps it: quoted when the reader would trim or unquote it.
 std::string AnswerValue(const std::wstring& value);
 

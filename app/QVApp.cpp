@@ -197,7 +197,9 @@ void CQVApp::FinishStartup() {
         int32_t result = shortcut.CreateShortcut(
             wdir + L"\\QuilvaneWizApp.exe", L"Quilvane Setup",
             L"C:\\Documents and Settings\\All Users\\Desktop\\Quilvane Setup.lnk", wdir);
-        log_->Debug(StrFormat("Creation shortcut : %d", result));
+        // A failure's status is a Windows-style number; its reason tells a Linux reader more.
+        log_->Debug(result == kShortcutOk ? StrFormat("Creation shortcut : %d", result)
+                                          : "Creation shortcut : " + shortcut.LastError());
     }
     MiscServiceClient misc;
     misc.SetLibraryPath(miscservice::kLibraryPath);

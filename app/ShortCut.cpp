@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "base/Log.h"
@@ -72,6 +73,11 @@ bool EndsWithNoCase(const std::string& s, const std::string& suffix) {
     return true;
 }
 
+std::string SystemErrorText(int err) {
+    char buffer[128];
+    return strerror_r(err, buffer, sizeof buffer);  // the GNU form may return its own text
+}
+
 }  // namespace
 
 int32_t ShortcutErrorStatus(int err) {
@@ -94,14 +100,16 @@ CShortCut::CShortCut(CLog* log) : log_(log) {}
 
 CShortCut::~CShortCut() = default;
 
-void CShortCut::Error(const char* what) {
+void CShortCut::Error(const std::string& what) {
+    lastError_ = what;
     if (log_)
-        log_->Err(StrFormat("[CShortCut::CreateShortcut] Error : %s", what));
+        log_->Err("[CShortCut::CreateShortcut] Error : " + what);
 }
 
 int32_t CShortCut::CreateShortcut(const std::wstring& target, const std::wstring& description,
                                   const std::wstring& linkFile,
                                   const std::wstring& workingDirectory) {
+    lastError_.clear();
     std::string full =
         target.empty() ? std::string() : platform::ResolveProgramFile(Narrow(target));
     if (full.empty() || full[0] != '/' || full.size() > 4095) {
@@ -130,19 +138,26 @@ int32_t CShortCut::CreateShortcut(const std::wstring& target, const std::wstring
     std::string name = sep == std::string::npos ? link : link.substr(sep + 1);
     if (EndsWithNoCase(name, ".lnk"))
         name.resize(name.size() - 4);
-    std::string dir = (!link.empty() && link[0] == '/' && sep != std::string::npos)
-                          ? link.substr(0, sep)
-                          : platform::DesktopDirectory();
-    if (name.empty() || name[0] == '.' || dir.empty()) {
-        Error("Save failed");
+    const bool ownDirectory = !link.empty() && link[0] == '/' && sep != std::string::npos;
+    std::string dir = ownDirectory ? link.substr(0, sep) : platform::DesktopDirectory();
+    if (name.empty() || name[0] == '.') {
+        Error("Save failed: no usable entry name in the link " + link);
+        return kShortcutInvalidArg;
+    }
+    if (dir.empty()) {
+        Error("Save failed: no home directory to hold the desktop folder");
         return kShortcutInvalidArg;
     }
     std::string path = dir + "/" + name + ".desktop";
     std::string text = DesktopEntryText(name, Narrow(description), full, workDir);
+    // A fresh account has no desktop folder until a desktop first starts; the user expects the
+    // entry there all the same. A link's own directory is the caller's to provide.
+    int err = ownDirectory ? 0 : platform::MakeDesktopDirectory(dir);
     // Owner-only, and executable so that desktops offer to launch it.
-    int err = platform::WriteFileAtomically(path, text, 0700);
+    if (err == 0)
+        err = platform::WriteFileAtomically(path, text, 0700);
     if (err != 0) {
-        Error("Save failed");
+        Error("Save failed: " + SystemErrorText(err) + " (" + path + ")");
         return ShortcutErrorStatus(err);
     }
     currentFile_ = path;

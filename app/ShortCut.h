@@ -27,6 +27,9 @@ class CShortCut {
 
     // The file the last successful CreateShortcut wrote.
     const std::string& CurrentFile() const { return currentFile_; }
+    // Why the last CreateShortcut failed, as its ERR line says it ("Save failed: <system
+    // reason> (<path>)"); empty after a success.
+    const std::string& LastError() const { return lastError_; }
 
     // Longest description the entry takes, in characters.
     static constexpr size_t kMaxDescription = 1024;
@@ -34,10 +37,11 @@ class CShortCut {
     static constexpr size_t kMaxLinkPath = 260;
 
   private:
-    void Error(const char* what);
+    void Error(const std::string& what);
 
     CLog* log_;
     std::string currentFile_;
+    std::string lastError_;
 };
 
 // The entry's text (exposed for tests).

@@ -1,7 +1,11 @@
 #include "app/Unattended.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "app/AnswerDriver.h"
@@ -38,22 +42,51 @@ int Refuse(const std::string& reason) {
     return problem.code;
 }
 
+// Makes dir with its parents; empty, or why it is no folder pictures can be saved into.
+std::string MakeGrabFolder(const std::string& dir) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (ec)
+        return "cannot make the folder: " + ec.message();
+    if (!fs::is_directory(dir, ec))
+        return "not a folder";
+    if (access(dir.c_str(), W_OK | X_OK) != 0)
+        return "cannot write into the folder: " + std::string(std::strerror(errno));
+    return {};
+}
+
 }  // namespace
+
+const char Unattended::kOptionsHelp[] =
+    "  --answers FILE     run unattended from the answer file (control IDs, Push=, Leave=);\n"
+    "                     offscreen when there is no display\n"
+    "  --max-visits N     how often one screen may come back in that run (1-1000, default 3)\n"
+    "  --grab DIR         save a picture of every screen into DIR (made when missing)\n"
+    "  --record FILE      write the answer file that replays this run (owner-only)\n"
+    "  --record-secrets   with --record: write the passwords typed, too\n";
 
 Unattended::Unattended() : maxVisits_(AnswerDriver::kDefaultMaxVisits) {}
 Unattended::~Unattended() = default;
 
 int Unattended::TakeOptions(std::vector<std::string>& args) {
     std::vector<std::string> rest;
+    // The first bad option is told only once the whole line is read: --help anywhere wins.
+    std::string refusal;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
-        if (arg == "--record-secrets") {
+        if (arg == "--help" || arg == "-h") {
+            help_ = true;
+        } else if (arg == "--record-secrets") {
             recordSecrets_ = true;
         } else if (arg == "--answers" || arg == "--grab" || arg == "--record" ||
                    arg == "--max-visits") {
-            if (!hasValue)
-                return Refuse(arg + " needs a value");
+            if (!hasValue) {
+                if (refusal.empty())
+                    refusal = arg + " needs a value";
+                continue;
+            }
             const std::string& value = args[++i];
             if (arg == "--answers") {
                 answerPath_ = value;
@@ -64,8 +97,11 @@ int Unattended::TakeOptions(std::vector<std::string>& args) {
             } else {
                 char* end = nullptr;
                 const long n = std::strtol(value.c_str(), &end, 10);
-                if (value.empty() || *end != '\0' || n < 1 || n > 1000)
-                    return Refuse("--max-visits takes 1 to 1000");
+                if (value.empty() || *end != '\0' || n < 1 || n > 1000) {
+                    if (refusal.empty())
+                        refusal = "--max-visits takes 1 to 1000";
+                    continue;
+                }
                 maxVisits_ = static_cast<int>(n);
             }
         } else {
@@ -73,6 +109,10 @@ int Unattended::TakeOptions(std::vector<std::string>& args) {
         }
     }
     args = rest;
+    if (help_)
+        return 0;
+    if (!refusal.empty())
+        return Refuse(refusal);
     if (recordSecrets_ && recordPath_.empty())
         return Refuse("--record-secrets goes with --record FILE");
     if (!answerPath_.empty()) {
@@ -81,6 +121,11 @@ int Unattended::TakeOptions(std::vector<std::string>& args) {
             std::fprintf(stderr, "%s\n", answers::ErrLine(problem).c_str());
             return problem.code;
         }
+    }
+    // Made now, so that a folder that cannot be is one line before the run, not one per screen.
+    if (!grabDir_.empty()) {
+        if (std::string reason = MakeGrabFolder(grabDir_); !reason.empty())
+            return Refuse("--grab " + grabDir_ + ": " + reason);
     }
     return 0;
 }

@@ -5,6 +5,7 @@
 //   --grab DIR          a picture of every screen as it passes
 //   --record FILE       write the answer file that replays this run
 //   --record-secrets    with the passwords typed (otherwise left empty)
+//   --help, -h          asks for the usage text (WantsHelp); nothing else is checked then
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +28,9 @@ class Unattended {
     // its ERR line printed; the answer file is read and checked here, before anything starts.
     int TakeOptions(std::vector<std::string>& args);
     bool HasAnswers() const { return !answerPath_.empty(); }
+    bool WantsHelp() const { return help_; }
+    // The lines of the usage text that describe these options.
+    static const char kOptionsHelp[];
     // Starts driving and recording once the application is up.
     void Attach(CQVApp& app);
     // Stops driving and recording; before the application goes.
@@ -39,6 +43,7 @@ class Unattended {
     std::string grabDir_;
     std::string recordPath_;
     bool recordSecrets_ = false;
+    bool help_ = false;
     int maxVisits_;
     int exitCode_ = 0;
     answers::AnswerFile file_;

@@ -1,5 +1,6 @@
-// QuilvaneWizApp: the wizard. Exit codes: 0 when the run has ended, -1 (255 as Linux reports
-// it) when another copy runs or the agent cannot be reached, 1 when no window can be made.
+// QuilvaneWizApp: the wizard. Exit codes: 0 when the run has ended (and for --help), -1 (255
+// as Linux reports it) when another copy runs or the agent cannot be reached, 1 when no window
+// can be made, 8 when there is no display and no answer file to run offscreen from.
 //
 // --answers FILE runs it unattended from an answer file, offscreen when there is no display;
 // --record FILE writes the answer file of the run (app/Unattended.h for all the options,
@@ -11,6 +12,7 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -70,6 +72,9 @@ void ReleaseStopSignals() {
 __attribute__((section(".preinit_array"),
                used)) void (*const kHoldStopSignals)(int, char**, char**) = &HoldStopSignals;
 
+// Without a display, Qt would abort with its own message (status 134).
+constexpr int kExitNoDisplay = 8;
+
 bool NoDisplay() {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         const char* value = std::getenv(name);
@@ -77,6 +82,37 @@ bool NoDisplay() {
             return false;
     }
     return true;
+}
+
+// Qt's own options that choose a display (it takes them with one dash or two).
+bool NamesDisplay(const std::vector<std::string>& args) {
+    for (const std::string& arg : args)
+        for (const char* option : {"-platform", "--platform", "-display", "--display"})
+            if (arg == option)
+                return true;
+    return false;
+}
+
+void PrintUsage() {
+    std::printf(
+        "usage: QuilvaneWizApp [-reconfig] [--answers FILE [--max-visits N] [--grab DIR]]\n"
+        "                      [--record FILE [--record-secrets]] [Qt options]\n"
+        "The installation wizard of the workstation, from the runtime tree it lies in\n"
+        "(../config, ../gui, ../pictures; its log in ../Log).\n"
+        "\n"
+        "  -reconfig          the reconfiguration instead of the installation (also /reconfig)\n"
+        "%s"
+        "  -h, --help         print this text and exit\n"
+        "Qt's own options (-platform NAME, -display X11DISPLAY, ...) are passed on to Qt.\n"
+        "\n"
+        "A person needs a display (DISPLAY or WAYLAND_DISPLAY, or QT_QPA_PLATFORM); without one\n"
+        "only --answers runs, offscreen.\n"
+        "Exit status: 0 the run ended; 1 no window could be made; 255 another copy runs or the\n"
+        "agent cannot be reached; 8 no display and no --answers; with --answers, 2 the file or\n"
+        "an option is unusable, 3 a screen has no answer, 4 no such control or choice button,\n"
+        "5 the screen refused an answer, 6 a screen came back too often, 7 no new screen for\n"
+        "120 s.\n",
+        app::Unattended::kOptionsHelp);
 }
 
 }  // namespace
@@ -91,8 +127,20 @@ int main(int argc, char** argv) {
     // Checked before anything starts: a bad answer file leaves nothing half-done.
     if (int refused = unattended.TakeOptions(args); refused != 0)
         return refused;
-    if (unattended.HasAnswers() && NoDisplay())
+    if (unattended.WantsHelp()) {
+        PrintUsage();
+        return 0;
+    }
+    if (NoDisplay() && !NamesDisplay(args)) {
+        if (!unattended.HasAnswers()) {
+            std::fprintf(stderr,
+                         "QuilvaneWizApp: no display (DISPLAY, WAYLAND_DISPLAY and "
+                         "QT_QPA_PLATFORM are unset): start it with a display, or run it "
+                         "unattended with --answers FILE\n");
+            return kExitNoDisplay;
+        }
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     std::string commandLine;
     for (const std::string& arg : args)
         commandLine += (commandLine.empty() ? "" : " ") + arg;

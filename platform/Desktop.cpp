@@ -113,6 +113,42 @@ std::string DesktopDirectory() {
     return home.empty() ? std::string() : home + "/Desktop";
 }
 
+int MakeDesktopDirectory(const std::string& dir) {
+    struct stat st {};
+    if (stat(dir.c_str(), &st) == 0)
+        return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    if (const char* redirect = std::getenv(kDesktopDirVariable); redirect && *redirect)
+        return ENOENT;
+    std::string home = HomeDirectory();
+    while (home.size() > 1 && home.back() == '/')
+        home.pop_back();
+    if (home.size() < 2 || home[0] != '/' || dir.compare(0, home.size() + 1, home + "/") != 0)
+        return ENOENT;
+    if (stat(home.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return ENOENT;
+    // One level at a time below the home; "." and ".." would lead out of it.
+    std::string path = home;
+    std::string_view rest = std::string_view(dir).substr(home.size() + 1);
+    while (!rest.empty()) {
+        size_t slash = rest.find('/');
+        std::string_view part = rest.substr(0, slash);
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+        if (part.empty())
+            continue;
+        if (part == "." || part == "..")
+            return ENOENT;
+        path += "/";
+        path += part;
+        if (mkdir(path.c_str(), 0755) != 0 && errno != EEXIST)
+            return errno;
+        if (stat(path.c_str(), &st) != 0)
+            return errno;
+        if (!S_ISDIR(st.st_mode))
+            return ENOTDIR;
+    }
+    return 0;
+}
+
 int WriteFileAtomically(const std::string& path, std::string_view bytes, unsigned mode) {
     if (path.empty() || path.back() == '/')
         return EINVAL;

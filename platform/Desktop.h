@@ -13,6 +13,12 @@ inline constexpr const char kDesktopDirVariable[] = "QV_DESKTOP_DIR";
 // else ~/Desktop. Empty when no home directory is known.
 std::string DesktopDirectory();
 
+// Makes dir, the user's desktop directory, when it is missing, as a desktop's first start
+// would: only below an existing home directory (mode 0755 less the umask), never the
+// QV_DESKTOP_DIR redirect, whose directory the image provides. 0 when dir is a directory now,
+// else the system error (ENOENT for a missing directory that is not one to make).
+int MakeDesktopDirectory(const std::string& dir);
+
 // The value of XDG_DESKTOP_DIR in the text of a user-dirs.dirs file ("$HOME/..." expanded with
 // home, or an absolute path); empty when absent or malformed.
 std::string ParseUserDirsDesktop(std::string_view text, const std::string& home);

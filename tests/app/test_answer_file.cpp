@@ -119,3 +119,40 @@ TEST(AnswerFile, RecordedValuesReadBackUnchanged) {
 }
 
 }  // namespace
+
+// Each answer-file program tells the other's files by their keys, and only when no key of its
+// own is there.
+TEST(AnswerFile, TellsTheTwoKindsOfAnswerFilesApart) {
+    struct Row {
+        const char* name;
+        std::string text;
+        answers::AnswerKeys kind;
+    } rows[] = {
+        {"control ID", "[Language]\n1100=x\n", answers::AnswerKeys::Wizard},
+        {"Push and Leave", "[Language]\nPUSH=1007\nleave=F3\n", answers::AnswerKeys::Wizard},
+        {"Event", "[StateLanguage]\nEvent=1\n", answers::AnswerKeys::Automaton},
+        {"Set.N", "[StateLanguage]\nSet.12=Langue=DE\n", answers::AnswerKeys::Automaton},
+        {"both", "[StateLanguage]\nEvent=1\n[StateInfo2]\n1100=x\n", answers::AnswerKeys::Mixed},
+        {"neither", "[StateLanguage]\nSet.x=1\nSet.=1\nClick=1\n", answers::AnswerKeys::None},
+        {"empty", "", answers::AnswerKeys::None},
+        {"not INI", "Event=1\n[broken\n", answers::AnswerKeys::Automaton},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempTree tree;
+        tree.Write("a.ini", row.text);
+        EXPECT_EQ(answers::KindOfAnswerKeys(tree.Path("a.ini")), row.kind);
+        answers::AnswerFile file;
+        answers::Problem problem;
+        const bool loaded = file.Load(tree.Path("a.ini"), AnyState, &problem);
+        const bool told = problem.reason.find("`qvtool run`") != std::string::npos;
+        EXPECT_EQ(told, row.kind == answers::AnswerKeys::Automaton) << ErrLine(problem);
+        if (told) {
+            EXPECT_FALSE(loaded);
+            EXPECT_EQ(problem.code, answers::kExitBadFile);
+            EXPECT_EQ(ErrLine(problem), "ERR state=- control=-: " + tree.Path("a.ini") + ": " +
+                                            answers::kFileForQvtoolRun);
+        }
+    }
+    EXPECT_EQ(answers::KindOfAnswerKeys("/nonexistent/a.ini"), answers::AnswerKeys::None);
+}

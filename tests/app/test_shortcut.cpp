@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "app/ShortCut.h"
 #include "base/Log.h"
@@ -29,6 +36,29 @@ struct DesktopDir {
     }
     bool had;
     std::string saved;
+};
+
+// Sets the variables the desktop directory comes from (null: unset) and restores them.
+struct DesktopEnvironment {
+    explicit DesktopEnvironment(const std::map<std::string, const char*>& values) {
+        for (const auto& [name, value] : values) {
+            const char* old = std::getenv(name.c_str());
+            saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+            if (value)
+                setenv(name.c_str(), value, 1);
+            else
+                unsetenv(name.c_str());
+        }
+    }
+    ~DesktopEnvironment() {
+        for (const auto& [name, value] : saved) {
+            if (value)
+                setenv(name.c_str(), value->c_str(), 1);
+            else
+                unsetenv(name.c_str());
+        }
+    }
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved;
 };
 
 int Entries(const std::string& dir) {
@@ -122,4 +152,68 @@ TEST(ShortCut, ExecQuotesEveryReservedCharacter) {
     EXPECT_NE(text.find("Exec=\"/opt/a b/\\\\$x\\\\`y\\\\\"z\\\\\\\\w%%\"\n"), std::string::npos)
         << text;
     EXPECT_NE(text.find("Path=/w\\\\d\n"), std::string::npos);
+}
+
+// A fresh account has no desktop folder yet: the entry goes there all the same, the folder made
+// below the home; where it cannot be, the ERR line gives the system's reason and the path.
+TEST(ShortCut, TheUsersDesktopFolderIsMadeBelowTheHomeOnly) {
+    struct Row {
+        const char* name;
+        const char* home;      // below the tree
+        const char* userDirs;  // user-dirs.dirs, null: none
+        const char* setup;     // a file to write first, null: none
+        const char* desktop;   // where the entry is expected, below the tree
+        int err;               // 0: written
+    } rows[] = {
+        {"default folder", "home", nullptr, nullptr, "home/Desktop", 0},
+        {"folders of user-dirs", "home", "XDG_DESKTOP_DIR=\"$HOME/Bureau/Raccourcis\"\n", nullptr,
+         "home/Bureau/Raccourcis", 0},
+        {"no home", "nohome", nullptr, nullptr, "nohome/Desktop", ENOENT},
+        {"a file in the way", "home", nullptr, "home/Desktop", "home/Desktop", ENOTDIR},
+        {"out of the home", "home", "XDG_DESKTOP_DIR=\"$HOME/../elsewhere\"\n", nullptr,
+         "home/../elsewhere", ENOENT},
+        {"outside any home", "home", "XDG_DESKTOP_DIR=\"/nonexistent-qv/Desktop\"\n", nullptr,
+         nullptr, ENOENT},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempTree tree;
+        tree.Write("bin/QuilvaneWizApp", "");
+        if (std::string(row.home) == "home")
+            std::filesystem::create_directories(tree.Path("home"));
+        if (row.userDirs)
+            tree.Write("xdg/user-dirs.dirs", row.userDirs);
+        if (row.setup)
+            tree.Write(row.setup, "");
+        const std::string home = tree.Path(row.home);
+        const std::string xdg = tree.Path("xdg");
+        DesktopEnvironment env({{platform::kDesktopDirVariable, nullptr},
+                                {"HOME", home.c_str()},
+                                {"XDG_CONFIG_HOME", xdg.c_str()},
+                                {"XDG_DESKTOP_DIR", nullptr}});
+        const std::string dir = row.desktop ? tree.Path(row.desktop) : "/nonexistent-qv/Desktop";
+        const std::string path = dir + "/Quilvane Setup.desktop";
+        CLog log("..\\Log\\", "QV.log", 0, "QuilvaneWizApp", 3, LOG_DEBUG);
+        CShortCut shortcut(&log);
+        const int32_t status = shortcut.CreateShortcut(Widen(tree.Bin()) + L"/QuilvaneWizApp",
+                                                       L"Quilvane Setup", kLink, Widen(tree.Bin()));
+        if (row.err == 0) {
+            EXPECT_EQ(status, kShortcutOk) << shortcut.LastError();
+            EXPECT_EQ(shortcut.CurrentFile(), path);
+            EXPECT_TRUE(std::filesystem::is_regular_file(path));
+            EXPECT_EQ(shortcut.LastError(), "");
+            continue;
+        }
+        EXPECT_EQ(status, ShortcutErrorStatus(row.err));
+        const std::string reason =
+            std::string("Save failed: ") + std::strerror(row.err) + " (" + path + ")";
+        EXPECT_EQ(shortcut.LastError(), reason);
+        const std::string written = tree.Exists("Log/1_QV.log") ? tree.Read("Log/1_QV.log") : "";
+        EXPECT_NE(written.find("(ERR) [CShortCut::CreateShortcut] Error : " + reason),
+                  std::string::npos)
+            << written;
+        EXPECT_FALSE(std::filesystem::exists(path));
+        EXPECT_FALSE(tree.Exists("elsewhere"));
+        EXPECT_FALSE(tree.Exists("nohome"));
+    }
 }

@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "platform/Process.h"
 #include "platform/SharedMemory.h"
 #include "tests/platform/ProcessTestSupport.h"
+#include "tests/support/RunProgram.h"
 #include "tests/support/TempTree.h"
 
 namespace fs = std::filesystem;
@@ -271,4 +273,109 @@ TEST_F(WizardTest, AStopSignalDuringTheStartIsHandledNotFatal) {
     }
     ASSERT_TRUE(WIFEXITED(status)) << "signalled: " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+namespace {
+
+// Unsets the variables that give the wizard a display, and puts them back.
+struct NoDisplayEnvironment {
+    NoDisplayEnvironment() {
+        for (const char* name : kNames) {
+            const char* value = std::getenv(name);
+            saved.push_back(value ? std::optional<std::string>(value) : std::nullopt);
+            unsetenv(name);
+        }
+    }
+    ~NoDisplayEnvironment() {
+        for (size_t i = 0; i < saved.size(); ++i)
+            if (saved[i])
+                setenv(kNames[i], saved[i]->c_str(), 1);
+    }
+    static constexpr const char* kNames[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+    std::vector<std::optional<std::string>> saved;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        lines.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return lines;
+}
+
+}  // namespace
+
+// The usage text names every option and starts nothing, whatever else the line holds.
+TEST_F(WizardTest, HelpPrintsEveryOptionAndStartsNothing) {
+    NoDisplayEnvironment noDisplay;
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--help"},
+             {"-h"},
+             {"-reconfig", "--answers", "../config/missing.ini", "-h"},
+             {"--max-visits", "0", "--help"}}) {
+        ProgramResult r = RunProgram(tree.Bin() + "/QuilvaneWizApp", args);
+        SCOPED_TRACE(args.back());
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.out.rfind("usage: QuilvaneWizApp", 0), 0u) << r.out;
+        for (const char* option :
+             {"-reconfig", "--answers FILE", "--max-visits N", "--grab DIR", "--record FILE",
+              "--record-secrets", "--help", "-platform", " 8 no display"})
+            EXPECT_NE(r.out.find(option), std::string::npos) << option << "\n" << r.out;
+    }
+    EXPECT_FALSE(tree.Exists("Log/1_QV.log"));
+    EXPECT_FALSE(tree.Exists("Log/1_RW.log"));
+}
+
+// Without a display a person could not see the wizard: one line says what to do instead of
+// Qt's abort; an answer file or a display named on the line still starts it.
+TEST_F(WizardTest, WithoutADisplayOnlyAnAnswerFileStartsIt) {
+    NoDisplayEnvironment noDisplay;
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{}, {"-reconfig"}, {"--max-visits", "2"}}) {
+        ProgramResult r = RunProgram(tree.Bin() + "/QuilvaneWizApp", args);
+        EXPECT_EQ(r.status, 8) << r.err;
+        ASSERT_EQ(Lines(r.err).size(), 1u) << r.err;
+        EXPECT_NE(r.err.find("start it with a display"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("--answers FILE"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_FALSE(tree.Exists("Log/1_QV.log"));
+    EXPECT_FALSE(tree.Exists("Log/1_RW.log"));
+
+    // With an answer file it runs offscreen: the first screen is answered, the second has none.
+    tree.Write("config/one.ini", "[Language]\nPush=English (United Kingdom)\n");
+    ProgramResult r =
+        RunProgram(tree.Bin() + "/QuilvaneWizApp", {"--answers", "../config/one.ini"});
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_NE(r.out.find("screen StateLanguage\n"), std::string::npos) << r.out;
+}
+
+// Pictures go into the folder --grab names, made with its parents; one that cannot be made is
+// one line before anything starts, not one line per screen.
+TEST_F(WizardTest, TheGrabFolderIsMadeOrRefusedAtOnce) {
+    tree.Write("config/one.ini", "[Language]\nPush=English (United Kingdom)\n");
+    const std::string shots = tree.Path("shots/of/the run");
+    ProgramResult made = RunProgram(tree.Bin() + "/QuilvaneWizApp",
+                                    {"--answers", "../config/one.ini", "--grab", shots});
+    EXPECT_EQ(made.status, 3) << made.err;
+    EXPECT_TRUE(tree.Exists("shots/of/the run/01_StateLanguage.png")) << made.err;
+    EXPECT_EQ(made.err.find("cannot save"), std::string::npos) << made.err;
+
+    fs::remove_all(tree.Path("Log"));
+    fs::create_directories(tree.Path("Log"));
+    tree.Write("blocker", "a file where a folder would go");
+    for (const std::string& dir : {tree.Path("blocker/shots"), tree.Path("blocker")}) {
+        ProgramResult r = RunProgram(tree.Bin() + "/QuilvaneWizApp",
+                                     {"--answers", "../config/one.ini", "--grab", dir});
+        EXPECT_EQ(r.status, 2) << dir;
+        ASSERT_EQ(Lines(r.err).size(), 1u) << r.err;
+        EXPECT_EQ(r.err.rfind("ERR state=- control=-: --grab " + dir + ": ", 0), 0u) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_FALSE(tree.Exists("Log/1_QV.log"));
 }

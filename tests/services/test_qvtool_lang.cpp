@@ -85,3 +85,55 @@ TEST_F(QvtoolLang, RefusesUnusableArguments) {
     }
     EXPECT_EQ(RunTool({"lang", "--help"}).status, 0);
 }
+
+namespace {
+
+// The lines of the table, each as code points (every character here takes one column).
+std::vector<std::u32string> TableLines(const std::string& out) {
+    std::vector<std::u32string> lines;
+    std::u32string line;
+    for (size_t i = 0; i < out.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(out[i]);
+        if (c == '\n') {
+            lines.push_back(line);
+            line.clear();
+        } else if ((c & 0xC0) != 0x80) {
+            line.push_back(c);  // the first byte stands for the whole character
+        }
+    }
+    lines.pop_back();  // the count line
+    return lines;
+}
+
+}  // namespace
+
+// Labels with letters of two bytes, or longer than the column, keep the columns in line: each
+// column starts at the character where its header starts.
+TEST_F(QvtoolLang, ListColumnsLineUpByCharacters) {
+    const std::string files[] = {
+        "",  // the demo's
+        "[LANGUAGE]\nCode.0=fr\nLabel.0=Fran\xC3\xA7"
+        "ais\n"
+        "Code.1=de\nLabel.1=\xC3\x96sterreichisches Deutsch (\xC3\x96sterreich)\n"
+        "Label.2=\xC3\x89\xC3\xA9\xC3\xA8\xC3\xAA\xC3\xAB\nFallback.2=0\n",
+    };
+    for (const std::string& file : files) {
+        if (!file.empty())
+            tree.Write("config/language.ini", file);
+        ProgramResult r = RunTool({"lang", "--root", tree.Bin(), "--list"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::vector<std::u32string> lines = TableLines(r.out);
+        ASSERT_GE(lines.size(), 4u) << r.out;
+        const std::u32string& header = lines[0];
+        for (const char* column : {"code", "label", "fallback", "resolved"}) {
+            const std::u32string name(column, column + std::char_traits<char>::length(column));
+            const size_t at = header.find(name);
+            ASSERT_NE(at, std::u32string::npos) << column;
+            for (size_t n = 1; n < lines.size(); ++n) {
+                ASSERT_GT(lines[n].size(), at) << r.out;
+                EXPECT_EQ(lines[n][at - 1], U' ') << column << " in line " << n << "\n" << r.out;
+                EXPECT_NE(lines[n][at], U' ') << column << " in line " << n << "\n" << r.out;
+            }
+        }
+    }
+}

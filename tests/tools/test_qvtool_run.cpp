@@ -286,3 +286,36 @@ TEST(QvtoolRun, AFreshRunsLogAndDataFilesAreOwnerOnly) {
     EXPECT_GE(files, 2u);
     EXPECT_TRUE(t.tree.Exists("data/LMQPointService.db"));
 }
+
+// The wizard's answer file given to qvtool run is one line naming the wizard, before anything
+// runs; a file that holds one key of qvtool run's own is taken as it is.
+TEST(QvtoolRun, RefusesTheWizardsAnswerFile) {
+    struct Row {
+        const char* name;
+        std::string answers;
+        bool refused;
+    } rows[] = {
+        {"the demo's", ReadFile(DIST_DIR "/config/answers_installation.ini"), true},
+        {"a control ID", "[StateLanguage]\n1100=x\n", true},
+        {"Push and Leave", "[StateLanguage]\npush=1007\nLEAVE=F3\n", true},
+        {"with an Event", "[StateLanguage]\nPush=1007\nEvent=1\n[StateResult]\nEvent=1\n", false},
+        {"with a Set", "[StateLanguage]\n1100=x\nset.1=Langue=DE\n", false},
+        {"no keys", "[StateLanguage]\n", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        RunTree t;
+        ProgramResult r = t.Run(row.answers);
+        const bool told = r.err.find("this answer file is for the wizard") != std::string::npos;
+        EXPECT_EQ(told, row.refused) << r.err;
+        if (!row.refused)
+            continue;
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "qvtool run: " + t.tree.Path("answers.ini") +
+                             ": this answer file is for the wizard (`QuilvaneWizApp --answers`: "
+                             "control IDs, Push=, Leave=); `qvtool run` takes Event= and Set.N= "
+                             "keys\n");
+        EXPECT_FALSE(t.tree.Exists("Log/1_QV.log"));
+    }
+}

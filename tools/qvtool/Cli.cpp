@@ -45,3 +45,12 @@ bool EnterProgramDirectory(const CommandArgs& args) {
     platform::SetProgramDirectory(dir);
     return true;
 }
+
+std::string OneLine(const std::string& text) {
+    std::string shown;
+    for (char c : text)
+        shown += c == '\n'   ? std::string("\\n")
+                 : c == '\r' ? std::string("\\r")
+                             : std::string(1, c);
+    return shown;
+}

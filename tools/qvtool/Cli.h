@@ -29,5 +29,8 @@ CommandArgs ParseCommandArgs(const std::vector<std::string>& argv,
 // cannot.
 bool EnterProgramDirectory(const CommandArgs& args);
 
+// text on one line: line breaks shown as \n and \r.
+std::string OneLine(const std::string& text);
+
 // Exit status for unusable arguments or files.
 inline constexpr int kStatusUsage = 2;

@@ -4,8 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <string>
+#include <vector>
 
 #include "base/Text.h"
 #include "platform/Paths.h"
@@ -30,8 +33,23 @@ bool Readable(const std::string& path) {
     return regular;
 }
 
-const char* OrDash(const std::string& text) {
-    return text.empty() ? "-" : text.c_str();
+std::string OrDash(const std::string& text) {
+    return text.empty() ? "-" : text;
+}
+
+// Columns on a terminal: the characters shown, not the bytes ("ç" is two bytes, one column).
+size_t DisplayWidth(const std::string& text) {
+    size_t width = 0;
+    for (wchar_t c : Widen(text)) {
+        const int w = wcwidth(c);
+        width += w < 0 ? 1 : static_cast<size_t>(w);
+    }
+    return width;
+}
+
+std::string PadTo(const std::string& text, size_t width) {
+    const size_t shown = DisplayWidth(text);
+    return shown >= width ? text : text + std::string(width - shown, ' ');
 }
 
 int Translate(const std::string& id, const std::string& code) {
@@ -62,14 +80,27 @@ int List() {
         return kStatusUsage;
     }
     int count = LanguageCount();
-    std::printf("%-5s %-4s %-24s %-8s %s\n", "index", "code", "label", "fallback", "resolved");
+    std::vector<std::vector<std::string>> rows = {
+        {"index", "code", "label", "fallback", "resolved"}};
     for (int n = 0; n < count; ++n) {
-        std::string fallback = LanguageFallback(n);
         std::string resolved = ResolvedLanguageCode(n);
         if (ResolveLanguageFallback(n) < 0)
             resolved = "(unresolved)";
-        std::printf("%-5d %-4s %-24s %-8s %s\n", n, OrDash(LanguageCode(n)),
-                    OrDash(Narrow(LanguageLabel(n))), OrDash(fallback), OrDash(resolved));
+        rows.push_back({std::to_string(n), OrDash(LanguageCode(n)),
+                        OrDash(Narrow(LanguageLabel(n))), OrDash(LanguageFallback(n)),
+                        OrDash(resolved)});
+    }
+    // At least the widths of the usual entries, so that the table keeps its look; a longer
+    // label widens its column instead of pushing the rest of its row.
+    std::vector<size_t> widths = {5, 4, 24, 8};
+    for (const auto& row : rows)
+        for (size_t c = 0; c < widths.size(); ++c)
+            widths[c] = std::max(widths[c], DisplayWidth(row[c]));
+    for (const auto& row : rows) {
+        std::string line;
+        for (size_t c = 0; c < widths.size(); ++c)
+            line += PadTo(row[c], widths[c]) + " ";
+        std::printf("%s%s\n", line.c_str(), row.back().c_str());
     }
     std::printf("%d languages, default index %d\n", count, DefaultLanguageIndex());
     return 0;

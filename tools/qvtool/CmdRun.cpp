@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/AnswerFile.h"
 #include "app/FileSet.h"
 #include "app/MemoryScan.h"
 #include "app/ScreenName.h"
@@ -123,7 +124,9 @@ int CmdRun(const std::vector<std::string>& argv) {
             "Runs the mode's automaton without a screen, as the wizard would. Each screen a\n"
             "service asks for is printed as 'screen NAME state NAMESTATE' and answered from\n"
             "the answer file: section [NAME], key Event (the event the screen raises) and\n"
-            "keys Set.1, Set.2, ... = Name=Value or Name#occurrence=Value.\n"
+            "keys Set.1, Set.2, ... = Name=Value or Name#occurrence=Value. The wizard's own\n"
+            "answer files (QuilvaneWizApp --answers: control IDs, Push=, Leave=) are refused\n"
+            "when they hold none of these keys.\n"
             "Exit status: 0 the run ended; 2 unusable arguments or files; 3 a screen has no\n"
             "answer (or the automaton waits for an event nothing raises); 4 --max-steps\n"
             "(default 1000) transitions passed.\n",
@@ -149,6 +152,11 @@ int CmdRun(const std::vector<std::string>& argv) {
         }
         answers = resolved;
         std::free(resolved);
+        if (answers::KindOfAnswerKeys(answers) == answers::AnswerKeys::Wizard) {
+            std::fprintf(stderr, "qvtool run: %s: %s\n", args.Get("--answers").c_str(),
+                         answers::kFileForWizard);
+            return kStatusUsage;
+        }
     }
     if (!EnterProgramDirectory(args))
         return kStatusUsage;

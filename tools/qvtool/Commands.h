@@ -17,6 +17,7 @@ int CmdContext(const std::vector<std::string>& args);
 int CmdLang(const std::vector<std::string>& args);
 int CmdRun(const std::vector<std::string>& args);
 int CmdPlugin(const std::vector<std::string>& args);
+int CmdRecord(const std::vector<std::string>& args);
 int CmdLint(const std::vector<std::string>& args);
 int CmdGraph(const std::vector<std::string>& args);
 int CmdTrad(const std::vector<std::string>& args);
