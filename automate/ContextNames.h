@@ -51,6 +51,20 @@ inline constexpr char kInstallationTypeButton[] = "InstallationTypeButton";
 inline constexpr char kTradeMarkButton[] = "TradeMarkButton";
 inline constexpr char kPcModelButton[] = "PCModelButton";
 inline constexpr char kBorneButton[] = "BorneButton";
+// VOID. The caption of that button, for the summary before the apply.
+inline constexpr char kInstallationTypeLabel[] = "InstallationTypeLabel";
+inline constexpr char kTradeMarkLabel[] = "TradeMarkLabel";
+inline constexpr char kPcModelLabel[] = "PCModelLabel";
+inline constexpr char kBorneLabel[] = "BorneLabel";
+// VOID. What the summary shows besides the captions: written by services and the screens'
+// generic save.
+inline constexpr char kKeyboardLabel[] = "KeyboardLabel";
+inline constexpr char kProxyHost[] = "ProxyHost";
+inline constexpr char kProxyPort[] = "ProxyPort";
+inline constexpr char kRaisonSociale[] = "RaisonSociale";
+inline constexpr char kAdresse[] = "Adresse";
+inline constexpr char kCodePostal[] = "CodePostal";
+inline constexpr char kVille[] = "Ville";
 // INT, several occurrences. 1 marks a field invalid: written by services that check entries;
 // read by the proxy, account and point-of-sale screens (labels in red).
 inline constexpr char kProxyInvalidData[] = "ProxyInvalidData";

@@ -40,6 +40,9 @@ inline constexpr IdRange kInvalidDataLabels{1042, 1056};
 inline constexpr int kResultLabel = 1043;
 inline constexpr int kGeneralInfoLanguageLabel = 1045;
 inline constexpr int kGeneralInfoSecondLabel = 1046;
+// The summary before the apply: a caption and a value label for each line.
+inline constexpr IdRange kSummaryCaptions{1061, 1070};
+inline constexpr IdRange kSummaryValues{1071, 1080};
 // The line that says what is wrong with the first wrong field.
 inline constexpr int kReasonLabel = 1089;
 

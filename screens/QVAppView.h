@@ -117,6 +117,8 @@ class CQVAppView : public QWidget, public controls::NavigationHandler {
     void SelectChoiceButton(int pressed);
     // The line saying what is wrong with the first wrong field, and the focus on that field.
     void ShowInvalidEntry(const std::string& screen, CAutomateContext& context);
+    // Every choice of the run, one line each, before the apply.
+    void ShowSummary(CAutomateContext& context);
 
     screens::ScreenHost& host_;
     xmlgui::CDlgTemplate template_;

@@ -15,9 +15,10 @@ ScreenSetup Kind(SetupKind kind, std::vector<int> editIds = {}) {
 }
 
 // A choice screen: the first choice, or the one its property keeps, shown chosen.
-ScreenSetup Preselect(const char* choiceProperty) {
+ScreenSetup Preselect(const char* choiceProperty, const char* captionProperty = nullptr) {
     ScreenSetup setup = Kind(SetupKind::PreselectFirstChoice);
     setup.choiceProperty = choiceProperty;
+    setup.captionProperty = captionProperty;
     return setup;
 }
 
@@ -60,23 +61,23 @@ std::vector<ScreenRules> BuildCatalogue() {
          std::nullopt},
         {{"StateInstallationType"},
          SaveRow{"InstallationType", kFirstChoice, SaveRule::InstallationType},
-         Preselect(ctx::kInstallationTypeButton),
+         Preselect(ctx::kInstallationTypeButton, ctx::kInstallationTypeLabel),
          std::nullopt},
         {{"StateInstallationTypeQV"},
          SaveRow{"InstallationTypeQV", kFirstChoice, SaveRule::InstallationTypeQV},
-         Preselect(ctx::kInstallationTypeButton),
+         Preselect(ctx::kInstallationTypeButton, ctx::kInstallationTypeLabel),
          std::nullopt},
         {{"StateChoiceTradeMark"},
          SaveRow{"ChoiceTradeMark", kFirstChoice, SaveRule::TradeMark},
-         Preselect(ctx::kTradeMarkButton),
+         Preselect(ctx::kTradeMarkButton, ctx::kTradeMarkLabel),
          std::nullopt},
         {{"StateChoicePC"},
          SaveRow{"StateChoicePC", 0, SaveRule::PcModel},
-         Preselect(ctx::kPcModelButton),
+         Preselect(ctx::kPcModelButton, ctx::kPcModelLabel),
          std::nullopt},
         {{"StateChoiceBorne"},
          SaveRow{"StateChoiceBorne", 1008, SaveRule::ChoiceBorne},
-         Preselect(ctx::kBorneButton),
+         Preselect(ctx::kBorneButton, ctx::kBorneLabel),
          std::nullopt},
         {{"StateConnectRouterPC", "StateConnectRouterPCVerif"},
          std::nullopt,
@@ -113,6 +114,7 @@ std::vector<ScreenRules> BuildCatalogue() {
          std::nullopt,
          Kind(SetupKind::DigitsOnlyEdits, {1102, 1107, 1108, 1112}),
          ColourRow{ctx::kPdvInvalidData, pdvLabels}},
+        {{"StateSummary"}, std::nullopt, Kind(SetupKind::Summary), std::nullopt},
         {{"StateEnd3"}, std::nullopt, Kind(SetupKind::EndResult), std::nullopt},
     };
 }

@@ -47,6 +47,25 @@ std::string ReadString(CAutomateContext& context, const char* name) {
     return buffer;
 }
 
+std::wstring ReadWide(CAutomateContext& context, const char* name) {
+    std::wstring text;
+    if (context.GetWide(name, 1, &text) < 0)
+        return {};
+    return text;
+}
+
+std::wstring Joined(std::initializer_list<std::wstring> parts, std::wstring_view separator) {
+    std::wstring out;
+    for (const std::wstring& part : parts) {
+        if (part.empty())
+            continue;
+        if (!out.empty())
+            out += separator;
+        out += part;
+    }
+    return out;
+}
+
 std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
@@ -191,6 +210,50 @@ std::vector<LanguageButton> PlanLanguageButtons(bool reconfiguration, std::strin
         ++entry;
     }
     return buttons;
+}
+
+std::vector<SummaryLine> SummaryLines(CAutomateContext& context, ZFQTranslator& translator) {
+    const std::string idLang = ReadString(context, ctx::kIdLang);
+    const std::string country = ReadString(context, ctx::kCodePays);
+    std::wstring countryName;
+    if (!country.empty()) {
+        countryName = translator.GetTraduction(("PAY" + country).c_str());
+        if (countryName.empty())
+            countryName = Widen(country);
+    }
+    std::wstring proxy = ReadWide(context, ctx::kProxyHost);
+    if (!proxy.empty()) {
+        const std::wstring port = ReadWide(context, ctx::kProxyPort);
+        if (!port.empty())
+            proxy += L":" + port;
+    } else {
+        proxy = translator.GetTraduction("id0259");
+    }
+    const bool kiosk = ReadString(context, ctx::kPcModelType) == "BORNE";
+    const std::pair<const char*, std::wstring> rows[] = {
+        {"id0250", idLang.empty() ? std::wstring() : LanguageLabel(LanguageIndex(idLang))},
+        {"id0251", ReadWide(context, ctx::kKeyboardLabel)},
+        {"id0252", countryName},
+        {"id0253", ReadWide(context, ctx::kInstallationTypeLabel)},
+        {"id0254", ReadWide(context, ctx::kTradeMarkLabel)},
+        {"id0255", ReadWide(context, ctx::kPcModelLabel)},
+        {"id0256", kiosk ? ReadWide(context, ctx::kBorneLabel) : std::wstring()},
+        {"id0257", proxy},
+        {"id0258", ReadWide(context, ctx::kRaisonSociale)},
+        {"id0260",
+         Joined(
+             {ReadWide(context, ctx::kAdresse),
+              Joined({ReadWide(context, ctx::kCodePostal), ReadWide(context, ctx::kVille)}, L" ")},
+             L", ")},
+    };
+    std::vector<SummaryLine> lines;
+    for (const auto& [trad, value] : rows) {
+        if (value.empty())
+            continue;
+        std::wstring caption = translator.GetTraduction(trad);
+        lines.push_back({caption.empty() ? Widen(trad) : caption, value});
+    }
+    return lines;
 }
 
 CountryListing CountryListFor(CAutomateContext& context, ZFQTranslator& translator, CLog& log,

@@ -57,6 +57,7 @@ enum class SetupKind {
     CountryList,           // list 1200: CountryListNames, first selected
     KeyboardPicture,       // picture 1501: KeyboardPicturePath(CorrectKeyboardIndex)
     LanguageButtons,       // PlanLanguageButtons
+    Summary,               // SummaryLines in the caption and value labels
 };
 
 struct ScreenSetup {
@@ -69,6 +70,8 @@ struct ScreenSetup {
     // INT property that keeps the choice button pushed last, so that a screen shown again
     // shows it chosen; a configuration that does not declare it starts on the first choice.
     const char* choiceProperty = nullptr;
+    // VOID property that keeps the pushed choice's caption, for the summary before the apply.
+    const char* captionProperty = nullptr;
 };
 
 // The choice button to show chosen: the one the screen's choice property keeps when the screen
@@ -119,6 +122,17 @@ std::vector<int> LanguageButtonIds(const std::function<bool(int)>& hasButton);
 // file pair with any buttons left over (empty labels).
 std::vector<LanguageButton> PlanLanguageButtons(bool reconfiguration, std::string_view idLang,
                                                 const std::function<bool(int)>& hasButton);
+
+// ---- Summary before the apply
+
+struct SummaryLine {
+    std::wstring caption;  // translated
+    std::wstring value;
+};
+// Every choice of the run as the context holds it, in the operator's language: language,
+// keyboard layout, country, installation type, brand, PC model, kiosk (for a kiosk), proxy,
+// shop and address. A choice the run did not make is left out; no proxy says so.
+std::vector<SummaryLine> SummaryLines(CAutomateContext& context, ZFQTranslator& translator);
 
 // ---- Country list
 

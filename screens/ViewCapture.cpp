@@ -162,8 +162,12 @@ bool CQVAppView::manageSaveData(const std::string& state) {
     }
     // Kept so that the screen, shown again, shows this choice.
     if (context && saved && specific) {
-        if (const char* property = screens::ScreenSetupFor(screen_).choiceProperty)
-            context->SetInt(property, 1, specific);
+        const screens::ScreenSetup setup = screens::ScreenSetupFor(screen_);
+        if (setup.choiceProperty)
+            context->SetInt(setup.choiceProperty, 1, specific);
+        auto* button = ControlAs<CVEKButton>(specific);
+        if (setup.captionProperty && button)
+            context->SetWide(setup.captionProperty, 1, button->Caption(controls::kStateNormal));
     }
     log.Debug("End manageSaveData");
     return saved;

@@ -16,6 +16,7 @@
 #include "screens/ControlIds.h"
 #include "screens/QVAppView.h"
 #include "screens/StateSetup.h"
+#include "services/LanguageConfig.h"
 #include "xmlgui/DialogForm.h"
 
 using controls::SkinEdit;
@@ -103,12 +104,40 @@ int CQVAppView::SetupStateScreen(const std::string& screen) {
                 ShowPicture(ids::kRightPicture, screens::KeyboardPicturePath(index));
             break;
         }
+        case screens::SetupKind::Summary:
+            ShowSummary(*context);
+            break;
         case screens::SetupKind::LanguageButtons:
             if (Control(ids::kFirstChoice))
                 SetupLanguageButtons(setup.reconfiguration);
             break;
     }
     return 0;
+}
+
+void CQVAppView::ShowSummary(CAutomateContext& context) {
+    const std::vector<screens::SummaryLine> lines =
+        screens::SummaryLines(context, host_.Translator());
+    const TextFont& font = CurrentTextFont();
+    const QString face = QString::fromStdWString(font.face);
+    const int rows = ids::kSummaryCaptions.last - ids::kSummaryCaptions.first + 1;
+    for (int i = 0; i < rows; ++i) {
+        auto* caption = ControlAs<CGradientLabel>(ids::kSummaryCaptions.first + i);
+        auto* value = ControlAs<CGradientLabel>(ids::kSummaryValues.first + i);
+        const bool shown = i < static_cast<int>(lines.size());
+        for (CGradientLabel* label : {caption, value}) {
+            if (!label)
+                continue;
+            label->setVisible(shown);
+            label->SetTransparent(true);
+            label->SetTextColor(controls::kBlack);
+            label->SetFont(face, font.height, label == value ? 700 : font.weight);
+        }
+        if (shown && caption)
+            caption->SetText(lines[static_cast<size_t>(i)].caption);
+        if (shown && value)
+            value->SetText(lines[static_cast<size_t>(i)].value);
+    }
 }
 
 void CQVAppView::ShowPicture(int id, const std::string& path) {

@@ -499,6 +499,7 @@ constexpr ScreenService kScreens[] = {
     {"ShowAccount", "StateInfo2", "StateInfo2"},
     {"ShowPointOfSale", "StateQvInfoPdv", "StateQvInfoPdv"},
     {"ShowGeneralInfo", "GeneralInfo", "GeneralInfo"},
+    {"ShowSummary", "StateSummary", "Summary"},
     {"ShowEnd", "StateEnd3", "StateEnd3"},
 };
 

@@ -144,6 +144,7 @@ std::string Installation(const std::string& languageKeys) {
            // Letters in the postcode never reach the field.
            "screen StateQvInfoPdv\ntype Café Ödön\nkey Tab\ntype 12 rue des Lilas\nkey Tab\n"
            "type 75x011\nkey Tab\ntype Liège\nkey Tab 4\ntype 0142000000\nkey Return\n"
+           "screen StateSummary\nkey Return\n"
            "screen StateEnd3\nkey Return\n";
 }
 
@@ -162,6 +163,7 @@ const std::vector<std::string> kInstallationScreens = {"StateLanguage",
                                                        "StateConfProxy",
                                                        "StateInfo2",
                                                        "StateQvInfoPdv",
+                                                       "StateSummary",
                                                        "StateEnd3"};
 
 TEST_F(WizardFlows, InstallationInTwoLanguagesConfiguresTheTargetRoot) {
@@ -266,7 +268,7 @@ TEST_F(WizardFlows, AnswerFilesReachTheSameResultsAsTheKeys) {
     ProgramResult r = RunAnswers("../config/answers_installation.ini");
     EXPECT_EQ(r.status, 0) << r.err << Log("1_QV.log");
     EXPECT_EQ(r.err.find("ERR"), std::string::npos) << r.err;
-    EXPECT_NE(r.out.find("screen StateQvInfoPdv\nscreen StateEnd3\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("screen StateQvInfoPdv\nscreen StateSummary\nscreen StateEnd3\n"), std::string::npos) << r.out;
     // The proxy is right the first time: it comes once.
     std::vector<std::string> screens = kInstallationScreens;
     screens.erase(screens.begin() + 11);

@@ -27,6 +27,10 @@ class ScreensTest : public testing::Test {
         for (const auto& [name, type] : ints)
             ASSERT_EQ(context.addPropertiesContext(name, type, 1), 0) << name;
         ASSERT_EQ(context.addPropertiesContext("PCModelTypeMatching", "STRING", 2), 0);
+        for (const char* name : {"KeyboardLabel", "InstallationTypeLabel", "TradeMarkLabel",
+                                 "PCModelLabel", "BorneLabel", "ProxyHost", "ProxyPort",
+                                 "RaisonSociale", "Adresse", "CodePostal", "Ville"})
+            ASSERT_EQ(context.addPropertiesContext(name, "VOID", 1), 0) << name;
         ASSERT_EQ(context.addPropertiesContext("ProxyInvalidData", "INT", 6), 0);
         ASSERT_EQ(context.addPropertiesContext("PPSInvalidData", "INT", 4), 0);
         ASSERT_EQ(context.addPropertiesContext("PdvInvalidData", "INT", 15), 0);

@@ -226,3 +226,35 @@ TEST_F(StateSetupTest, CountryListStartsOnTheChosenOrTheLanguagesCountry) {
     std::remove(tree.Path("config/KSOCountries.csv").c_str());
     EXPECT_EQ(CountryListFor(context, translator, log).initialRow, -1);
 }
+
+// Every choice in the operator's language; what the run did not choose is left out, a kiosk
+// only for a kiosk, and no proxy is said.
+TEST_F(StateSetupTest, TheSummaryListsEveryChoiceOfTheRun) {
+    WriteLanguages("Code.0=fr\nLabel.0=Français\nLabel.1=Français (Belgique)\nFallback.1=0\n");
+    WriteTranslations(Entry("PAYBE", "fr", "Belgique") + Entry("id0250", "fr", "Langue") +
+                      Entry("id0252", "fr", "Pays") + Entry("id0256", "fr", "Borne") +
+                      Entry("id0257", "fr", "Proxy") + Entry("id0259", "fr", "aucun") +
+                      Entry("id0260", "fr", "Adresse"));
+    ZFQTranslator translator;
+    translator.LoadLanguage("fr");
+    context.SetString("ID_LANG", 1, "ID_LANG1");
+    context.SetString("CodePays", 1, "BE");
+    context.SetWide("BorneLabel", 1, L"Borne standard");
+    context.SetWide("Adresse", 1, L"1 rue Haute");
+    context.SetWide("Ville", 1, L"Liège");
+    auto Lines = [&] {
+        std::vector<std::wstring> out;
+        for (const SummaryLine& line : SummaryLines(context, translator))
+            out.push_back(line.caption + L"=" + line.value);
+        return out;
+    };
+    EXPECT_EQ(Lines(), (std::vector<std::wstring>{L"Langue=Français (Belgique)", L"Pays=Belgique",
+                                                  L"Proxy=aucun", L"Adresse=1 rue Haute, Liège"}));
+    context.SetString("PCModelType", 1, "BORNE");
+    context.SetWide("ProxyHost", 1, L"proxy.example.net");
+    context.SetWide("ProxyPort", 1, L"3128");
+    context.SetString("CodePays", 1, "ZZ");  // no name: the code
+    EXPECT_EQ(Lines(), (std::vector<std::wstring>{
+                           L"Langue=Français (Belgique)", L"Pays=ZZ", L"Borne=Borne standard",
+                           L"Proxy=proxy.example.net:3128", L"Adresse=1 rue Haute, Liège"}));
+}

@@ -69,7 +69,7 @@ TEST(QvtoolRun, ShippedFlowsRunToTheirEnd) {
     const std::string qv =
         "StateLanguage\nStateGuiAskKeyBoard\nStateCountryChoice\nStateInstallationTypeQV\n"
         "StateChoiceTradeMark\nStateChoicePC\nStateConnectRouterPC\nStateConnectRouterPCVerif\n"
-        "StateConfProxy\nStateInfo2\nStateQvInfoPdv\nStateEnd3\n";
+        "StateConfProxy\nStateInfo2\nStateQvInfoPdv\nStateSummary\nStateEnd3\n";
     const std::string rw =
         "StateLanguageR\nGeneralInfo\nStateConfProxy\nStateQvInfoPdv\nStateEnd3\n";
     for (const auto& [mode, screens] : {std::pair{"QV", qv}, std::pair{"RW", rw}}) {
