@@ -86,15 +86,21 @@ class GuardedDOMParser : public XercesDOMParser {
     void startElement(const XMLElementDecl& decl, const unsigned int urlId,
                       const XMLCh* const prefix, const RefVectorOf<XMLAttr>& attributes,
                       const XMLSize_t count, const bool isEmpty, const bool isRoot) override {
-        // The locator stands at the end of the start tag here; an empty element has already
-        // been closed by the base, which leaves it as the last child of the current node.
+        // The locator stands at the end of the start tag here.
         XMLFileLoc line = recordLines_ ? getScanner()->getLocator()->getLineNumber() : 0;
         XercesDOMParser::startElement(decl, urlId, prefix, attributes, count, isEmpty, isRoot);
         if (!recordLines_)
             return;
         DOMNode* node = getCurrentNode();
-        if (isEmpty && node)
-            node = node->getLastChild();
+        if (isEmpty && node) {
+            // The base leaves a closed empty element current; an element of the same name
+            // without a line yet as the last child is the one just read.
+            DOMNode* last = node->getLastChild();
+            if (last && last->getNodeType() == DOMNode::ELEMENT_NODE &&
+                !last->getUserData(kLineKey) &&
+                XMLString::equals(last->getNodeName(), decl.getFullName()))
+                node = last;
+        }
         if (node && node->getNodeType() == DOMNode::ELEMENT_NODE)
             node->setUserData(kLineKey, reinterpret_cast<void*>(static_cast<uintptr_t>(line)),
                               nullptr);

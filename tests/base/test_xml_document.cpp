@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
+
+#include <xercesc/dom/DOM.hpp>
 
 #include "base/XmlDocument.h"
 #include "tests/support/TempTree.h"
@@ -87,4 +90,25 @@ TEST(XmlDocument, XercesSetUpLeavesLibcurlAlone) {
     XmlPlatform platform;
     ASSERT_TRUE(platform.Ok());
     EXPECT_EQ(dlsym(RTLD_DEFAULT, "curl_global_init"), reinterpret_cast<void*>(&curl_global_init));
+}
+
+// Lines of start tags, empty elements among them, as the linter quotes them.
+TEST(XmlDocument, RecordsTheLineOfEveryElement) {
+    XmlPlatform platform;
+    ASSERT_TRUE(platform.Ok());
+    XmlParseOptions options;
+    options.recordLines = true;
+    std::string error;
+    auto doc = XmlDocument::ParseMemory(
+        "<d>\n  <c id=\"1\"/>\n  <c id=\"2\">\n    <e/>\n  </c>\n  <c id=\"3\"/><c "
+        "id=\"4\"/>\n</d>",
+        &error, options);
+    ASSERT_NE(doc, nullptr) << error;
+    EXPECT_EQ(XmlLineOf(doc->Root()), 1);
+    std::vector<int> lines;
+    xercesc::DOMNodeList* list = doc->Root()->getElementsByTagName(NarrowToXml("c").c_str());
+    for (XMLSize_t i = 0; i < list->getLength(); ++i)
+        lines.push_back(XmlLineOf(list->item(i)));
+    EXPECT_EQ(lines, (std::vector<int>{2, 3, 6, 6}));
+    EXPECT_EQ(XmlLineOf(FirstElementByTag(doc->Root(), "e")), 4);
 }

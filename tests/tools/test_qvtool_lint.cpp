@@ -280,6 +280,27 @@ TEST(QvtoolLint, EachCheckNamesFileAndLine) {
          {{"config/QV/QV_pictures.ini",
            "[Main]\nBackground=..\\pictures\\bg.png\nButtonId.1=1001\n"}},
          {"config/QV/QV_pictures.ini", 3, "warning", "it shows nothing"}},
+        {"back to a later screen",
+         {{"config/QV/QV_automate.ini",
+           table("Event_1=-1\nEvent_2=${Target}\n",
+                 "Event_1=2\n[2]\nActionToRun=Show\nEvent_1=3\nEvent_2=${LastState}\n[3]\n"
+                 "ActionToRun=Show\nEvent_1=-1\nEvent_2=2\n")}},
+         {"config/QV/QV_automate.ini", 18, "warning", "state 3, which comes after it"}},
+        {"button without any caption",
+         {{"gui/Main.gui",
+           [] {
+               std::string d = kDialog;
+               d.replace(d.find("</dialog>"), 9,
+                         "  <control id=\"1002\" class=\"BUTTON\" x=\"60\" y=\"40\" "
+                         "width=\"50\" height=\"10\"/>\n</dialog>");
+               return d;
+           }()}},
+         {"gui/Main.gui", 5, "warning", "button 1002 of Main has no text"}},
+        {"hint naming another language's caption",
+         {{"config/trad/VEK_Trad.xml", "<T>\n" + Trad("id0001", "OK", "Valider") +
+                                           Trad("id0002", "Press OK", "Appuyez sur OK") +
+                                           Trad("PAYFR", "France", "France") + "</T>\n"}},
+         {"config/QV/QV_infos.ini", 3, "warning", "screen Main, fr: \"id0002\" names \"OK\""}},
 #ifdef QV_LINT_DECODE
         // Pictures are decoded only where the linter is built with Qt's image readers.
         {"picture that cannot be decoded",

@@ -367,6 +367,7 @@ void Linter::LintStates(const IniFile& table, const std::map<std::string, int32_
                                     key.c_str(), e.to));
         }
     }
+    LintBackTransitions(table, m);
 }
 
 }  // namespace authoring::lint

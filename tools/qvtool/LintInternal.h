@@ -16,6 +16,7 @@
 #include "screens/ControlKind.h"
 #include "tools/qvtool/Lint.h"
 #include "tools/qvtool/Report.h"
+#include "tools/qvtool/StateModel.h"
 #include "xmlgui/DlgTemplate.h"
 
 namespace authoring::lint {
@@ -98,6 +99,7 @@ struct TradUse {
 // A screen's dialog: its controls and the line of each.
 struct Dialog {
     bool loaded = false;
+    std::string display;  // the file as messages name it
     xmlgui::DialogTemplate tmpl;
     std::map<int, int> lines;  // control ID -> line
 
@@ -106,6 +108,15 @@ struct Dialog {
         auto it = lines.find(id);
         return it == lines.end() ? 0 : it->second;
     }
+};
+
+// What a screen's hints and event buttons say, to check that a hint names the buttons as the
+// screen labels them.
+struct ScreenTexts {
+    std::vector<TradUse> hints;               // the labels' translation IDs
+    std::map<int, std::string> buttonTrads;   // event button -> translation ID
+    std::map<int, std::wstring> buttonTexts;  // event button -> its dialog text
+    std::set<int> buttons;                    // the event buttons of its dialog
 };
 
 // Language code -> translation ID -> text.
@@ -128,6 +139,10 @@ class Linter {
     void CheckDll(const std::string& file, int line, const std::string& name);
     void LintStates(const IniFile& table, const std::map<std::string, int32_t>& properties,
                     const std::set<std::string>& services);
+
+    // LintFlow.cpp: where Back leads, and what the hints name.
+    void LintBackTransitions(const IniFile& table, const StateModel& model);
+    void LintHints(const TextTables& tables);
 
     // LintScreens.cpp: the screens a mode names or the screen folder holds, their dialog and
     // settings files.
@@ -163,6 +178,7 @@ class Linter {
     std::set<std::string> checkedScreens_;
     std::map<std::string, Dialog> dialogs_;
     std::vector<TradUse> trads_;
+    std::map<std::string, ScreenTexts> screenTexts_;
     bool countryScreen_ = false;
 };
 

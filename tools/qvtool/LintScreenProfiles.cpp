@@ -2,6 +2,7 @@
 // translation IDs they use), and the pictures every screen file names.
 #include <cstdint>
 #include <fstream>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "base/Text.h"
 #include "controls/GifWalk.h"
 #include "platform/Paths.h"
+#include "screens/ControlIds.h"
 #include "screens/ControlKind.h"
 #include "screens/ScreenProfiles.h"
 #include "screens/StateSetup.h"
@@ -93,6 +95,8 @@ void Linter::LintScreenProfiles(const std::string& screen, const ModeScreens& p,
         }
     };
 
+    ScreenTexts& texts = screenTexts_[screen];
+    std::set<int> listed;  // buttons with a ButtonId entry: checked with it
     if (p.pictures->Readable() && p.pictures->HasSection(screen)) {
         const IniFile& f = *p.pictures;
         f.CheckNumbered(report_, screen, "ButtonId.", 1);
@@ -109,6 +113,9 @@ void Linter::LintScreenProfiles(const std::string& screen, const ModeScreens& p,
                                           "prepared",
                                           screen.c_str()));
             checkId(f, idKey, b->id, screens::ControlKind::Button);
+            listed.insert(b->id);
+            if (b->trad && screens::ids::kEventButtons.Contains(b->id))
+                texts.buttonTrads[b->id] = Narrow(*b->trad);
             if (b->trad) {
                 AddTrad(Narrow(*b->trad), f.Display(),
                         f.KeyLine(screen, StrFormat("ButtonTrad.%d", n)));
@@ -147,9 +154,11 @@ void Linter::LintScreenProfiles(const std::string& screen, const ModeScreens& p,
             if (!label)
                 break;
             checkId(f, StrFormat("IdCompo.%d", n), label->id, screens::ControlKind::Label);
-            if (!label->trad.empty())
+            if (!label->trad.empty()) {
                 AddTrad(Narrow(label->trad), f.Display(),
                         f.KeyLine(screen, StrFormat("IdTrad.%d", n)));
+                texts.hints.push_back(trads_.back());
+            }
         }
     }
     if (p.combos->Readable() && p.combos->HasSection(screen)) {
@@ -170,6 +179,25 @@ void Linter::LintScreenProfiles(const std::string& screen, const ModeScreens& p,
         }
     }
     screens::ScreenSetup setup = screens::ScreenSetupFor(screen);
+    if (dialog.loaded) {
+        for (const xmlgui::DlgControl& control : dialog.tmpl.controls) {
+            if (control.cls != xmlgui::ControlClass::Button)
+                continue;
+            if (screens::ids::kEventButtons.Contains(control.id)) {
+                texts.buttons.insert(control.id);
+                if (!control.text.empty())
+                    texts.buttonTexts[control.id] = control.text;
+            }
+            // The language screens give their choice buttons the languages' labels.
+            const bool labelled = setup.kind == screens::SetupKind::LanguageButtons &&
+                                  screens::ids::kChoiceButtons.Contains(control.id);
+            if (control.text.empty() && !listed.count(control.id) && !labelled)
+                report_.Warning(dialog.display, dialog.Line(control.id),
+                                StrFormat("button %d of %s has no text and no ButtonTrad or "
+                                          "bitmaps in the pictures file: it shows nothing",
+                                          control.id, screen.c_str()));
+        }
+    }
     if (setup.kind == screens::SetupKind::KeyboardPicture) {
         std::string first = screens::KeyboardPicturePath(screens::kKeyboardIndexMin);
         CheckPicture(p.pictures->Display(), p.pictures->SectionLine(screen), "keyboard picture",

@@ -160,6 +160,7 @@ Dialog Linter::LoadDialog(const std::string& relative) {
     for (const std::string& w : tmpl.Warnings())
         report_.Warning(display, LineOfError(w), w);
     dialog.loaded = true;
+    dialog.display = display;
     dialog.tmpl = tmpl.Template();
     std::string error;
     if (auto doc = ParseWithLines(relative, &error)) {

@@ -167,6 +167,7 @@ void Linter::LintTranslations() {
                                       missing.c_str()));
         }
     }
+    LintHints(tables);
     LintCountries(tables, codes);
 }
 
