@@ -65,6 +65,13 @@ inline constexpr char kRaisonSociale[] = "RaisonSociale";
 inline constexpr char kAdresse[] = "Adresse";
 inline constexpr char kCodePostal[] = "CodePostal";
 inline constexpr char kVille[] = "Ville";
+// The stepwise apply: the step running (a translation ID), its number and the number of steps,
+// and the step that failed (empty when none did). Written by the apply's services; read by the
+// progress and end screens.
+inline constexpr char kApplyStep[] = "ApplyStep";
+inline constexpr char kApplyStepNumber[] = "ApplyStepNumber";
+inline constexpr char kApplyStepCount[] = "ApplyStepCount";
+inline constexpr char kApplyFailedStep[] = "ApplyFailedStep";
 // INT, several occurrences. 1 marks a field invalid: written by services that check entries;
 // read by the proxy, account and point-of-sale screens (labels in red).
 inline constexpr char kProxyInvalidData[] = "ProxyInvalidData";

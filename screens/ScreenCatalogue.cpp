@@ -115,6 +115,7 @@ std::vector<ScreenRules> BuildCatalogue() {
          Kind(SetupKind::DigitsOnlyEdits, {1102, 1107, 1108, 1112}),
          ColourRow{ctx::kPdvInvalidData, pdvLabels}},
         {{"StateSummary"}, std::nullopt, Kind(SetupKind::Summary), std::nullopt},
+        {{"StateApplying"}, std::nullopt, Kind(SetupKind::ApplyProgress), std::nullopt},
         {{"StateEnd3"}, std::nullopt, Kind(SetupKind::EndResult), std::nullopt},
     };
 }

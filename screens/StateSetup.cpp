@@ -66,6 +66,12 @@ std::wstring Joined(std::initializer_list<std::wstring> parts, std::wstring_view
     return out;
 }
 
+// The text of a translation ID, or the ID itself when there is none.
+std::wstring Translated(ZFQTranslator& translator, const std::string& id) {
+    std::wstring text = translator.GetTraduction(id.c_str());
+    return text.empty() ? Widen(id) : text;
+}
+
 std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
@@ -155,9 +161,27 @@ std::optional<std::wstring> EndResultText(CAutomateContext& context, ZFQTranslat
     int32_t state = -1;
     if (context.GetInt(ctx::kAnalyseState, 1, &state) < 0)
         state = -1;
-    if (state != 0)
-        return std::nullopt;
+    if (state != 0) {
+        // A stepwise apply names the step that failed; nothing after it ran.
+        const std::string step = ReadString(context, ctx::kApplyFailedStep);
+        if (step.empty())
+            return std::nullopt;
+        return Translated(translator, "id0273") + L" " + Translated(translator, step);
+    }
     return translator.GetTraduction("id0070");
+}
+
+std::wstring ApplyProgressText(CAutomateContext& context, ZFQTranslator& translator) {
+    const std::string step = ReadString(context, ctx::kApplyStep);
+    int32_t number = 0, count = 0;
+    context.GetInt(ctx::kApplyStepNumber, 1, &number);
+    context.GetInt(ctx::kApplyStepCount, 1, &count);
+    std::wstring text;
+    if (number > 0 && count >= number)
+        text = Translated(translator, "id0274") + Widen(StrFormat(" %d / %d", number, count));
+    if (!step.empty())
+        text += (text.empty() ? L"" : L": ") + Translated(translator, step);
+    return text;
 }
 
 int KeyboardIndexOrDefault(int index) {

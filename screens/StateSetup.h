@@ -58,6 +58,7 @@ enum class SetupKind {
     KeyboardPicture,       // picture 1501: KeyboardPicturePath(CorrectKeyboardIndex)
     LanguageButtons,       // PlanLanguageButtons
     Summary,               // SummaryLines in the caption and value labels
+    ApplyProgress,         // label 1043: ApplyProgressText
 };
 
 struct ScreenSetup {
@@ -88,8 +89,13 @@ ScreenSetup ScreenSetupFor(std::string_view screen);
 std::optional<std::string> ConnectionPicture(const ScreenSetup& setup, bool hasPicture,
                                              CAutomateContext& context, CLog& log);
 
-// Text of label 1043 on "StateEnd3": translation "id0070" when AnalyseState reads 0.
+// Text of label 1043 on "StateEnd3": translation "id0070" when AnalyseState reads 0; when it
+// does not and a step of the apply failed (ApplyFailedStep), a line that names the step.
 std::optional<std::wstring> EndResultText(CAutomateContext& context, ZFQTranslator& translator);
+
+// The step of the apply that runs and how far the run is ("Step 2 / 5: Locale"), from
+// ApplyStep (a translation ID), ApplyStepNumber and ApplyStepCount.
+std::wstring ApplyProgressText(CAutomateContext& context, ZFQTranslator& translator);
 
 // ---- Keyboard picture
 

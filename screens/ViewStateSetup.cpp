@@ -76,6 +76,10 @@ int CQVAppView::SetupStateScreen(const std::string& screen) {
                     label->SetText(*text);
             }
             break;
+        case screens::SetupKind::ApplyProgress:
+            if (auto* label = ControlAs<CGradientLabel>(ids::kResultLabel))
+                label->SetText(screens::ApplyProgressText(*context, host_.Translator()));
+            break;
         case screens::SetupKind::CountryList:
             if (auto* list = ControlAs<SkinListBox>(ids::kCountryList)) {
                 list->SetFont(kListFace, kListHeight, kListWeight);
