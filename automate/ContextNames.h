@@ -40,13 +40,21 @@ inline constexpr char kCodePays[] = "CodePays";
 inline constexpr char kInstallationType[] = "InstallationType";
 // INT. Chosen brand: written by the brand screen; read by services.
 inline constexpr char kTradeMark[] = "TradeMark";
-// STRING. "others" when a kiosk other than the first is chosen: written by the kiosk screen.
+// STRING. Kiosk model: "standard", set by the setup service before the kiosk screen, or
+// "others" when a kiosk other than the first is chosen, written by the kiosk screen; read by
+// the setup service (the results of the run).
 inline constexpr char kTypeBorne[] = "TypeBorne";
 // INT, several occurrences. 1 marks a field invalid: written by services that check entries;
 // read by the proxy, account and point-of-sale screens (labels in red).
 inline constexpr char kProxyInvalidData[] = "ProxyInvalidData";
 inline constexpr char kPpsInvalidData[] = "PPSInvalidData";
 inline constexpr char kPdvInvalidData[] = "PdvInvalidData";
+// STRING. Translation ID of the line that says what is wrong with the first invalid entry,
+// empty when all are valid: written by the setup service's checks; for the screens to show.
+inline constexpr char kInvalidReason[] = "InvalidReason";
+// INT. Edit control ID of that entry, 0 when all are valid: written with InvalidReason; for
+// the screens to put the focus on.
+inline constexpr char kInvalidField[] = "InvalidField";
 // VOID. Label text of the workstation's language: written by services; read on "GeneralInfo".
 inline constexpr char kKsoLabel[] = "KSOLabel";
 
