@@ -40,11 +40,10 @@ inline constexpr char kCodePays[] = "CodePays";
 inline constexpr char kInstallationType[] = "InstallationType";
 // INT. Chosen brand: written by the brand screen; read by services.
 inline constexpr char kTradeMark[] = "TradeMark";
-// STRING. "others" when a kiosk other than the first is chosen: written by the kiosk screen.
+// STRING. Kiosk model: "standard", set by the setup service before the kiosk screen, or
+// "others" when a kiosk other than the first is chosen, written by the kiosk screen; read by
+// the setup service (the results of the run).
 inline constexpr char kTypeBorne[] = "TypeBorne";
-// What a check found wrong first: a translation ID (or a text) and the edit control it concerns.
-inline constexpr char kInvalidReason[] = "InvalidReason";
-inline constexpr char kInvalidField[] = "InvalidField";
 // The choice button pushed last on each choice screen, where the configuration keeps it.
 inline constexpr char kAskKeyboardButton[] = "AskKeyboardButton";
 inline constexpr char kInstallationTypeButton[] = "InstallationTypeButton";
@@ -77,6 +76,12 @@ inline constexpr char kApplyFailedStep[] = "ApplyFailedStep";
 inline constexpr char kProxyInvalidData[] = "ProxyInvalidData";
 inline constexpr char kPpsInvalidData[] = "PPSInvalidData";
 inline constexpr char kPdvInvalidData[] = "PdvInvalidData";
+// STRING. Translation ID of the line that says what is wrong with the first invalid entry,
+// empty when all are valid: written by the setup service's checks; for the screens to show.
+inline constexpr char kInvalidReason[] = "InvalidReason";
+// INT. Edit control ID of that entry, 0 when all are valid: written with InvalidReason; for
+// the screens to put the focus on.
+inline constexpr char kInvalidField[] = "InvalidField";
 // VOID. Label text of the workstation's language: written by services; read on "GeneralInfo".
 inline constexpr char kKsoLabel[] = "KSOLabel";
 

@@ -110,9 +110,11 @@ std::vector<ScreenRules> BuildCatalogue() {
          std::nullopt,
          Kind(SetupKind::PasswordEdits, {1102}),
          ColourRow{ctx::kPpsInvalidData, {1042, 1043, 1045, 1046}}},
+        // Postcodes and phone numbers take letters, '+' and spaces in some countries: the setup
+        // plug-in checks them by the country's rule.
         {{"StateQvInfoPdv"},
          std::nullopt,
-         Kind(SetupKind::DigitsOnlyEdits, {1102, 1107, 1108, 1112}),
+         Kind(SetupKind::None),
          ColourRow{ctx::kPdvInvalidData, pdvLabels}},
         {{"StateSummary"}, std::nullopt, Kind(SetupKind::Summary), std::nullopt},
         {{"StateApplying"}, std::nullopt, Kind(SetupKind::ApplyProgress), std::nullopt},

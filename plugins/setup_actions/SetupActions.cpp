@@ -8,8 +8,11 @@
 //   TargetRoot  root the files are written under, "..\data\target" by default, so a demo never
 //               touches the machine's own /etc
 //   MinFreeMB   free space the target root needs, 20 by default
+//   ProxyGroup  group that may read the proxy password (etc/quilvane/proxy-credentials 0640);
+//               none by default: root alone (0600)
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,6 +34,7 @@ using setup::Widen;
 
 constexpr char kTag[] = "SetupActions";
 constexpr char kLanguageFile[] = "../config/language.ini";
+constexpr char kCountryRulesFile[] = "../config/country_rules.ini";
 constexpr char kPointPlugin[] = "./LMQPointServicePluginu.so";
 constexpr char kMiscPlugin[] = "./noxMiscPluginu.so";
 constexpr char kDefaultTarget[] = "..\\data\\target";
@@ -176,6 +180,7 @@ Answer WriteRecord(const char* field, const std::string& value) {
 struct Settings {
     std::string target;  // native path
     long minFreeMb = 20;
+    std::string proxyGroup;
 };
 
 Settings ReadSettings(const char* paramsFile) {
@@ -188,6 +193,7 @@ Settings ReadSettings(const char* paramsFile) {
         s.target = setup::NativePath(kDefaultTarget);
     if (auto mb = setup::ProfileValue(text, "SETUP", "MinFreeMB"))
         s.minFreeMb = std::strtol(mb->c_str(), nullptr, 10);
+    s.proxyGroup = setup::ProfileValue(text, "SETUP", "ProxyGroup").value_or("");
     return s;
 }
 
@@ -219,25 +225,13 @@ std::string LanguageTag(int index) {
 
 // ---- Checks
 
-struct FormField {
-    setup::FieldRule rule;
-    int flag;  // occurrence of the invalid-data flag; 0: none
-};
+// The screen shows why the first wrong entry is refused and goes to it; nothing when all are
+// right.
+void PublishRefusal(const Context& c, const setup::Refusal& refusal) {
+    c.SetString("InvalidReason", refusal.reason);
+    c.SetInt("InvalidField", refusal.control);
+}
 
-constexpr FormField kPointOfSale[] = {
-    {{"RaisonSociale", true, setup::FieldKind::Text, 60}, 1},
-    {{"Adresse", true, setup::FieldKind::Text, 80}, 2},
-    {{"CodePostal", true, setup::FieldKind::Postcode, 10}, 3},
-    {{"Ville", true, setup::FieldKind::Text, 60}, 4},
-    {{"BoitePostale", false, setup::FieldKind::Text, 20}, 5},
-    {{"Prefixe", false, setup::FieldKind::Text, 6}, 6},
-    {{"Interlocuteur", false, setup::FieldKind::Text, 60}, 7},
-    {{"Telephone", true, setup::FieldKind::Phone, 15}, 8},
-    {{"Fax", false, setup::FieldKind::Phone, 15}, 9},
-    {{"Email", false, setup::FieldKind::Email, 80}, 10},
-    {{"IdInterlocuteur", false, setup::FieldKind::Text, 20}, 11},
-    {{"TelInterlocuteur", false, setup::FieldKind::Phone, 15}, 13},
-};
 constexpr int kPdvFlags = 15;
 
 setup::ProxyEntry ProxyOf(const Context& c) {
@@ -246,45 +240,64 @@ setup::ProxyEntry ProxyOf(const Context& c) {
 }
 
 bool CheckProxy(const Context& c, Log& log) {
-    setup::ProxyCheck r = setup::CheckProxy(ProxyOf(c));
+    const setup::ProxyEntry proxy = ProxyOf(c);
+    setup::ProxyCheck r = setup::CheckProxy(proxy);
     const bool flags[6] = {r.user, r.password, r.host, r.port, false, false};
     for (int i = 0; i < 6; ++i)
         c.SetInt("ProxyInvalidData", flags[i] ? 1 : 0, i + 1);
+    PublishRefusal(c, setup::ProxyRefusal(proxy, r));
     if (!r.Ok())
         log.Info("Proxy entries refused");
     return r.Ok();
 }
 
 bool CheckAccount(const Context& c, Log& log) {
-    const std::string password = c.Field("AccountPassword");
-    const bool flags[4] = {
-        !setup::ValidDigits(c.Field("CodeClient"), 4, 10),
-        !setup::FieldValid({"CodeKelor", true, setup::FieldKind::Text, 20}, c.Field("CodeKelor")),
-        password.size() < 6 || !setup::ValidFreeText(password, 64),
-        password != c.Field("AccountPassword2"),
-    };
-    bool ok = true;
-    for (int i = 0; i < 4; ++i) {
+    const setup::AccountCheck r =
+        setup::CheckAccount({c.Field("CodeClient"), c.Field("CodeKelor"),
+                             c.Field("AccountPassword"), c.Field("AccountPassword2")});
+    const bool flags[4] = {r.customer, r.site, r.password, r.confirmation};
+    for (int i = 0; i < 4; ++i)
         c.SetInt("PPSInvalidData", flags[i] ? 1 : 0, i + 1);
-        ok = ok && !flags[i];
-    }
-    if (!ok)
+    PublishRefusal(c, setup::AccountRefusal(r));
+    if (!r.Ok())
         log.Info("Account entries refused");
-    return ok;
+    return r.Ok();
+}
+
+// The postcode and phone rules of the country chosen; none for a country the file does not name.
+setup::CountryRule CountryRules(const Context& c, Log& log) {
+    const std::string country = c.String("CodePays");
+    const std::optional<std::string> text = setup::ReadWholeFile(kCountryRulesFile);
+    if (!text) {
+        log.Err(std::string("Cannot read ") + kCountryRulesFile +
+                ": postcodes and phone numbers are taken as typed");
+        return {};
+    }
+    std::string problem;
+    setup::CountryRule rule = setup::CountryRuleOf(*text, country, &problem);
+    if (!problem.empty())
+        log.Err(std::string(kCountryRulesFile) + ": " + problem + ": any phone number is taken");
+    if (!rule.postcode && !rule.phoneDigits)
+        log.Info("No postcode or phone rule for country [" + country + "]: any text is taken");
+    return rule;
 }
 
 bool CheckPointOfSale(const Context& c, Log& log) {
     for (int i = 1; i <= kPdvFlags; ++i)
         c.SetInt("PdvInvalidData", 0, i);
-    bool ok = true;
-    for (const FormField& f : kPointOfSale) {
-        if (!setup::FieldValid(f.rule, c.Field(f.rule.property))) {
+    const setup::CountryRule country = CountryRules(c, log);
+    setup::Refusal first;
+    for (const setup::FormField& f : setup::PointOfSaleForm()) {
+        const std::string value = c.Field(f.rule.property);
+        if (!setup::FieldValid(f.rule, value, country)) {
             c.SetInt("PdvInvalidData", 1, f.flag);
             log.Info(std::string("Point-of-sale entry refused: ") + f.rule.property);
-            ok = false;
+            if (first.control == 0)
+                first = {f.control, setup::FieldReason(f, value)};
         }
     }
-    return ok;
+    PublishRefusal(c, first);
+    return first.control == 0;
 }
 
 // ---- Applying
@@ -293,10 +306,11 @@ class Applier {
   public:
     Applier(const Settings& s, Log& log) : settings_(s), log_(log) {}
 
-    bool Write(const std::string& relative, const std::string& text, unsigned mode) {
+    bool Write(const std::string& relative, const std::string& text, unsigned mode,
+               long group = -1) {
         const std::string path = settings_.target + "/" + relative;
         std::string error;
-        if (!setup::WriteFileAtomically(path, text, mode, &error)) {
+        if (!setup::WriteFileAtomically(path, text, mode, &error, group)) {
             log_.Err("Cannot write " + path + ": " + error);
             failed_ = true;
             return false;
@@ -332,17 +346,44 @@ class Applier {
         log_.Info(std::string("Point-of-sale record: wrote ") + field);
         summary_ += std::string("record ") + field + "\n";
     }
+    void Choose(const std::string& key, const std::string& value) {
+        choices_.push_back({key, value});
+    }
     bool Failed() const { return failed_; }
-    void Summary() {
-        if (!failed_)
-            Write("etc/quilvane/setup-summary", summary_, 0644);
+    // The choices over those of earlier runs, then this run's section added to the summary.
+    void Summary(const char* mode) {
+        if (failed_)
+            return;
+        const std::string choicesPath = settings_.target + "/" + kChoicesFile;
+        bool cut = false;
+        std::string earlier = setup::ReadFileTail(choicesPath, kChoicesReadMax, &cut).value_or("");
+        if (cut)
+            earlier.erase(0, earlier.find('\n') + 1);  // the end of a longer line
+        Write(kChoicesFile,
+              setup::ChoicesFile(setup::MergeChoices(setup::ParseChoices(earlier), choices_)),
+              0644);
+        std::string section =
+            "[" + setup::IsoTime(std::time(nullptr)) + " " + mode + "]\n" + summary_;
+        for (const setup::Choice& c : choices_)
+            section += "choice " + c.key + "=" + setup::EncodeChoiceValue(c.value) + "\n";
+        const std::string summaryPath = settings_.target + "/" + kSummaryFile;
+        const std::optional<std::string> previous =
+            setup::ReadFileTail(summaryPath, setup::kSummaryReadMax, &cut);
+        if (cut)
+            log_.Info("Setup summary over " + std::to_string(setup::kSummaryReadMax) +
+                      " bytes: only its last runs are kept");
+        Write(kSummaryFile, setup::AppendSummary(previous.value_or(""), section, cut), 0644);
     }
 
   private:
+    static constexpr char kSummaryFile[] = "etc/quilvane/setup-summary";
+    static constexpr char kChoicesFile[] = "etc/quilvane/choices.conf";
+    static constexpr size_t kChoicesReadMax = 64 * 1024;
     const Settings& settings_;
     Log& log_;
     bool failed_ = false;
-    std::string summary_ = "# Written by Quilvane Setup.\n";
+    std::string summary_;
+    std::vector<setup::Choice> choices_;
 };
 
 // Makes the target root and checks its free space through the miscellaneous plug-in. 0 when
@@ -369,23 +410,76 @@ int Analyse(const Settings& s, Log& log) {
     return 0;
 }
 
-void WriteProxy(Applier& out, const setup::ProxyEntry& proxy) {
+// The group that may read the proxy password; -1 for root alone.
+long ProxyGroupId(const Settings& s, Log& log) {
+    if (s.proxyGroup.empty())
+        return -1;
+    group g{};
+    group* found = nullptr;
+    std::vector<char> buffer(16384);
+    if (getgrnam_r(s.proxyGroup.c_str(), &g, buffer.data(), buffer.size(), &found) != 0 || !found) {
+        log.Err("No group [" + s.proxyGroup + "]: the proxy password is readable by root alone");
+        return -1;
+    }
+    return static_cast<long>(found->gr_gid);
+}
+
+void WriteProxy(Applier& out, const setup::ProxyEntry& proxy, const Settings& s, Log& log) {
     if (proxy.host.empty()) {
         out.Remove("etc/profile.d/quilvane-proxy.sh");
         out.Remove("etc/apt/apt.conf.d/90quilvane-proxy");
         out.Remove("etc/quilvane/proxy.conf");
+        out.Remove(setup::kProxyCredentials);
         return;
     }
-    // A proxy password is readable by its owner only.
+    // Every user's shell gets the proxy; its password only those who may read the credentials.
+    out.Write("etc/profile.d/quilvane-proxy.sh", setup::ShellProfileFile(proxy), 0644);
+    if (proxy.password.empty()) {
+        out.Remove(setup::kProxyCredentials);
+    } else {
+        const long group = ProxyGroupId(s, log);
+        out.Write(setup::kProxyCredentials, setup::ShellCredentialsFile(proxy),
+                  group < 0 ? 0600 : 0640, group);
+    }
+    // APT runs as root: its file keeps the password, readable by its owner only.
     const unsigned mode = proxy.password.empty() ? 0644 : 0600;
-    out.Write("etc/profile.d/quilvane-proxy.sh", setup::ShellProxyFile(proxy), mode);
     out.Write("etc/apt/apt.conf.d/90quilvane-proxy", setup::AptProxyFile(proxy), mode);
     out.Write("etc/quilvane/proxy.conf", setup::ProxyRecordFile(proxy), 0600);
 }
 
 void WritePointOfSale(Applier& out, const Context& c) {
-    for (const FormField& f : kPointOfSale)
+    for (const setup::FormField& f : setup::PointOfSaleForm())
         out.Record(f.rule.property, c.Field(f.rule.property));
+}
+
+// What the operator chose in this run, for the results; never a password.
+void ChooseAll(Applier& out, const Context& c, const std::string& tag, bool installation) {
+    out.Choose("language", tag);
+    if (installation) {
+        const setup::KeyboardLayout& k = setup::Keyboard(c.Int("KeyboardIndex"));
+        out.Choose("keyboard", k.name);
+        out.Choose("keyboard_layout", std::string(k.layout) + (*k.variant ? " " : "") + k.variant);
+    }
+    out.Choose("country", c.String("CodePays"));
+    if (installation) {
+        out.Choose("installation_type", std::to_string(c.Int("InstallationType")));
+        out.Choose("brand", std::to_string(c.Int("TradeMark")));
+        const std::string model = c.String("PCModelType");
+        out.Choose("pc_model_type", model);
+        if (model == "BORNE")
+            out.Choose("kiosk_model", c.String("TypeBorne"));
+    }
+    const setup::ProxyEntry proxy = ProxyOf(c);
+    out.Choose("proxy_host", proxy.host);
+    out.Choose("proxy_port", proxy.port);
+    out.Choose("proxy_user", proxy.user);
+    out.Choose("proxy_password", proxy.password.empty() ? "none" : "given");
+    if (installation) {
+        out.Choose("customer", c.Field("CodeClient"));
+        out.Choose("site", c.Field("CodeKelor"));
+    }
+    for (const setup::FormField& f : setup::PointOfSaleForm())
+        out.Choose(f.rule.property, c.Field(f.rule.property));
 }
 
 void Apply(const Context& c, const Settings& s, Log& log, bool installation) {
@@ -409,7 +503,7 @@ void Apply(const Context& c, const Settings& s, Log& log, bool installation) {
             out.Write("etc/default/locale", *locale, 0644);
         else
             log.Err("No locale for language [" + language + "] and country [" + country + "]");
-        WriteProxy(out, ProxyOf(c));
+        WriteProxy(out, ProxyOf(c), s, log);
         if (installation) {
             out.Write("etc/quilvane/account.conf",
                       "customer=" + setup::PercentEncode(c.Field("CodeClient")) +
@@ -422,7 +516,8 @@ void Apply(const Context& c, const Settings& s, Log& log, bool installation) {
             out.Record("LanguePays", language + country);
         }
         WritePointOfSale(out, c);
-        out.Summary();
+        ChooseAll(out, c, tag, installation);
+        out.Summary(installation ? "installation" : "reconfiguration");
         state = out.Failed() ? 2 : 0;
     }
     c.SetInt("AnalyseState", state);
@@ -433,7 +528,7 @@ void Apply(const Context& c, const Settings& s, Log& log, bool installation) {
 // ---- Reconfiguration: what the workstation has now.
 
 void LoadCurrent(const Context& c, const Settings& s, Log& log) {
-    for (const FormField& f : kPointOfSale) {
+    for (const setup::FormField& f : setup::PointOfSaleForm()) {
         Answer a = ReadRecord(f.rule.property);
         if (a.code == 0)
             c.SetField(f.rule.property, a.message);
@@ -519,6 +614,9 @@ void BeforeScreen(const std::string& service, const Context& c) {
         int n = 1;
         for (const char* entry : kPcModelTypes)
             c.SetString("PCModelTypeMatching", entry, n++);
+    } else if (service == "ShowKiosk") {
+        // The kiosk screen writes only "others": the first kiosk is what stays when chosen.
+        c.SetString("TypeBorne", "standard");
     }
 }
 

@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwctype>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 namespace setup {
@@ -18,8 +20,11 @@ namespace {
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
+bool IsLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 bool IsAlnum(char c) {
-    return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    return IsDigit(c) || IsLetter(c);
 }
 char Lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
@@ -253,7 +258,75 @@ ProxyCheck CheckProxy(const ProxyEntry& p) {
     return r;
 }
 
-bool FieldValid(const FieldRule& rule, std::string_view value) {
+bool MatchesPattern(std::string_view pattern, std::string_view text) {
+    for (;;) {
+        const size_t bar = pattern.find('|');
+        // Blanks around '|' are for the reader: no postcode begins or ends with one.
+        const std::string_view alternative = Trim(pattern.substr(0, bar));
+        bool match = alternative.size() == text.size();
+        for (size_t i = 0; match && i < text.size(); ++i) {
+            const char p = alternative[i], c = text[i];
+            match = p == '9'   ? IsDigit(c)
+                    : p == 'A' ? IsLetter(c)
+                    : p == '?' ? IsAlnum(c)
+                               : Lower(p) == Lower(c);
+        }
+        if (match)
+            return true;
+        if (bar == std::string_view::npos)
+            return false;
+        pattern.remove_prefix(bar + 1);
+    }
+}
+
+bool ValidPhone(std::string_view text, size_t minDigits, size_t maxDigits) {
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    if (text.empty() || text.front() == ' ' || text.back() == ' ')
+        return false;
+    size_t digits = 0;
+    char previous = 0;
+    for (char c : text) {
+        if (c == ' ' ? previous == ' ' : !IsDigit(c))
+            return false;
+        digits += c != ' ';
+        previous = c;
+    }
+    return digits >= minDigits && digits <= maxDigits;
+}
+
+CountryRule CountryRuleOf(std::string_view rulesText, std::string_view country,
+                          std::string* problem) {
+    CountryRule rule;
+    if (country.size() != 2 || !IsLetter(country[0]) || !IsLetter(country[1]))
+        return rule;
+    const std::string section(country);
+    if (auto postcode = ProfileValue(rulesText, section, "Postcode");
+        postcode && !postcode->empty())
+        rule.postcode = *postcode;
+    const std::optional<std::string> phone = ProfileValue(rulesText, section, "PhoneDigits");
+    if (!phone || phone->empty())
+        return rule;
+    // "MIN-MAX", both 1 to kPhoneDigitsMax.
+    const size_t dash = phone->find('-');
+    auto number = [](std::string_view s) -> size_t {
+        if (!ValidDigits(s, 1, 2))
+            return 0;
+        return static_cast<size_t>(std::atoi(std::string(s).c_str()));
+    };
+    const size_t low = dash == std::string::npos ? 0 : number(Trim(phone->substr(0, dash)));
+    const size_t high = dash == std::string::npos ? 0 : number(Trim(phone->substr(dash + 1)));
+    if (low == 0 || high < low || high > kPhoneDigitsMax) {
+        if (problem)
+            *problem = "PhoneDigits of " + section + " is not MIN-MAX from 1 to " +
+                       std::to_string(kPhoneDigitsMax);
+        return rule;
+    }
+    rule.phoneDigits = std::pair{low, high};
+    return rule;
+}
+
+bool FieldValid(const FieldRule& rule, std::string_view value, const CountryRule& country) {
     if (value.empty())
         return !rule.mandatory;
     if (!ValidFreeText(value, rule.maxBytes) || value.find("@@@") != std::string_view::npos ||
@@ -265,13 +338,86 @@ bool FieldValid(const FieldRule& rule, std::string_view value) {
         case FieldKind::Digits:
             return ValidDigits(value, 1, rule.maxBytes);
         case FieldKind::Postcode:
-            return ValidDigits(value, 4, rule.maxBytes);
+            return !country.postcode || MatchesPattern(*country.postcode, value);
         case FieldKind::Phone:
-            return ValidDigits(value, 6, rule.maxBytes);
+            return !country.phoneDigits ||
+                   ValidPhone(value, country.phoneDigits->first, country.phoneDigits->second);
         case FieldKind::Email:
             return ValidEmail(value);
     }
     return false;
+}
+
+AccountCheck CheckAccount(const AccountEntry& a) {
+    AccountCheck r;
+    r.customer = !ValidDigits(a.customer, 4, 10);
+    r.site = !FieldValid({"CodeKelor", true, FieldKind::Text, 20}, a.site);
+    r.password = a.password.size() < 6 || !ValidFreeText(a.password, 64);
+    r.confirmation = a.password != a.confirmation;
+    return r;
+}
+
+Refusal ProxyRefusal(const ProxyEntry& p, const ProxyCheck& r) {
+    // Without a host, whatever else was given is wrong for one reason.
+    const bool noHost = p.host.empty();
+    if (r.host)
+        return {kProxyHostEdit, reason::kProxyHost};
+    if (r.port)
+        return {kProxyPortEdit, noHost ? reason::kProxyWithoutHost : reason::kProxyPort};
+    if (r.user)
+        return {kProxyUserEdit, noHost ? reason::kProxyWithoutHost : reason::kProxyUser};
+    if (r.password)
+        return {kProxyPasswordEdit, noHost           ? reason::kProxyWithoutHost
+                                    : p.user.empty() ? reason::kProxyPasswordWithoutUser
+                                                     : reason::kProxyPassword};
+    return {};
+}
+
+Refusal AccountRefusal(const AccountCheck& r) {
+    if (r.customer)
+        return {kCustomerEdit, reason::kCustomer};
+    if (r.site)
+        return {kSiteEdit, reason::kSite};
+    if (r.password)
+        return {kAccountPasswordEdit, reason::kAccountPassword};
+    if (r.confirmation)
+        return {kConfirmationEdit, reason::kConfirmation};
+    return {};
+}
+
+std::span<const FormField> PointOfSaleForm() {
+    // Phone numbers hold up to 20 characters: "+44 20 7946 0000" is 16.
+    static constexpr FormField kForm[] = {
+        {{"RaisonSociale", true, FieldKind::Text, 60}, 1, 1100, reason::kCompany, reason::kCompany},
+        {{"Adresse", true, FieldKind::Text, 80}, 2, 1101, reason::kAddress, reason::kAddress},
+        {{"CodePostal", true, FieldKind::Postcode, 10},
+         3,
+         1102,
+         reason::kPostcodeMissing,
+         reason::kPostcode},
+        {{"Ville", true, FieldKind::Text, 60}, 4, 1103, reason::kCity, reason::kCity},
+        {{"BoitePostale", false, FieldKind::Text, 20}, 5, 1104, reason::kPoBox, reason::kPoBox},
+        {{"Prefixe", false, FieldKind::Text, 6}, 6, 1105, reason::kPrefix, reason::kPrefix},
+        {{"Interlocuteur", false, FieldKind::Text, 60},
+         7,
+         1106,
+         reason::kContact,
+         reason::kContact},
+        {{"Telephone", true, FieldKind::Phone, 20}, 8, 1107, reason::kPhoneMissing, reason::kPhone},
+        {{"Fax", false, FieldKind::Phone, 20}, 9, 1108, reason::kFax, reason::kFax},
+        {{"Email", false, FieldKind::Email, 80}, 10, 1109, reason::kEmail, reason::kEmail},
+        {{"IdInterlocuteur", false, FieldKind::Text, 20},
+         11,
+         1110,
+         reason::kContactId,
+         reason::kContactId},
+        {{"TelInterlocuteur", false, FieldKind::Phone, 20},
+         13,
+         1112,
+         reason::kContactPhone,
+         reason::kContactPhone},
+    };
+    return kForm;
 }
 
 std::string PercentEncode(std::string_view text) {
@@ -329,6 +475,21 @@ std::string ShellProxyFile(const ProxyEntry& p) {
     return out;
 }
 
+std::string ShellProfileFile(const ProxyEntry& p) {
+    if (p.password.empty())
+        return ShellProxyFile(p);
+    // A user without the password only makes the proxy refuse: neither goes to everyone.
+    const std::string path = std::string("/") + kProxyCredentials;
+    return ShellProxyFile({"", "", p.host, p.port}) + "# The proxy password is in " + path +
+           ", for the users who may read it.\n"
+           "if [ -r " +
+           path + " ]; then\n    . " + path + "\nfi\n";
+}
+
+std::string ShellCredentialsFile(const ProxyEntry& p) {
+    return "# Sourced by /etc/profile.d/quilvane-proxy.sh.\n" + ShellProxyFile(p);
+}
+
 std::string AptProxyFile(const ProxyEntry& p) {
     // The URL holds no '"': user and password are percent-encoded, host and port checked.
     const std::string url = ProxyUrl(p);
@@ -366,6 +527,125 @@ std::optional<ProxyEntry> ParseProxyRecord(std::string_view text) {
     if (!any)
         return std::nullopt;
     return p;
+}
+
+std::string IsoTime(std::time_t when) {
+    std::tm tm{};
+    localtime_r(&when, &tm);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &tm);
+    // Offsets are within a day; the modulo only keeps the formatting bounded.
+    const long offset = tm.tm_gmtoff;
+    const int minutes = static_cast<int>((offset < 0 ? -offset : offset) / 60 % (24 * 60));
+    char zone[8];
+    std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset < 0 ? '-' : '+', minutes / 60,
+                  minutes % 60);
+    return std::string(stamp) + zone;
+}
+
+std::string EncodeChoiceValue(std::string_view value) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (size_t i = 0; i < value.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(value[i]);
+        // A blank at the end would be trimmed away when the line is read.
+        if (c < 0x20 || c == 0x7F || c == '%' || (c == ' ' && i + 1 == value.size())) {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+std::string ChoicesFile(const std::vector<Choice>& choices) {
+    std::string out =
+        "# Choices of this workstation, written by Quilvane Setup: the last run's over those of\n"
+        "# earlier runs. Button numbers count from 1; the point-of-sale fields by their record\n"
+        "# names; no password.\n";
+    for (const Choice& c : choices)
+        out += c.key + "=" + EncodeChoiceValue(c.value) + "\n";
+    return out;
+}
+
+std::vector<Choice> ParseChoices(std::string_view text) {
+    std::vector<Choice> choices;
+    std::map<std::string, size_t, std::less<>> index;
+    while (!text.empty()) {
+        const size_t end = text.find('\n');
+        const std::string_view line = Trim(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        const size_t eq = line.find('=');
+        if (line.empty() || line.front() == '#' || eq == 0 || eq == std::string_view::npos)
+            continue;
+        const std::string_view key = line.substr(0, eq);
+        std::string value = PercentDecode(line.substr(eq + 1));
+        if (auto at = index.find(key); at != index.end()) {
+            choices[at->second].value = std::move(value);
+        } else if (choices.size() < kChoicesMax) {
+            index.emplace(key, choices.size());
+            choices.push_back({std::string(key), std::move(value)});
+        }
+    }
+    return choices;
+}
+
+std::vector<Choice> MergeChoices(std::vector<Choice> earlier, const std::vector<Choice>& run) {
+    for (const Choice& c : run) {
+        bool found = false;
+        for (Choice& e : earlier) {
+            if (e.key == c.key) {
+                e.value = c.value;
+                found = true;
+            }
+        }
+        if (!found)
+            earlier.push_back(c);
+    }
+    return earlier;
+}
+
+std::string AppendSummary(std::string_view previous, std::string_view run, bool previousCut,
+                          size_t keep) {
+    std::vector<std::string> sections;
+    std::string undated;
+    bool inSection = false;
+    while (!previous.empty()) {
+        const size_t end = previous.find('\n');
+        std::string_view line = previous.substr(0, end);
+        previous = end == std::string_view::npos ? std::string_view() : previous.substr(end + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line.empty())
+            continue;
+        if (line.front() == '[') {
+            sections.emplace_back();
+            inSection = true;
+        } else if (!inSection) {
+            // The header is written anew; older lines without a date keep their own section.
+            if (line.front() != '#' && !previousCut)
+                undated += std::string(line) + "\n";
+            continue;
+        }
+        sections.back() += std::string(line) + "\n";
+    }
+    if (!undated.empty())
+        sections.insert(sections.begin(), "[undated run]\n" + undated);
+    std::string out =
+        "# Written by Quilvane Setup.\n"
+        "# One section per run, oldest first: when it ran (local time), the flow, what it wrote\n"
+        "# or removed and the choices made. The last " +
+        std::to_string(keep) + " runs are kept.\n";
+    const size_t earlier = keep == 0 ? 0 : keep - 1;
+    for (size_t i = sections.size() > earlier ? sections.size() - earlier : 0; i < sections.size();
+         ++i)
+        out += sections[i];
+    out += run;
+    if (!run.empty() && run.back() != '\n')
+        out += '\n';
+    return out;
 }
 
 const KeyboardLayout& Keyboard(int n) {
@@ -413,7 +693,7 @@ std::optional<std::string> LocaleFile(std::string_view language, std::string_vie
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view text, unsigned mode,
-                         std::string* error) {
+                         std::string* error, long group) {
     if (!MakeParents(path, error))
         return false;
     std::string temp = path + ".tmpXXXXXX";
@@ -428,6 +708,8 @@ bool WriteFileAtomically(const std::string& path, std::string_view text, unsigne
         unlink(temp.c_str());
         return false;
     };
+    if (group >= 0 && fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(group)) != 0)
+        return abandon("cannot set the group of", true);
     // mkostemp makes it 0600; widen only where the file holds nothing secret.
     if (fchmod(fd, mode) != 0)
         return abandon("cannot set the mode of", true);
@@ -510,6 +792,35 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+std::optional<std::string> ReadFileTail(const std::string& path, size_t maxBytes, bool* cut) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return std::nullopt;
+    }
+    const size_t size = static_cast<size_t>(st.st_size);
+    const size_t from = size > maxBytes ? size - maxBytes : 0;
+    std::string out(size - from, '\0');
+    size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t n =
+            pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(from + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    close(fd);
+    out.resize(done);  // a file that shrank meanwhile
+    if (cut)
+        *cut = from > 0;
+    return out;
 }
 
 std::wstring Widen(std::string_view text) {

@@ -270,7 +270,8 @@ TEST_F(ScreenCaptureTest, ACountryThatCannotBeSavedKeepsTheOperatorOnTheScreen) 
 
 TEST_F(ScreenCaptureTest, PerScreenSetUp) {
     Build("StateQvInfoPdv", "StateQvInfoPdv");
-    EXPECT_TRUE(view->ControlAs<SkinEdit>(1102)->DigitsOnly());
+    // The postcode (1102) takes letters and spaces.
+    EXPECT_FALSE(view->ControlAs<SkinEdit>(1102)->DigitsOnly());
     EXPECT_FALSE(view->ControlAs<SkinEdit>(1101)->DigitsOnly());
 
     Build("StateChoicePC", "StateChoicePC");

@@ -62,7 +62,9 @@ TEST_F(StateSetupTest, OnlyAMultiplierOtherThanOneMovesControls) {
 }
 
 TEST_F(StateSetupTest, ScreenSetupsAndConnectionPictures) {
-    EXPECT_EQ(ScreenSetupFor("StateQvInfoPdv").editIds, (std::vector<int>{1102, 1107, 1108, 1112}));
+    // Postcode and phone fields take what each country's hold: none is digits-only.
+    EXPECT_EQ(ScreenSetupFor("StateQvInfoPdv").kind, SetupKind::None);
+    EXPECT_EQ(ScreenSetupFor("StateQvInfoPdv").editIds, std::vector<int>{});
     EXPECT_EQ(ScreenSetupFor("StateConfProxy").editIds, (std::vector<int>{1101}));
     EXPECT_EQ(ScreenSetupFor("StateErrInfo2").kind, SetupKind::PasswordEdits);
     EXPECT_EQ(ScreenSetupFor("StateChoiceBorne").kind, SetupKind::PreselectFirstChoice);
