@@ -186,8 +186,12 @@ bool CMainFrame::SyncWithAutomate() {
         context->SetInt(ctx::kLastEvent, 1, 0);
         int32_t next = 0;
         context->GetInt(ctx::kNextState, 1, &next);
-        if (next != 0)
+        if (next != 0) {
+            // A screen that passes on at once (a progress screen) is painted before the work
+            // that follows holds the run, or the previous screen would stay on the display.
+            repaint();
             context->SetInt(ctx::kLastEvent, 1, next);
+        }
         context->SetInt(ctx::kNextState, 1, 0);
         app_.PublishContext();
     }

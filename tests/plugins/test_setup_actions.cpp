@@ -277,3 +277,58 @@ TEST_F(SetupActions, TheProxyGroupMayReadThePassword) {
 }
 
 }  // namespace
+
+// The stepwise apply: the progress screen before each step says which and how far, the last
+// step ends it; a step out of turn or one that fails ends it on event 3 and names itself.
+TEST_F(SetupActions, TheApplyRunsStepByStepAndNamesAFailedStep) {
+    auto Valid = [&] {
+        context.SetString("ID_LANG", 1, "ID_LANG7");
+        context.SetInt("KeyboardIndex", 1, 2);
+        Set("CodeClient", "123456");
+        Set("CodeKelor", "SITE7");
+        Set("AccountPassword", "passw0rd");
+        Set("AccountPassword2", "passw0rd");
+        Shop("GB", "SW1A 1AA", "+44 20 7946 0000");
+    };
+    Valid();
+    Run("StartConfiguration");
+    const char* steps[][2] = {{"ApplyKeyboard", "id0251"},
+                              {"ApplyLocale", "id0276"},
+                              {"ApplyProxy", "id0257"},
+                              {"ApplyAccount", "id0277"},
+                              {"ApplyRecord", "id0278"}};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(String("Gui"), "..\\gui\\StateApplying.gui") << i;
+        EXPECT_EQ(Int("NextState"), 1) << i;
+        EXPECT_EQ(String("ApplyStep"), steps[i][1]) << i;
+        EXPECT_EQ(Int("ApplyStepNumber"), i + 1);
+        EXPECT_EQ(Int("ApplyStepCount"), 5);
+        context.SetString("Gui", 1, "");
+        context.SetInt("NextState", 1, 0);
+        Run(steps[i][0]);
+    }
+    EXPECT_EQ(Int("LastEvent"), 1);
+    EXPECT_EQ(Int("AnalyseState"), 0) << tree.Read("Log/1_QV.log");
+    EXPECT_EQ(String("ApplyFailedStep"), "");
+    EXPECT_NE(Target("etc/quilvane/setup-summary").find("wrote etc/default/keyboard"),
+              std::string::npos);
+
+    // Out of turn.
+    Run("StartConfiguration");
+    context.SetInt("LastEvent", 1, 0);
+    Run("ApplyProxy");
+    EXPECT_EQ(Int("LastEvent"), 3);
+    EXPECT_EQ(String("ApplyFailedStep"), "id0257");
+    Run("ApplyLocale");  // the run is over
+    EXPECT_EQ(Int("LastEvent"), 3);
+
+    // The keyboard layout cannot be written: nothing after it runs.
+    fs::remove_all(tree.Path("data/target"));
+    tree.Write("data/target/etc/default", "a file where a folder should be");
+    Run("StartConfiguration");
+    Run("ApplyKeyboard");
+    EXPECT_EQ(Int("LastEvent"), 3);
+    EXPECT_EQ(String("ApplyFailedStep"), "id0251");
+    EXPECT_EQ(Int("AnalyseState"), 2);
+    EXPECT_FALSE(tree.Exists("data/target/etc/quilvane/setup-summary"));
+}

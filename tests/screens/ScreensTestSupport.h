@@ -22,7 +22,8 @@ class ScreensTest : public testing::Test {
             {"LastEvent", "INT"},        {"InstallationType", "INT"}, {"TradeMark", "INT"},
             {"KeyboardIndex", "INT"},    {"AnalyseState", "INT"},     {"TypeBorne", "STRING"},
             {"ID_LANG", "STRING"},       {"PCModelType", "STRING"},   {"CodePays", "STRING"},
-            {"InvalidReason", "STRING"}, {"InvalidField", "INT"},
+            {"InvalidReason", "STRING"}, {"InvalidField", "INT"},     {"ApplyStep", "STRING"},
+            {"ApplyStepNumber", "INT"},  {"ApplyStepCount", "INT"},   {"ApplyFailedStep", "STRING"},
         };
         for (const auto& [name, type] : ints)
             ASSERT_EQ(context.addPropertiesContext(name, type, 1), 0) << name;

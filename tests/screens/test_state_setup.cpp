@@ -260,3 +260,27 @@ TEST_F(StateSetupTest, TheSummaryListsEveryChoiceOfTheRun) {
                            L"Langue=Français (Belgique)", L"Pays=ZZ", L"Borne=Borne standard",
                            L"Proxy=proxy.example.net:3128", L"Adresse=1 rue Haute, Liège"}));
 }
+
+// The progress line says which step of how many, in the operator's language; the end screen
+// names a failed step, and says nothing of its own for a failure without one.
+TEST_F(StateSetupTest, ProgressAndFailureNameTheStep) {
+    WriteLanguages("Code.0=fr\n");
+    WriteTranslations(Entry("id0274", "fr", "Étape") + Entry("id0276", "fr", "Langue") +
+                      Entry("id0273", "fr", "Échec :") + Entry("id0070", "fr", "Réussi"));
+    ZFQTranslator translator;
+    translator.LoadLanguage("fr");
+    EXPECT_EQ(ApplyProgressText(context, translator), L"");
+    context.SetString("ApplyStep", 1, "id0276");
+    context.SetInt("ApplyStepNumber", 1, 2);
+    context.SetInt("ApplyStepCount", 1, 5);
+    EXPECT_EQ(ApplyProgressText(context, translator), L"Étape 2 / 5: Langue");
+    context.SetInt("ApplyStepNumber", 1, 6);  // past the count: the step alone
+    EXPECT_EQ(ApplyProgressText(context, translator), L"Langue");
+
+    context.SetInt("AnalyseState", 1, 0);
+    EXPECT_EQ(EndResultText(context, translator), L"Réussi");
+    context.SetInt("AnalyseState", 1, 2);
+    EXPECT_EQ(EndResultText(context, translator), std::nullopt);
+    context.SetString("ApplyFailedStep", 1, "id0276");
+    EXPECT_EQ(EndResultText(context, translator), L"Échec : Langue");
+}

@@ -69,9 +69,13 @@ TEST(QvtoolRun, ShippedFlowsRunToTheirEnd) {
     const std::string qv =
         "StateLanguage\nStateGuiAskKeyBoard\nStateCountryChoice\nStateInstallationTypeQV\n"
         "StateChoiceTradeMark\nStateChoicePC\nStateConnectRouterPC\nStateConnectRouterPCVerif\n"
-        "StateConfProxy\nStateInfo2\nStateQvInfoPdv\nStateSummary\nStateEnd3\n";
+        "StateConfProxy\nStateInfo2\nStateQvInfoPdv\nStateSummary\n"
+        // the five steps of the apply, each after its progress screen
+        "StateApplying\nStateApplying\nStateApplying\nStateApplying\nStateApplying\nStateEnd3\n";
     const std::string rw =
-        "StateLanguageR\nGeneralInfo\nStateConfProxy\nStateQvInfoPdv\nStateEnd3\n";
+        "StateLanguageR\nGeneralInfo\nStateConfProxy\nStateQvInfoPdv\nStateApplying\nStateApplying"
+        "\n"
+        "StateApplying\nStateEnd3\n";
     for (const auto& [mode, screens] : {std::pair{"QV", qv}, std::pair{"RW", rw}}) {
         TempTree tree;
         fs::copy(STAGE_BIN "/../config", tree.Path("config"), fs::copy_options::recursive);

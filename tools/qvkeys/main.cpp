@@ -180,7 +180,8 @@ int main(int argc, char** argv) {
             QCoreApplication::exit(0);
         });
         size_t next = 0;
-        CQVAppView* seen = nullptr;
+        // Views are told apart by their number: a new view may take a deleted one's address.
+        long seen = -1;
         Clock::time_point waitFrom = Clock::now();
         Clock::time_point keyAt{};
         std::vector<std::pair<std::string, double>> keyToScreen;
@@ -191,8 +192,9 @@ int main(int argc, char** argv) {
                 const Step& s = steps[next];
                 CQVAppView* view = frame->ActiveView();
                 if (s.verb == "screen") {
-                    if (view && view != seen && view->Shown() && app.currentScreen == s.arg) {
-                        seen = view;
+                    if (view && frame->ViewsCreated() != seen && view->Shown() &&
+                        app.currentScreen == s.arg) {
+                        seen = frame->ViewsCreated();
                         frame->activateWindow();
                         if (keyAt != Clock::time_point{})
                             keyToScreen.emplace_back(s.arg, Ms(Clock::now() - keyAt));

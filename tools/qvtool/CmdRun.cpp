@@ -55,7 +55,11 @@ class RunHook : public CNoSleepHook {
             std::printf("screen %s state %s\n", name.c_str(), nameState);
             std::fflush(stdout);
             screen_.SetInt("LastEvent", 1, 0);
-            if (!Answer(name))
+            // A screen whose service already raised its event (a progress screen) passes on by
+            // itself, as the wizard's frame lets it.
+            int32_t pending = 0;
+            screen_.GetInt("NextState", 1, &pending);
+            if (pending == 0 && !Answer(name))
                 return false;
         }
         int32_t next = 0;
