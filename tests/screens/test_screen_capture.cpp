@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
+#include <tuple>
 
 #include "automate/ContextNames.h"
 #include "base/Profile.h"
@@ -194,7 +195,8 @@ TEST_F(ScreenCaptureTest, TypedTextSurvivesTheRoundTripToTheNextScreen) {
         // Size.1=5 bounds typing only: the stored value is shown whole.
         EXPECT_EQ(view->ControlAs<QLineEdit>(1100)->text().toStdWString(), firstLine);
         EXPECT_EQ(view->ControlAs<CGradientLabel>(1042)->Text(), firstLine);
-        EXPECT_EQ(view->ControlAs<CGradientLabel>(1042)->TextColor(), 0xFFFFFFu);
+        // Drawn as the other labels are: the panels are light.
+        EXPECT_EQ(view->ControlAs<CGradientLabel>(1042)->TextColor(), 0u);
     }
 }
 
@@ -283,6 +285,28 @@ TEST_F(ScreenCaptureTest, PerScreenSetUp) {
         EXPECT_EQ(host.Int(ctx::kKeyboardIndex), 1) << index;
         EXPECT_TRUE(view->ControlAs<AnimatedPicture>(1501)->IsLoaded()) << index;
     }
+}
+
+TEST_F(ScreenCaptureTest, ContextLabelsShowTranslatedValuesInTheirTexts) {
+    host.tree.Write("config/trad/VEK_Trad.xml",
+                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<T>\n"
+                    "<TraductionElement id=\"idLayout\"><Lang codeKSO=\"en\">Belgian</Lang>"
+                    "</TraductionElement>\n"
+                    "<TraductionElement id=\"idOf\"><Lang codeKSO=\"en\">%1 / 24</Lang>"
+                    "</TraductionElement>\n</T>\n");
+    host.translator.LoadLanguage("en");
+    host.tree.Write("config/QV/QV_infoscontext.ini",
+                    "[StateForm]\nIdEdit.1=1042\nProperties.1=Field\nTranslate.1=1\n"
+                    "IdEdit.2=1043\nProperties.2=KeyboardIndex\nIdTrad.2=idOf\n"
+                    "IdEdit.3=1100\nProperties.3=Field\nTranslate.3=1\n");
+    ClearProfileCache();
+    host.context.SetWide("Field", 1, L"idLayout");
+    host.context.SetInt(ctx::kKeyboardIndex, 1, 3);
+    Build("Form", "StateForm");
+    EXPECT_EQ(view->ControlAs<CGradientLabel>(1042)->Text(), L"Belgian");
+    EXPECT_EQ(view->ControlAs<CGradientLabel>(1043)->Text(), L"3 / 24");
+    // A field shows what it will save: the value itself.
+    EXPECT_EQ(view->ControlAs<QLineEdit>(1100)->text(), "idLayout");
 }
 
 }  // namespace
