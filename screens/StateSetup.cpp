@@ -11,6 +11,7 @@
 #include "base/Text.h"
 #include "screens/ControlIds.h"
 #include "screens/ScreenCatalogue.h"
+#include "screens/ScreenProfiles.h"
 #include "services/LanguageConfig.h"
 #include "services/Translator.h"
 
@@ -129,6 +130,28 @@ std::optional<std::wstring> EndResultText(CAutomateContext& context, ZFQTranslat
     if (state != 0)
         return std::nullopt;
     return translator.GetTraduction("id0070");
+}
+
+std::vector<std::pair<int, std::wstring>> EndResultTexts(CAutomateContext& context,
+                                                         ZFQTranslator& translator,
+                                                         const std::string& labelsFile,
+                                                         const std::string& screen) {
+    std::vector<std::pair<int, std::wstring>> texts;
+    std::optional<std::wstring> fallback = EndResultText(context, translator);
+    if (!fallback)
+        return texts;
+    for (int n = 1;; ++n) {
+        std::optional<LabelEntry> entry = ReadLabelEntry(labelsFile, screen, n);
+        if (!entry)
+            break;
+        if (entry->tradSuccess.empty())
+            continue;
+        std::wstring text = translator.GetTraduction(entry->tradSuccess.c_str());
+        texts.emplace_back(entry->id, LabelText(text.empty() ? entry->tradSuccess : text, *entry));
+    }
+    if (texts.empty())
+        texts.emplace_back(ids::kResultLabel, *fallback);
+    return texts;
 }
 
 int KeyboardIndexOrDefault(int index) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "screens/CountryTable.h"
@@ -79,6 +80,15 @@ std::optional<std::string> ConnectionPicture(const ScreenSetup& setup, bool hasP
 
 // Text of label 1043 on "StateEnd3": translation "id0070" when AnalyseState reads 0.
 std::optional<std::wstring> EndResultText(CAutomateContext& context, ZFQTranslator& translator);
+
+// The labels of the end screen and their texts when AnalyseState reads 0: every label entry of
+// the screen's section of labelsFile with a success text ("IdTradSuccess.n") gets it, so each
+// flow says what it did; a section without any gives label 1043 EndResultText. Empty when the
+// configuration was not applied (the labels keep their "IdTrad.n" texts).
+std::vector<std::pair<int, std::wstring>> EndResultTexts(CAutomateContext& context,
+                                                         ZFQTranslator& translator,
+                                                         const std::string& labelsFile,
+                                                         const std::string& screen);
 
 // ---- Keyboard picture
 

@@ -309,6 +309,37 @@ TEST_F(ScreenCaptureTest, ContextLabelsShowTranslatedValuesInTheirTexts) {
     EXPECT_EQ(view->ControlAs<QLineEdit>(1100)->text(), "idLayout");
 }
 
+TEST_F(ScreenCaptureTest, TheEndScreenSaysWhatTheFlowDidOnceApplied) {
+    const char dialog[] = R"(<dialog width="400" height="300" style="child">
+  <control id="1043" class="STATIC" x="10" y="30" width="300" height="12"/>
+  <control id="1044" class="STATIC" x="10" y="50" width="300" height="12"/>
+  <control id="1001" class="BUTTON" x="300" y="270" width="60" height="16" text="Finish"/>
+</dialog>)";
+    host.tree.Write("config/trad/VEK_Trad.xml",
+                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<T>\n"
+                    "<TraductionElement id=\"idFail\"><Lang codeKSO=\"en\">Not applied</Lang>"
+                    "</TraductionElement>\n"
+                    "<TraductionElement id=\"idDone\"><Lang codeKSO=\"en\">Reconfigured</Lang>"
+                    "</TraductionElement>\n"
+                    "<TraductionElement id=\"idNext\"><Lang codeKSO=\"en\">Restart</Lang>"
+                    "</TraductionElement>\n</T>\n");
+    host.translator.LoadLanguage("en");
+    host.tree.Write("config/QV/QV_infos.ini",
+                    "[StateEnd3]\nIdCompo.1=1043\nIdTrad.1=idFail\nIdTradSuccess.1=idDone\n"
+                    "IdCompo.2=1044\nIdTradSuccess.2=idNext\n");
+    ClearProfileCache();
+    for (const auto& [analysis, result, next] :
+         {std::tuple{0, L"Reconfigured", L"Restart"}, std::tuple{2, L"Not applied", L""}}) {
+        host.context.SetInt(ctx::kAnalyseState, 1, analysis);
+        window.reset();
+        host.context.SetString(ctx::kNameState, 1, "StateEnd3");
+        WriteScreen(host, "StateEnd3", dialog, kSettings);
+        window = ShowScreen(host, &view);
+        EXPECT_EQ(view->ControlAs<CGradientLabel>(1043)->Text(), result) << analysis;
+        EXPECT_EQ(view->ControlAs<CGradientLabel>(1044)->Text(), next) << analysis;
+    }
+}
+
 }  // namespace
 
 namespace {

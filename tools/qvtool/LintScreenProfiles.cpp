@@ -150,6 +150,9 @@ void Linter::LintScreenProfiles(const std::string& screen, const ModeScreens& p,
             if (!label->trad.empty())
                 AddTrad(Narrow(label->trad), f.Display(),
                         f.KeyLine(screen, StrFormat("IdTrad.%d", n)));
+            if (!label->tradSuccess.empty())
+                AddTrad(Narrow(label->tradSuccess), f.Display(),
+                        f.KeyLine(screen, StrFormat("IdTradSuccess.%d", n)));
         }
     }
     if (p.combos->Readable() && p.combos->HasSection(screen)) {
