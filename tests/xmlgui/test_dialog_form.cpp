@@ -217,7 +217,8 @@ TEST(DialogForm, EmptyDialogAndDistributedScreen) {
     EXPECT_EQ(empty.size, QSize(MulDiv(92, empty.units.x, 4), MulDiv(46, empty.units.y, 8)));
     EXPECT_TRUE(view.findChildren<QWidget*>().isEmpty());
 
-    // Every shipped screen is accepted and has its title and validate button.
+    // Every shipped screen is accepted and has its title and validate button, but the one
+    // shown while the network check runs: the state after it comes by itself.
     int screens = 0;
     for (const auto& entry : std::filesystem::directory_iterator(SOURCE_DIR "/dist/gui")) {
         if (entry.path().extension() != ".gui")
@@ -227,8 +228,9 @@ TEST(DialogForm, EmptyDialogAndDistributedScreen) {
         ASSERT_NE(t.SerializeFrom(entry.path().string()), 0) << entry.path() << t.Error();
         QWidget screen;
         InitializeForm(&screen, t.Template());
-        for (int id : {1001, 1041})
-            EXPECT_NE(FindControl(&screen, id), nullptr) << entry.path() << " " << id;
+        const bool leavesByItself = entry.path().stem() == "StateNetworkCheck";
+        EXPECT_NE(FindControl(&screen, 1041), nullptr) << entry.path();
+        EXPECT_EQ(FindControl(&screen, 1001) != nullptr, !leavesByItself) << entry.path();
     }
     EXPECT_GE(screens, 17);
 }
