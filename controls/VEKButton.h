@@ -90,6 +90,9 @@ class CVEKButton : public QAbstractButton {
     void SetButtonCursor(int systemCursorId);
 
     std::wstring Caption(int state) const;
+    // The font and the rectangle the caption of that state is drawn with.
+    QFont CaptionFont(int state) const;
+    QRect CaptionRect(int state) const;
     // Checks the button and unchecks the rest of its group at once.
     void Latch();
     // Checking a radio button unchecks the rest of its group by a posted message: after the

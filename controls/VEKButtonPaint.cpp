@@ -2,6 +2,7 @@
 // background, bitmap, caption and edges, then the window's shape.
 #include <QApplication>
 #include <QPainter>
+#include <algorithm>
 
 #include "controls/QtSupport.h"
 #include "controls/VEKButton.h"
@@ -68,17 +69,18 @@ void CVEKButton::DrawBitmapLayer(QPainter& p, int state) const {
     p.restore();
 }
 
-void CVEKButton::DrawCaption(QPainter& p, int state) const {
-    const size_t i = size_t(StateIndex(state));
-    if (caption_[i].empty()) {
-        return;
-    }
+QFont CVEKButton::CaptionFont(int state) const {
+    const size_t i = size_t(std::clamp(StateIndex(state), 0, kStateCount - 1));
     QFont font = MakeFont(fontFace_[i], fontHeight_[i], (fontStyle_[i] & kFontBold) ? 700 : 400);
     font.setItalic(fontStyle_[i] & kFontItalic);
     font.setUnderline(fontStyle_[i] & kFontUnderline);
     font.setStrikeOut(fontStyle_[i] & kFontStrikeOut);
     font.setStyleStrategy(QFont::PreferAntialias);
-    p.setFont(font);
+    return font;
+}
+
+QRect CVEKButton::CaptionRect(int state) const {
+    const size_t i = size_t(std::clamp(StateIndex(state), 0, kStateCount - 1));
     // A button that was never skinned has no text rectangle yet: its caption takes the whole
     // button, as a skinned one's does.
     QRect r = textRect_[i].Empty() ? rect() : ToQRect(textRect_[i]);
@@ -86,6 +88,16 @@ void CVEKButton::DrawCaption(QPainter& p, int state) const {
         int inset = MaxEdgeWidth() + 1;
         r.adjust(inset, inset, -inset, -inset);
     }
+    return r;
+}
+
+void CVEKButton::DrawCaption(QPainter& p, int state) const {
+    const size_t i = size_t(StateIndex(state));
+    if (caption_[i].empty()) {
+        return;
+    }
+    p.setFont(CaptionFont(state));
+    QRect r = CaptionRect(state);
     if (captionShift_[i]) {
         int d = edgeStyle_[i] == kEdgeRaised ? -1 : edgeStyle_[i] == kEdgeSunken ? 1 : 0;
         r.translate(d, d);

@@ -9,6 +9,7 @@
 #include "screens/ControlIds.h"
 #include "screens/ScreenCatalogue.h"
 #include "services/LanguageConfig.h"
+#include "services/Translator.h"
 
 namespace screens {
 
@@ -73,11 +74,61 @@ std::vector<InfosContextEntry> ReadInfosContext(std::string_view file, std::stri
             e.size = ParseDecimal(size);
         std::wstring property = ReadValue(file, section, "Properties", n, missing);
         e.property = Narrow(property);
+        std::wstring trad = ReadValue(file, section, "IdTrad", n, missing);
+        if (trad != missing)
+            e.trad = Narrow(trad);
+        e.translateValue = ReadValue(file, section, "Translate", n, missing) == L"1";
         entries.push_back(std::move(e));
         if (property == missing)
             break;
     }
     return entries;
+}
+
+std::optional<std::wstring> ContextValueText(CAutomateContext& context, const std::string& name) {
+    const int index = context.Find(name.c_str(), 1);
+    if (index < 0)
+        return std::nullopt;
+    // The image knows sizes, not types: an INT (or LONG) holds 4 bytes, a STRING 200.
+    const int32_t size = context.GetImage()->sizes[index];
+    if (size == QV_INT_SIZE) {
+        int32_t value = 0;
+        context.GetInt(name.c_str(), 1, &value);
+        return Widen(std::to_string(value));
+    }
+    if (size == QV_STRING_SIZE) {
+        char buffer[CAutomateContext::kStringBufferBytes] = "";
+        context.GetString(name.c_str(), 1, buffer);
+        buffer[sizeof buffer - 1] = '\0';
+        return Widen(buffer);
+    }
+    std::wstring text;
+    if (context.GetWide(name.c_str(), 1, &text) < 0)
+        return std::nullopt;
+    return text;
+}
+
+std::wstring ContextLabelText(const InfosContextEntry& entry, CAutomateContext& context,
+                              ZFQTranslator& translator) {
+    std::wstring value = ContextValueText(context, entry.property).value_or(L"");
+    if (entry.translateValue && !value.empty() && value.size() <= kTranslationIdMax) {
+        // Looked up in the table: a value that is no identifier (a host name) is shown as it
+        // is, without the translator's warning.
+        const auto& table = translator.Table();
+        auto found = table.find(Narrow(value));
+        if (found != table.end() && !found->second.empty())
+            value = found->second;
+    }
+    if (entry.trad.empty())
+        return value;
+    std::wstring text = translator.GetTraduction(entry.trad.c_str());
+    if (text.empty())
+        text = Widen(entry.trad);
+    static constexpr std::wstring_view kSlot = L"%1";
+    for (size_t at = text.find(kSlot); at != std::wstring::npos;
+         at = text.find(kSlot, at + value.size()))
+        text.replace(at, kSlot.size(), value);
+    return text;
 }
 
 std::vector<SaveContextEntry> ReadSaveContext(std::string_view file, std::string_view section,

@@ -10,6 +10,7 @@
 #include <vector>
 
 class CAutomateContext;
+class ZFQTranslator;
 
 namespace screens {
 
@@ -46,11 +47,26 @@ struct InfosContextEntry {
     int id = 0;
     std::optional<int> size;  // "Size.%d"; none: no length limit
     std::string property;     // "Properties.%d"; "@1@" when missing
+    // Labels only. "IdTrad.%d": a translation the value is shown in, at "%1"; empty when
+    // missing (the value alone).
+    std::string trad;
+    // Labels only. "Translate.%d" is "1": the value is a translation ID, shown translated.
+    bool translateValue = false;
 };
 
 // Entries n = 1, 2, ... of section in file, up to the first missing "IdEdit.%d". An entry
 // without "Properties.%d" is kept (property "@1@") and is the last.
 std::vector<InfosContextEntry> ReadInfosContext(std::string_view file, std::string_view section);
+
+// The value of a property as text: an INT as a decimal number, a STRING as its UTF-8 text, a
+// larger property as wide text. Nothing when the context lacks the property.
+std::optional<std::wstring> ContextValueText(CAutomateContext& context, const std::string& name);
+
+// What a label filled from the context shows: the value of the entry's property (translated
+// when the entry says it is a translation ID that has a translation), in the entry's
+// translation at every "%1" when it names one (the ID itself when it has no translation).
+std::wstring ContextLabelText(const InfosContextEntry& entry, CAutomateContext& context,
+                              ZFQTranslator& translator);
 
 // Default of every read of the save-context file; a result equal to it means missing.
 inline constexpr char kSaveContextMissing[] = "@12$@";

@@ -56,6 +56,7 @@ std::optional<LabelEntry> ReadLabelEntry(const std::string& labelsFile, const st
         entry.extraHeight = ParseDecimal(*extra);
     entry.trad = Read(labelsFile, screen, "IdTrad.%d", n).value_or(L"");
     entry.mandatory = Read(labelsFile, screen, "IdMandatory.%d", n).value_or(L"") == L"1";
+    entry.tradSuccess = Read(labelsFile, screen, "IdTradSuccess.%d", n).value_or(L"");
     return entry;
 }
 

@@ -25,6 +25,9 @@ struct LabelEntry {
     int extraHeight = 0;     // "FontSize.n", 0 when missing
     std::wstring trad;       // "IdTrad.n", empty when missing
     bool mandatory = false;  // "IdMandatory.n" is "1"
+    // "IdTradSuccess.n", empty when missing: the text on the end screen when the configuration
+    // was applied.
+    std::wstring tradSuccess;
 };
 // "IdCompo.n" and its companions; nothing when IdCompo.n is missing.
 std::optional<LabelEntry> ReadLabelEntry(const std::string& labelsFile, const std::string& screen,

@@ -12,6 +12,7 @@
 #include "base/Text.h"
 #include "screens/ControlIds.h"
 #include "screens/ScreenCatalogue.h"
+#include "screens/ScreenProfiles.h"
 #include "services/LanguageConfig.h"
 #include "services/Translator.h"
 
@@ -70,6 +71,12 @@ std::wstring Joined(std::initializer_list<std::wstring> parts, std::wstring_view
 std::wstring Translated(ZFQTranslator& translator, const std::string& id) {
     std::wstring text = translator.GetTraduction(id.c_str());
     return text.empty() ? Widen(id) : text;
+}
+
+// A value that names a translation (the keyboard layout's label) shows its text.
+std::wstring TranslatedIfId(ZFQTranslator& translator, const std::wstring& value) {
+    std::wstring text = translator.GetTraduction(Narrow(value).c_str());
+    return text.empty() ? value : text;
 }
 
 std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {
@@ -184,6 +191,34 @@ std::wstring ApplyProgressText(CAutomateContext& context, ZFQTranslator& transla
     return text;
 }
 
+std::vector<std::pair<int, std::wstring>> EndResultTexts(CAutomateContext& context,
+                                                         ZFQTranslator& translator,
+                                                         const std::string& labelsFile,
+                                                         const std::string& screen) {
+    std::vector<std::pair<int, std::wstring>> texts;
+    std::optional<std::wstring> fallback = EndResultText(context, translator);
+    if (!fallback)
+        return texts;
+    int32_t state = -1;
+    if (context.GetInt(ctx::kAnalyseState, 1, &state) < 0 || state != 0) {
+        // Not applied: only the line that names the failed step.
+        texts.emplace_back(ids::kResultLabel, *fallback);
+        return texts;
+    }
+    for (int n = 1;; ++n) {
+        std::optional<LabelEntry> entry = ReadLabelEntry(labelsFile, screen, n);
+        if (!entry)
+            break;
+        if (entry->tradSuccess.empty())
+            continue;
+        std::wstring text = translator.GetTraduction(entry->tradSuccess.c_str());
+        texts.emplace_back(entry->id, LabelText(text.empty() ? entry->tradSuccess : text, *entry));
+    }
+    if (texts.empty())
+        texts.emplace_back(ids::kResultLabel, *fallback);
+    return texts;
+}
+
 int KeyboardIndexOrDefault(int index) {
     return index < kKeyboardIndexMin || index > kKeyboardIndexMax ? kKeyboardIndexMin : index;
 }
@@ -256,7 +291,7 @@ std::vector<SummaryLine> SummaryLines(CAutomateContext& context, ZFQTranslator& 
     const bool kiosk = ReadString(context, ctx::kPcModelType) == "BORNE";
     const std::pair<const char*, std::wstring> rows[] = {
         {"id0250", idLang.empty() ? std::wstring() : LanguageLabel(LanguageIndex(idLang))},
-        {"id0251", ReadWide(context, ctx::kKeyboardLabel)},
+        {"id0251", TranslatedIfId(translator, ReadWide(context, ctx::kKeyboardLabel))},
         {"id0252", countryName},
         {"id0253", ReadWide(context, ctx::kInstallationTypeLabel)},
         {"id0254", ReadWide(context, ctx::kTradeMarkLabel)},

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "screens/CountryTable.h"
@@ -96,6 +97,16 @@ std::optional<std::wstring> EndResultText(CAutomateContext& context, ZFQTranslat
 // The step of the apply that runs and how far the run is ("Step 2 / 5: Locale"), from
 // ApplyStep (a translation ID), ApplyStepNumber and ApplyStepCount.
 std::wstring ApplyProgressText(CAutomateContext& context, ZFQTranslator& translator);
+
+// The labels of the end screen and their texts when AnalyseState reads 0: every label entry of
+// the screen's section of labelsFile with a success text ("IdTradSuccess.n") gets it, so each
+// flow says what it did; a section without any gives label 1043 EndResultText. When the
+// configuration was not applied the labels keep their "IdTrad.n" texts, but for label 1043
+// naming the step that failed.
+std::vector<std::pair<int, std::wstring>> EndResultTexts(CAutomateContext& context,
+                                                         ZFQTranslator& translator,
+                                                         const std::string& labelsFile,
+                                                         const std::string& screen);
 
 // ---- Keyboard picture
 

@@ -31,7 +31,6 @@ namespace {
 namespace ids = screens::ids;
 using controls::kBlack;
 using controls::kPureRed;
-constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr size_t kMaxSavedChars = 799;
 constexpr int kGeneralInfoHeight = 24;
 // The language labels of "GeneralInfo" keep the light weight they were designed with.
@@ -237,7 +236,10 @@ int CQVAppView::SetEditInformations(const std::string& screen) {
         for (const screens::InfosContextEntry& entry :
              screens::ReadInfosContext(host_.Files().infosContext, nameState)) {
             std::wstring value;
-            context->GetWide(entry.property.c_str(), 1, &value);
+            if (entry.id < ids::kFirstEdit)
+                value = screens::ContextLabelText(entry, *context, host_.Translator());
+            else
+                context->GetWide(entry.property.c_str(), 1, &value);
             // A password is never written to the log.
             const std::string shown =
                 IsPasswordField(entry.id, screen) ? std::string(value.size(), '*') : Narrow(value);
@@ -261,7 +263,8 @@ void CQVAppView::FillWidget(const screens::InfosContextEntry& entry, const std::
         if (auto* label = qobject_cast<CGradientLabel*>(widget)) {
             label->SetFont(face, font.height, font.weight);
             label->SetTransparent(true);
-            label->SetTextColor(kWhite);
+            // The colour of the other labels: the panels are light.
+            label->SetTextColor(kBlack);
             label->SetText(value);
         }
     } else if (entry.id < ids::kComboBoxes.first) {

@@ -71,9 +71,10 @@ int CQVAppView::SetupStateScreen(const std::string& screen) {
             }
             break;
         case screens::SetupKind::EndResult:
-            if (auto* label = ControlAs<CGradientLabel>(ids::kResultLabel)) {
-                if (auto text = screens::EndResultText(*context, host_.Translator()))
-                    label->SetText(*text);
+            for (const auto& [id, text] : screens::EndResultTexts(*context, host_.Translator(),
+                                                                  host_.Files().labels, screen)) {
+                if (auto* label = ControlAs<CGradientLabel>(id))
+                    label->SetText(text);
             }
             break;
         case screens::SetupKind::ApplyProgress:

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "screens/DataCapture.h"
+#include "services/Translator.h"
 #include "tests/screens/ScreensTestSupport.h"
 
 using namespace screens;
@@ -153,6 +154,76 @@ TEST_F(DataCaptureTest, TheFirstWrongEntryIsReadWhereTheScreenHasFlags) {
             EXPECT_EQ(entry->field, r.expectedField) << r.screen;
         }
     }
+}
+
+TEST_F(DataCaptureTest, InfosContextReadsTheLabelTextKeys) {
+    std::vector<InfosContextEntry> e =
+        ReadInfosContext(Section("IdEdit.1=1044\nProperties.1=KeyboardLabel\nTranslate.1=1\n"
+                                 "IdEdit.2=1047\nProperties.2=KeyboardIndex\nIdTrad.2=id0353\n"
+                                 "IdEdit.3=1048\nProperties.3=X\nTranslate.3=yes\n"),
+                         "S");
+    ASSERT_EQ(e.size(), 3u);
+    EXPECT_TRUE(e[0].translateValue);
+    EXPECT_TRUE(e[0].trad.empty());
+    EXPECT_FALSE(e[1].translateValue);
+    EXPECT_EQ(e[1].trad, "id0353");
+    EXPECT_FALSE(e[2].translateValue);  // only "1" says so
+}
+
+TEST_F(DataCaptureTest, ContextLabelsShowValuesOfEveryTypeTranslatedAndSetInTheirText) {
+    ASSERT_EQ(context.addPropertiesContext("Shown", "VOID", 1), 0);
+    tree.Write("config/trad/VEK_Trad.xml",
+               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<T>\n"
+               "<TraductionElement id=\"id0360\"><Lang codeKSO=\"de\">Englisch (USA)</Lang>"
+               "</TraductionElement>\n"
+               "<TraductionElement id=\"PAYBE\"><Lang codeKSO=\"de\">Belgien</Lang>"
+               "</TraductionElement>\n"
+               "<TraductionElement id=\"idTry\"><Lang codeKSO=\"de\">Versuch %1 von %1</Lang>"
+               "</TraductionElement>\n"
+               "<TraductionElement id=\"idEmpty\"><Lang codeKSO=\"de\"></Lang>"
+               "</TraductionElement>\n</T>\n");
+    ZFQTranslator translator;
+    ASSERT_GT(translator.LoadLanguage("de"), 0);
+    context.SetInt("KeyboardIndex", 1, -7);
+    context.SetString("CodePays", 1, "BE");
+    struct Row {
+        const char* name;
+        const char* property;
+        std::wstring value;  // written to "Shown" when the property is "Shown"
+        bool translate;
+        const char* trad;
+        std::wstring shown;
+    };
+    const Row rows[] = {
+        {"wide text as it is", "Shown", L"Caf\u00e9 %1", false, "", L"Caf\u00e9 %1"},
+        {"an INT in decimal", "KeyboardIndex", L"", false, "", L"-7"},
+        {"a STRING as text", "CodePays", L"", false, "", L"BE"},
+        {"a translation ID translated", "Shown", L"id0360", true, "", L"Englisch (USA)"},
+        {"an ID left as it is unless asked", "Shown", L"PAYBE", false, "", L"PAYBE"},
+        {"a value that is no ID", "Shown", L"proxy.example.net:3128", true, "",
+         L"proxy.example.net:3128"},
+        {"an ID too long to be one", "Shown", L"id0360id0360id0360", true, "",
+         L"id0360id0360id0360"},
+        {"an ID with an empty text", "Shown", L"idEmpty", true, "", L"idEmpty"},
+        {"every slot of the text", "KeyboardIndex", L"", false, "idTry", L"Versuch -7 von -7"},
+        {"a translated value in the text", "Shown", L"PAYBE", true, "idTry",
+         L"Versuch Belgien von Belgien"},
+        {"a value holding the slot is set once", "Shown", L"%1", false, "idTry",
+         L"Versuch %1 von %1"},
+        {"a text without translation shows its ID", "Shown", L"x", false, "idNone", L"idNone"},
+        {"a property the context lacks", "Missing", L"", true, "idTry", L"Versuch  von "},
+    };
+    for (const Row& r : rows) {
+        if (std::string(r.property) == "Shown")
+            context.SetWide("Shown", 1, r.value);
+        InfosContextEntry entry;
+        entry.id = 1044;
+        entry.property = r.property;
+        entry.translateValue = r.translate;
+        entry.trad = r.trad;
+        EXPECT_EQ(ContextLabelText(entry, context, translator), r.shown) << r.name;
+    }
+    EXPECT_FALSE(ContextValueText(context, "Missing"));
 }
 
 TEST_F(DataCaptureTest, OnlyFlagsEqualToOnePaintTheirLabelRed) {

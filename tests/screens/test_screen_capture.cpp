@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
+#include <tuple>
 
 #include "automate/ContextNames.h"
 #include "base/Profile.h"
@@ -194,7 +195,8 @@ TEST_F(ScreenCaptureTest, TypedTextSurvivesTheRoundTripToTheNextScreen) {
         // Size.1=5 bounds typing only: the stored value is shown whole.
         EXPECT_EQ(view->ControlAs<QLineEdit>(1100)->text().toStdWString(), firstLine);
         EXPECT_EQ(view->ControlAs<CGradientLabel>(1042)->Text(), firstLine);
-        EXPECT_EQ(view->ControlAs<CGradientLabel>(1042)->TextColor(), 0xFFFFFFu);
+        // Drawn as the other labels are: the panels are light.
+        EXPECT_EQ(view->ControlAs<CGradientLabel>(1042)->TextColor(), 0u);
     }
 }
 
@@ -283,6 +285,59 @@ TEST_F(ScreenCaptureTest, PerScreenSetUp) {
         Build("StateGuiKeyBoard", "GuiKeyBoard");
         EXPECT_EQ(host.Int(ctx::kKeyboardIndex), 1) << index;
         EXPECT_TRUE(view->ControlAs<AnimatedPicture>(1501)->IsLoaded()) << index;
+    }
+}
+
+TEST_F(ScreenCaptureTest, ContextLabelsShowTranslatedValuesInTheirTexts) {
+    host.tree.Write("config/trad/VEK_Trad.xml",
+                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<T>\n"
+                    "<TraductionElement id=\"idLayout\"><Lang codeKSO=\"en\">Belgian</Lang>"
+                    "</TraductionElement>\n"
+                    "<TraductionElement id=\"idOf\"><Lang codeKSO=\"en\">%1 / 24</Lang>"
+                    "</TraductionElement>\n</T>\n");
+    host.translator.LoadLanguage("en");
+    host.tree.Write("config/QV/QV_infoscontext.ini",
+                    "[StateForm]\nIdEdit.1=1042\nProperties.1=Field\nTranslate.1=1\n"
+                    "IdEdit.2=1043\nProperties.2=KeyboardIndex\nIdTrad.2=idOf\n"
+                    "IdEdit.3=1100\nProperties.3=Field\nTranslate.3=1\n");
+    ClearProfileCache();
+    host.context.SetWide("Field", 1, L"idLayout");
+    host.context.SetInt(ctx::kKeyboardIndex, 1, 3);
+    Build("Form", "StateForm");
+    EXPECT_EQ(view->ControlAs<CGradientLabel>(1042)->Text(), L"Belgian");
+    EXPECT_EQ(view->ControlAs<CGradientLabel>(1043)->Text(), L"3 / 24");
+    // A field shows what it will save: the value itself.
+    EXPECT_EQ(view->ControlAs<QLineEdit>(1100)->text(), "idLayout");
+}
+
+TEST_F(ScreenCaptureTest, TheEndScreenSaysWhatTheFlowDidOnceApplied) {
+    const char dialog[] = R"(<dialog width="400" height="300" style="child">
+  <control id="1043" class="STATIC" x="10" y="30" width="300" height="12"/>
+  <control id="1044" class="STATIC" x="10" y="50" width="300" height="12"/>
+  <control id="1001" class="BUTTON" x="300" y="270" width="60" height="16" text="Finish"/>
+</dialog>)";
+    host.tree.Write("config/trad/VEK_Trad.xml",
+                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<T>\n"
+                    "<TraductionElement id=\"idFail\"><Lang codeKSO=\"en\">Not applied</Lang>"
+                    "</TraductionElement>\n"
+                    "<TraductionElement id=\"idDone\"><Lang codeKSO=\"en\">Reconfigured</Lang>"
+                    "</TraductionElement>\n"
+                    "<TraductionElement id=\"idNext\"><Lang codeKSO=\"en\">Restart</Lang>"
+                    "</TraductionElement>\n</T>\n");
+    host.translator.LoadLanguage("en");
+    host.tree.Write("config/QV/QV_infos.ini",
+                    "[StateEnd3]\nIdCompo.1=1043\nIdTrad.1=idFail\nIdTradSuccess.1=idDone\n"
+                    "IdCompo.2=1044\nIdTradSuccess.2=idNext\n");
+    ClearProfileCache();
+    for (const auto& [analysis, result, next] :
+         {std::tuple{0, L"Reconfigured", L"Restart"}, std::tuple{2, L"Not applied", L""}}) {
+        host.context.SetInt(ctx::kAnalyseState, 1, analysis);
+        window.reset();
+        host.context.SetString(ctx::kNameState, 1, "StateEnd3");
+        WriteScreen(host, "StateEnd3", dialog, kSettings);
+        window = ShowScreen(host, &view);
+        EXPECT_EQ(view->ControlAs<CGradientLabel>(1043)->Text(), result) << analysis;
+        EXPECT_EQ(view->ControlAs<CGradientLabel>(1044)->Text(), next) << analysis;
     }
 }
 

@@ -284,3 +284,44 @@ TEST_F(StateSetupTest, ProgressAndFailureNameTheStep) {
     context.SetString("ApplyFailedStep", 1, "id0276");
     EXPECT_EQ(EndResultText(context, translator), L"Échec : Langue");
 }
+
+TEST_F(StateSetupTest, EndScreenTextsFollowTheResultAndTheFlow) {
+    WriteTranslations(Entry("id0070", "en", "Installed") + Entry("idOk", "en", "Done") +
+                      Entry("idNext", "en", "Restart"));
+    ZFQTranslator translator;
+    translator.LoadLanguage("en");
+    const std::string labels = "..\\config\\QV\\QV_infos.ini";
+    struct Row {
+        const char* name;
+        const char* section;
+        int analyse;
+        std::vector<std::pair<int, std::wstring>> texts;
+    };
+    const Row rows[] = {
+        {"success texts of the flow",
+         "IdCompo.1=1041\nIdTrad.1=idTitle\nIdCompo.2=1043\nIdTrad.2=idFail\n"
+         "IdTradSuccess.2=idOk\nIdCompo.3=1044\nIdTradSuccess.3=idNext\nIdMandatory.3=1\n",
+         0,
+         {{1043, L"Done"}, {1044, L"* Restart"}}},
+        {"a success text without translation shows its ID",
+         "IdCompo.1=1043\nIdTradSuccess.1=idNone\n",
+         0,
+         {{1043, L"idNone"}}},
+        {"no success text: label 1043 as before",
+         "IdCompo.1=1043\nIdTrad.1=idFail\n",
+         0,
+         {{1043, L"Installed"}}},
+        {"not applied", "IdCompo.1=1043\nIdTradSuccess.1=idOk\n", 3, {}},
+        {"no analysis yet", "IdCompo.1=1043\nIdTradSuccess.1=idOk\n", -1, {}},
+        {"entries stop at the first missing IdCompo",
+         "IdCompo.1=1043\nIdTradSuccess.1=idOk\nIdCompo.3=1044\nIdTradSuccess.3=idNext\n",
+         0,
+         {{1043, L"Done"}}},
+    };
+    for (const Row& r : rows) {
+        tree.Write("config/QV/QV_infos.ini", std::string("[StateEnd3]\n") + r.section);
+        ClearProfileCache();
+        context.SetInt("AnalyseState", 1, r.analyse);
+        EXPECT_EQ(EndResultTexts(context, translator, labels, "StateEnd3"), r.texts) << r.name;
+    }
+}

@@ -159,6 +159,9 @@ void Linter::LintScreenProfiles(const std::string& screen, const ModeScreens& p,
                         f.KeyLine(screen, StrFormat("IdTrad.%d", n)));
                 texts.hints.push_back(trads_.back());
             }
+            if (!label->tradSuccess.empty())
+                AddTrad(Narrow(label->tradSuccess), f.Display(),
+                        f.KeyLine(screen, StrFormat("IdTradSuccess.%d", n)));
         }
     }
     if (p.combos->Readable() && p.combos->HasSection(screen)) {
