@@ -75,8 +75,9 @@ std::wstring Translated(ZFQTranslator& translator, const std::string& id) {
 
 // A value that names a translation (the keyboard layout's label) shows its text.
 std::wstring TranslatedIfId(ZFQTranslator& translator, const std::wstring& value) {
-    std::wstring text = translator.GetTraduction(Narrow(value).c_str());
-    return text.empty() ? value : text;
+    // Looked up quietly: most values are plain text, not a missing translation.
+    auto found = translator.Table().find(Narrow(value));
+    return found == translator.Table().end() || found->second.empty() ? value : found->second;
 }
 
 std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {
@@ -276,8 +277,8 @@ std::vector<SummaryLine> SummaryLines(CAutomateContext& context, ZFQTranslator& 
     const std::string country = ReadString(context, ctx::kCodePays);
     std::wstring countryName;
     if (!country.empty()) {
-        countryName = translator.GetTraduction(("PAY" + country).c_str());
-        if (countryName.empty())
+        countryName = TranslatedIfId(translator, Widen("PAY" + country));
+        if (countryName == Widen("PAY" + country))
             countryName = Widen(country);
     }
     std::wstring proxy = ReadWide(context, ctx::kProxyHost);
