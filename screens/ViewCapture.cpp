@@ -332,6 +332,9 @@ void CQVAppView::ShowInvalidEntry(const std::string& screen, CAutomateContext& c
         return;
     if (auto* label = ControlAs<CGradientLabel>(ids::kReasonLabel)) {
         std::wstring text = host_.Translator().GetTraduction(invalid->reason.c_str());
+        const TextFont& font = CurrentTextFont();
+        label->SetFont(QString::fromStdWString(font.face), font.height, font.weight);
+        label->SetTransparent(true);
         label->SetText(text.empty() ? Widen(invalid->reason) : text);
         label->SetTextColor(kPureRed);
     }

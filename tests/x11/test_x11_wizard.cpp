@@ -113,9 +113,14 @@ TEST_F(X11Wizard, InstallationByKeysShowsEveryScreenAndConfiguresTheTarget) {
     const std::string log = wizard.Log();
     EXPECT_NE(log.find("(INFO) Configuration applied"), std::string::npos);
     EXPECT_EQ(log.find("(ERR)"), std::string::npos);
-    // English, the keyboard paged once to the right from the proposed layout.
-    EXPECT_EQ(wizard.LastSet("ID_LANG"), "ID_LANG1");
-    EXPECT_EQ(wizard.Target("etc/default/locale").substr(0, 8), "LANG=en_");
+    // English of the United Kingdom, whose country the list starts on; the keyboard paged once
+    // to the right from the proposed layout; a British postcode and phone number.
+    EXPECT_EQ(wizard.LastSet("ID_LANG"), "ID_LANG7");
+    EXPECT_EQ(wizard.LastSet("CodePays"), "GB");
+    EXPECT_EQ(wizard.Target("etc/default/locale").substr(0, 16), "LANG=en_GB.UTF-8");
+    const std::string choices = wizard.Target("etc/quilvane/choices.conf");
+    EXPECT_NE(choices.find("CodePostal=SW1A 1AA"), std::string::npos) << choices;
+    EXPECT_NE(choices.find("Telephone=+44 20 7946 0000"), std::string::npos) << choices;
     EXPECT_NE(wizard.Target("etc/default/keyboard").find("XKBLAYOUT="), std::string::npos);
     EXPECT_NE(wizard.Target("etc/apt/apt.conf.d/90quilvane-proxy").find("proxy.example.net:3128"),
               std::string::npos);
@@ -225,6 +230,24 @@ TEST_F(X11Wizard, TheCountryListStartsOnTheLanguagesCountry) {
     wizard.Key("Return");
     wizard.WaitScreen("StateInstallationTypeQV");
     EXPECT_EQ(wizard.LastSet("CodePays"), "BE");
+}
+
+// A refused entry comes back with a line, in red, that says what is wrong, and the focus on it.
+TEST_F(X11Wizard, AWrongEntrySaysWhyAndTakesTheFocus) {
+    wizard.Start();
+    wizard.RunScript(
+        "screen StateLanguage\nkey Return\nscreen StateGuiAskKeyBoard\nkey Return\n"
+        "screen StateCountryChoice\nkey Return\nscreen StateInstallationTypeQV\nkey Return\n"
+        "screen StateChoiceTradeMark\nkey Return\nscreen StateChoicePC\nkey Return\n"
+        "screen StateConnectRouterPC\nkey Return\nscreen StateConnectRouterPCVerif\nkey F3\n"
+        "screen StateConfProxy\ntype proxy.example.net\nkey Tab\ntype 80999\nkey Return\n");
+    const ScreenMap map = wizard.WaitScreen("StateConfProxy");
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(map.focus, 1103) << "the focus is not on the wrong port";
+    ASSERT_TRUE(map.Has(1089));
+    const QImage image = wizard.Grab("refused_StateConfProxy");
+    EXPECT_GE(RedPixels(image, map.controls.at(1089).rect), kRedCaption)
+        << "no line says what is wrong (refused_StateConfProxy.png)";
 }
 
 TEST_F(X11Wizard, SpaceOnTheValidateButtonKeepsTheChoice) {
