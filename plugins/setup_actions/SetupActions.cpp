@@ -10,6 +10,7 @@
 //   MinFreeMB   free space the target root needs, 20 by default
 //   ProxyGroup  group that may read the proxy password (etc/quilvane/proxy-credentials 0640);
 //               none by default: root alone (0600)
+#include <cstdio>
 #include <string>
 
 #include "plugins/setup_actions/SetupApply.h"
@@ -41,6 +42,7 @@ constexpr ScreenService kScreens[] = {
     {"ShowConnectRouter", "StateConnectRouterPC", "StateConnectRouterPC"},
     {"ShowConnectBorne", "StateConnectBornePC", "StateConnectBornePC"},
     {"ShowConnectVerif", "StateConnectRouterPCVerif", "StateConnectRouterPCVerif"},
+    {"ShowNetworkCheck", "StateNetworkCheck", "StateNetworkCheck"},
     {"ShowProxy", "StateConfProxy", "StateConfProxy"},
     {"ShowAccount", "StateInfo2", "StateInfo2"},
     {"ShowPointOfSale", "StateQvInfoPdv", "StateQvInfoPdv"},
@@ -53,6 +55,14 @@ constexpr ScreenService kScreens[] = {
 constexpr const char* kPcModelTypes[] = {"[COMPACT 200:PC]", "[TOWER 400:PC]",
                                          "[ALL-IN-ONE 15:AIO]", "[KIOSK K1:BORNE]"};
 
+// The layout's label as the screens show it: the translation ID of its name (id0360 for
+// layout 1 to id0383 for layout 24), translated in the operator's language.
+std::string KeyboardLabel(int n) {
+    char id[16];
+    std::snprintf(id, sizeof id, "id%04d", 359 + (n < 1 || n > setup::kKeyboardCount ? 1 : n));
+    return id;
+}
+
 void BeforeScreen(const std::string& service, const Context& c) {
     if (service == "ShowLanguage" || service == "ShowLanguageReconf") {
         if (c.String("ID_LANG").empty())
@@ -60,11 +70,17 @@ void BeforeScreen(const std::string& service, const Context& c) {
     } else if (service == "ShowAskKeyboard") {
         // Proposed: the layout that suits the language (chosen again when it changed).
         c.SetInt("KeyboardIndex", setup::KeyboardForTag(LanguageTag(LanguageIndex(c))));
-        c.SetField("KeyboardLabel", setup::Keyboard(c.Int("KeyboardIndex")).name);
+        c.SetField("KeyboardLabel", KeyboardLabel(c.Int("KeyboardIndex")));
     } else if (service == "ShowPcModel") {
         int n = 1;
         for (const char* entry : kPcModelTypes)
             c.SetString("PCModelTypeMatching", entry, n++);
+    } else if (service == "ShowConnectRouter" || service == "ShowConnectBorne") {
+        // The failure screen counts the checks since the operator last saw the connection.
+        c.SetInt("NetworkAttempt", 0);
+    } else if (service == "ShowNetworkCheck") {
+        // The screen says the check runs; the check follows at once.
+        c.SetInt("NextState", 1);
     } else if (service == "ShowKiosk") {
         // The kiosk screen writes only "others": the first kiosk is what stays when chosen.
         c.SetString("TypeBorne", "standard");
@@ -85,11 +101,11 @@ void Serve(const std::string& service, const Context& c, const char* paramsFile,
         n = service == "KeyboardNext" ? n % setup::kKeyboardCount + 1
                                       : (n + setup::kKeyboardCount - 2) % setup::kKeyboardCount + 1;
         c.SetInt("KeyboardIndex", n);
-        c.SetField("KeyboardLabel", setup::Keyboard(n).name);
+        c.SetField("KeyboardLabel", KeyboardLabel(n));
         c.SetInt("LastEvent", 1);
     } else if (service == "KeyboardChosen") {
         const setup::KeyboardLayout& k = setup::Keyboard(c.Int("KeyboardIndex"));
-        c.SetField("KeyboardLabel", k.name);
+        c.SetField("KeyboardLabel", KeyboardLabel(c.Int("KeyboardIndex")));
         log.Info(std::string("Keyboard chosen: ") + k.name);
         c.SetInt("LastEvent", 1);
     } else if (service == "RouteByPcModel") {
@@ -98,6 +114,7 @@ void Serve(const std::string& service, const Context& c, const char* paramsFile,
         // 1008 on the keyboard question: a layout was chosen from the pictures.
         c.SetInt("LastEvent", c.Int("AskKeyboardButton") == 1008 ? 3 : 1);
     } else if (service == "NetworkCheck") {
+        c.SetInt("NetworkAttempt", c.Int("NetworkAttempt") + 1);
         Answer a = CallService(kMiscPlugin, L"TestInternetService_defaultListURL");
         log.Info("Network check: " + std::to_string(a.code) + " " + a.message);
         c.SetInt("LastEvent", a.code == 0 ? 1 : 2);

@@ -464,36 +464,48 @@ void LoadCurrent(const Context& c, const Settings& s, Log& log) {
     }
     Answer language = ReadRecord("Langue");
     Answer country = ReadRecord("Pays");
-    if (country.code == 0 && country.message.size() == 2)
+    const bool hasCountry = country.code == 0 && country.message.size() == 2;
+    if (hasCountry)
         c.SetString("CodePays", country.message);
-    c.SetField("CountryLabel", country.message);
+    // The current-settings screen shows the country by name: the translation of its ID.
+    c.SetField("CountryLabel", hasCountry ? "PAY" + country.message : std::string());
     if (language.code == 0 && !language.message.empty()) {
-        // The entry of that language and country, else the first of that language.
+        // The entry of that language and country, else the first of that language; an entry's
+        // language is its fallback's, so English of the United Kingdom is found for en and GB.
         const std::string text = setup::ReadWholeFile(kLanguageFile).value_or("");
         int found = -1;
         for (int n = 0; n < 64; ++n) {
-            auto code = setup::ProfileValue(text, "LANGUAGE", "Code." + std::to_string(n));
-            if (!code)
+            const std::string tag = LanguageTag(n);
+            const std::string code = tag.substr(0, tag.find('_'));
+            const std::string ctry = tag.substr(tag.find('_') + 1);
+            if (code.empty())
                 continue;
-            auto ctry = setup::ProfileValue(text, "LANGUAGE", "Country." + std::to_string(n));
-            bool sameLanguage = strcasecmp(code->c_str(), language.message.c_str()) == 0;
-            if (sameLanguage && ctry && *ctry == country.message) {
+            bool sameLanguage = strcasecmp(code.c_str(), language.message.c_str()) == 0;
+            if (sameLanguage && ctry == country.message) {
                 found = n;
                 break;
             }
             if (sameLanguage && found < 0)
                 found = n;
         }
-        if (found >= 0)
+        if (found >= 0) {
             c.SetString("ID_LANG", "ID_LANG" + std::to_string(found));
+            c.SetField("KSOLabel",
+                       setup::ProfileValue(text, "LANGUAGE", "Label." + std::to_string(found))
+                           .value_or(""));
+        }
     }
     const auto record = setup::ReadWholeFile(s.target + "/etc/quilvane/proxy.conf");
+    std::string proxyLabel = "id0356";  // none: a direct connection
     if (auto proxy = record ? setup::ParseProxyRecord(*record) : std::nullopt) {
         c.SetField("ProxyHost", proxy->host);
         c.SetField("ProxyPort", proxy->port);
         c.SetField("ProxyUser", proxy->user);
         c.SetField("ProxyPassword", proxy->password);
+        if (!proxy->host.empty())
+            proxyLabel = proxy->port.empty() ? proxy->host : proxy->host + ":" + proxy->port;
     }
+    c.SetField("ProxyLabel", proxyLabel);
     log.Info("Current configuration loaded");
     c.SetInt("LastEvent", 1);
 }

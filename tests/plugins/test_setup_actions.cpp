@@ -67,6 +67,16 @@ class SetupActions : public ::testing::Test {
         Set("Ville", "Town");
         Set("Telephone", phone);
     }
+    // Entries every check takes: an English (United Kingdom) shop in the United Kingdom.
+    void Valid() {
+        context.SetString("ID_LANG", 1, "ID_LANG7");
+        context.SetInt("KeyboardIndex", 1, 2);
+        Set("CodeClient", "123456");
+        Set("CodeKelor", "SITE7");
+        Set("AccountPassword", "passw0rd");
+        Set("AccountPassword2", "passw0rd");
+        Shop("GB", "SW1A 1AA", "+44 20 7946 0000");
+    }
     std::string Target(const std::string& relative) {
         return tree.Exists("data/target/" + relative) ? tree.Read("data/target/" + relative) : "";
     }
@@ -281,15 +291,6 @@ TEST_F(SetupActions, TheProxyGroupMayReadThePassword) {
 // The stepwise apply: the progress screen before each step says which and how far, the last
 // step ends it; a step out of turn or one that fails ends it on event 3 and names itself.
 TEST_F(SetupActions, TheApplyRunsStepByStepAndNamesAFailedStep) {
-    auto Valid = [&] {
-        context.SetString("ID_LANG", 1, "ID_LANG7");
-        context.SetInt("KeyboardIndex", 1, 2);
-        Set("CodeClient", "123456");
-        Set("CodeKelor", "SITE7");
-        Set("AccountPassword", "passw0rd");
-        Set("AccountPassword2", "passw0rd");
-        Shop("GB", "SW1A 1AA", "+44 20 7946 0000");
-    };
     Valid();
     Run("StartConfiguration");
     const char* steps[][2] = {{"ApplyKeyboard", "id0251"},
@@ -331,4 +332,52 @@ TEST_F(SetupActions, TheApplyRunsStepByStepAndNamesAFailedStep) {
     EXPECT_EQ(String("ApplyFailedStep"), "id0251");
     EXPECT_EQ(Int("AnalyseState"), 2);
     EXPECT_FALSE(tree.Exists("data/target/etc/quilvane/setup-summary"));
+}
+
+// What the screens show as the plug-in leaves it: the layout's label to translate, the checks
+// counted since the connection screen, and the workstation's current settings by name.
+TEST_F(SetupActions, TheScreensGetTheirLabelsAndCounts) {
+    auto Field = [&](const char* name) {
+        std::wstring v;
+        context.GetWide(name, 1, &v);
+        return std::string(v.begin(), v.end());
+    };
+    context.SetString("ID_LANG", 1, "ID_LANG7");
+    Run("ShowAskKeyboard");
+    const int proposed = Int("KeyboardIndex");
+    EXPECT_EQ(Field("KeyboardLabel"), "id0" + std::to_string(359 + proposed));
+    context.SetInt("KeyboardIndex", 1, 24);
+    Run("KeyboardNext");  // wraps to the first
+    EXPECT_EQ(Field("KeyboardLabel"), "id0360");
+
+    context.SetInt("NetworkAttempt", 1, 5);
+    Run("ShowConnectRouter");
+    EXPECT_EQ(Int("NetworkAttempt"), 0);
+    tree.Write("config/noxMiscPlugin.ini", "[TestInternet]\nURL.1=127.0.0.1:1\nTimeout=200\n");
+    Run("NetworkCheck");
+    Run("NetworkCheck");
+    EXPECT_EQ(Int("NetworkAttempt"), 2);
+    context.SetInt("NextState", 1, 0);
+    Run("ShowNetworkCheck");
+    EXPECT_EQ(String("Gui"), "..\\gui\\StateNetworkCheck.gui");
+    EXPECT_EQ(Int("NextState"), 1);
+
+    // An English (United Kingdom) shop with a proxy (the reconfiguration records the language
+    // and country), read back as the next reconfiguration starts.
+    context.ReleaseValues();
+    context.Initialize();
+    ASSERT_EQ(context.LoadContext("..\\config\\RW\\RW_automate.ini"), 0);
+    Valid();
+    Set("ProxyHost", "proxy.example.net");
+    Set("ProxyPort", "3128");
+    Run("ApplyReconfiguration", "..\\config\\RW\\RW_params.ini");
+    ASSERT_EQ(Int("AnalyseState"), 0) << tree.Read("Log/1_QV.log");
+    context.ReleaseValues();
+    context.Initialize();
+    ASSERT_EQ(context.LoadContext("..\\config\\RW\\RW_automate.ini"), 0);
+    Run("LoadCurrent", "..\\config\\RW\\RW_params.ini");
+    EXPECT_EQ(String("ID_LANG"), "ID_LANG7");
+    EXPECT_EQ(Field("KSOLabel"), "English (United Kingdom)");
+    EXPECT_EQ(Field("CountryLabel"), "PAYGB");
+    EXPECT_EQ(Field("ProxyLabel"), "proxy.example.net:3128");
 }

@@ -68,7 +68,8 @@ const char kDemoScreens[] =
 TEST(QvtoolRun, ShippedFlowsRunToTheirEnd) {
     const std::string qv =
         "StateLanguage\nStateGuiAskKeyBoard\nStateCountryChoice\nStateInstallationTypeQV\n"
-        "StateChoiceTradeMark\nStateChoicePC\nStateConnectRouterPC\nStateConnectRouterPCVerif\n"
+        "StateChoiceTradeMark\nStateChoicePC\nStateConnectRouterPC\nStateNetworkCheck\nStateConnect"
+        "RouterPCVerif\n"
         "StateConfProxy\nStateInfo2\nStateQvInfoPdv\nStateSummary\n"
         // the five steps of the apply, each after its progress screen
         "StateApplying\nStateApplying\nStateApplying\nStateApplying\nStateApplying\nStateEnd3\n";
