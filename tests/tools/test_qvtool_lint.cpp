@@ -301,6 +301,12 @@ TEST(QvtoolLint, EachCheckNamesFileAndLine) {
                                            Trad("id0002", "Press OK", "Appuyez sur OK") +
                                            Trad("PAYFR", "France", "France") + "</T>\n"}},
          {"config/QV/QV_infos.ini", 3, "warning", "screen Main, fr: \"id0002\" names \"OK\""}},
+        {"country rule of no listed country",
+         {{"config/country_rules.ini", "[FR]\nPostcode=99999\n\n[XX]\nPostcode=9999\n"}},
+         {"config/country_rules.ini", 4, "warning", "section \"XX\" names no country"}},
+        {"phone digits that refuse every number",
+         {{"config/country_rules.ini", "[FR]\nPostcode=99999\nPhoneDigits=13-10\n"}},
+         {"config/country_rules.ini", 3, "error", "PhoneDigits \"13-10\" is not MIN-MAX"}},
 #ifdef QV_LINT_DECODE
         // Pictures are decoded only where the linter is built with Qt's image readers.
         {"picture that cannot be decoded",

@@ -21,6 +21,9 @@
 
 namespace authoring::lint {
 
+// The setup plug-in's country rules, beside the country table.
+inline constexpr char kCountryRulesFile[] = "..\\config\\country_rules.ini";
+
 bool IsRegularFile(const std::string& relative);
 
 // Short enough to quote in a one-line message.
@@ -169,6 +172,7 @@ class Linter {
     // LintTranslations.cpp: languages, the translation IDs the screens use, countries.
     void LintTranslations();
     void LintCountries(const TextTables& tables, const std::map<std::string, int>& codes);
+    void LintCountryRules(const std::set<std::string>& countries);
 
     const LintOptions& options_;
     Report& report_;

@@ -2,6 +2,7 @@
 // languages, the translation IDs the screens use and the country table.
 #include <cstdio>
 #include <map>
+#include <set>
 #include <string>
 
 #include "base/DelimitedFile.h"
@@ -185,12 +186,15 @@ void Linter::LintCountries(const TextTables& tables, const std::map<std::string,
         report_.Error(display, 0, "country table cannot be read: " + table.GetErrorText());
         return;
     }
+    std::set<std::string> countries;  // two-letter codes of the table's rows
     for (long row = 0;; ++row) {
         std::string code;
         std::string id;
         if (table.GetString("Code Langue KSO", row, code) < 0 ||
             table.GetString("ID_COUNTRY", row, id) < 0)
             break;
+        if (id.size() == screens::kCountryIdLength)
+            countries.insert(screens::CountryCodeOf(id));
         // The header is line 1; rows follow one a line.
         int line = static_cast<int>(row) + 2;
         if (!codes.count(code))
@@ -210,6 +214,35 @@ void Linter::LintCountries(const TextTables& tables, const std::map<std::string,
                                       "list",
                                       id.c_str(), code.c_str()));
         }
+    }
+    LintCountryRules(countries);
+}
+
+// The setup plug-in's rules of postcodes and phone numbers, by country code.
+void Linter::LintCountryRules(const std::set<std::string>& countries) {
+    IniFile rules(kCountryRulesFile);
+    if (!rules.Readable())
+        return;
+    rules.CheckShape(report_);
+    for (const std::string& section : rules.SectionNames()) {
+        if (!countries.count(section))
+            report_.Warning(rules.Display(), rules.SectionLine(section),
+                            StrFormat("section %s names no country of the country table: its "
+                                      "rules are never used",
+                                      Quote(section).c_str()));
+        const int line = rules.KeyLine(section, "PhoneDigits");
+        if (line == 0)
+            continue;
+        const std::string digits = Narrow(ReadProfileString(
+            rules.Relative(), Widen(section), L"PhoneDigits", Widen(kMissingKey), 199));
+        int low = -1, high = -1;
+        char rest = 0;
+        if (std::sscanf(digits.c_str(), "%d-%d%c", &low, &high, &rest) != 2 || low < 1 ||
+            high < low || high > 20)
+            report_.Error(rules.Display(), line,
+                          StrFormat("PhoneDigits %s is not MIN-MAX digits (1 to 20): every "
+                                    "phone number of %s is refused",
+                                    Quote(digits).c_str(), section.c_str()));
     }
 }
 
