@@ -328,9 +328,12 @@ int CQVAppView::ManageColor(const std::string& screen) {
 
 void CQVAppView::ShowInvalidEntry(const std::string& screen, CAutomateContext& context) {
     const std::optional<screens::InvalidEntry> invalid = screens::InvalidEntryFor(screen, context);
+    auto* label = ControlAs<CGradientLabel>(ids::kReasonLabel);
+    if (label)
+        label->SetTransparent(true);  // an empty line shows nothing
     if (!invalid)
         return;
-    if (auto* label = ControlAs<CGradientLabel>(ids::kReasonLabel)) {
+    if (label) {
         std::wstring text = host_.Translator().GetTraduction(invalid->reason.c_str());
         const TextFont& font = CurrentTextFont();
         label->SetFont(QString::fromStdWString(font.face), font.height, font.weight);
