@@ -295,18 +295,6 @@ struct NoDisplayEnvironment {
     std::vector<std::optional<std::string>> saved;
 };
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    for (size_t at = 0; at < text.size();) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos)
-            end = text.size();
-        lines.push_back(text.substr(at, end - at));
-        at = end + 1;
-    }
-    return lines;
-}
-
 }  // namespace
 
 // The usage text names every option and starts nothing, whatever else the line holds.

@@ -67,14 +67,24 @@ class SetupActions : public ::testing::Test {
         Set("Ville", "Town");
         Set("Telephone", phone);
     }
-    // Entries every check takes: an English (United Kingdom) shop in the United Kingdom.
-    void Valid() {
-        context.SetString("ID_LANG", 1, "ID_LANG7");
-        context.SetInt("KeyboardIndex", 1, 2);
+    void WithAccount() {
         Set("CodeClient", "123456");
         Set("CodeKelor", "SITE7");
         Set("AccountPassword", "passw0rd");
         Set("AccountPassword2", "passw0rd");
+    }
+    // A proxy with a user and a password.
+    void WithProxy() {
+        Set("ProxyHost", "proxy.example.net");
+        Set("ProxyPort", "3128");
+        Set("ProxyUser", "till");
+        Set("ProxyPassword", "s3cret");
+    }
+    // Entries every check takes: an English (United Kingdom) shop in the United Kingdom.
+    void Valid() {
+        context.SetString("ID_LANG", 1, "ID_LANG7");
+        context.SetInt("KeyboardIndex", 1, 2);
+        WithAccount();
         Shop("GB", "SW1A 1AA", "+44 20 7946 0000");
     }
     std::string Target(const std::string& relative) {
@@ -176,14 +186,8 @@ TEST_F(SetupActions, ResultsHoldEveryChoiceAndEveryRun) {
     context.SetString("PCModelType", 1, "BORNE");
     Run("ShowKiosk");
     EXPECT_EQ(String("TypeBorne"), "standard");
-    Set("ProxyHost", "proxy.example.net");
-    Set("ProxyPort", "3128");
-    Set("ProxyUser", "till");
-    Set("ProxyPassword", "s3cret");
-    Set("CodeClient", "123456");
-    Set("CodeKelor", "SITE7");
-    Set("AccountPassword", "passw0rd");
-    Set("AccountPassword2", "passw0rd");
+    WithProxy();
+    WithAccount();
     Shop("GB", "SW1A 1AA", "+44 20 7946 0000");
     Run("ApplyConfiguration");
     ASSERT_EQ(Int("AnalyseState"), 0) << tree.Read("Log/1_QV.log");
@@ -262,14 +266,8 @@ TEST_F(SetupActions, TheProxyGroupMayReadThePassword) {
         tree.Write("config/QV/P.ini",
                    "[SETUP]\nTargetRoot=..\\data\\target\nProxyGroup=" + r.group + "\n");
         context.SetString("ID_LANG", 1, "ID_LANG1");
-        Set("ProxyHost", "proxy.example.net");
-        Set("ProxyPort", "3128");
-        Set("ProxyUser", "till");
-        Set("ProxyPassword", "s3cret");
-        Set("CodeClient", "123456");
-        Set("CodeKelor", "SITE7");
-        Set("AccountPassword", "passw0rd");
-        Set("AccountPassword2", "passw0rd");
+        WithProxy();
+        WithAccount();
         Shop("US", "10001", "+1 212 555 0100");
         Run("ApplyConfiguration", "..\\config\\QV\\P.ini");
         EXPECT_EQ(Int("AnalyseState"), 0) << r.group;

@@ -41,3 +41,15 @@ ProgramResult RunProgram(const std::string& exe, const std::vector<std::string>&
     std::remove(errPath.c_str());
     return r;
 }
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        lines.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return lines;
+}

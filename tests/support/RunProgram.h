@@ -11,3 +11,6 @@ struct ProgramResult {
 };
 
 ProgramResult RunProgram(const std::string& exe, const std::vector<std::string>& args);
+
+// The lines of a program's output, without their line ends.
+std::vector<std::string> Lines(const std::string& text);

@@ -105,19 +105,6 @@ TEST(QvtoolPlugin, HostFailuresAreToldApartFromThePluginsOwnCodes) {
 
 namespace {
 
-// The lines of text.
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    for (size_t at = 0; at < text.size();) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos)
-            end = text.size();
-        lines.push_back(text.substr(at, end - at));
-        at = end + 1;
-    }
-    return lines;
-}
-
 bool HasLine(const std::string& text, const std::string& line) {
     for (const std::string& l : Lines(text))
         if (l == line)
