@@ -145,6 +145,9 @@ class Refused(unittest.TestCase):
              b"[LANGUAGE]\nCode.0=xx\nCountry.0=FR\n", "no name in iso-codes"),
             ("fallback to nothing", "language.ini",
              b"[LANGUAGE]\nCode.0=fr\nCountry.0=FR\nFallback.1=7\nCountry.1=BE\n", "entry 1"),
+            ("fallback to an unknown country", "language.ini",
+             b"[LANGUAGE]\nCode.0=fr\nCountry.0=FR\nFallback.1=0\nCountry.1=QQ\n", "QQ has no name"),
+            ("language.ini not UTF-8", "language.ini", b"[LANGUAGE]\nCode.0=fr\xff\n", "not UTF-8"),
         ]:
             with self.subTest(case=case):
                 self.tearDown()
