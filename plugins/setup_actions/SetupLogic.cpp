@@ -10,6 +10,7 @@
 #include <cstring>
 #include <cwctype>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 
@@ -53,20 +54,11 @@ std::string ShellQuote(std::string_view text) {
     return out + "'";
 }
 
-constexpr KeyboardLayout kKeyboards[kKeyboardCount] = {
-    {"us", "", "English (US)"},    {"gb", "", "English (UK)"},
-    {"fr", "", "French"},          {"be", "", "Belgian"},
-    {"de", "", "German"},          {"ch", "", "Swiss German"},
-    {"ch", "fr", "Swiss French"},  {"es", "", "Spanish"},
-    {"it", "", "Italian"},         {"nl", "", "Dutch"},
-    {"pt", "", "Portuguese"},      {"dk", "", "Danish"},
-    {"no", "", "Norwegian"},       {"se", "", "Swedish"},
-    {"fi", "", "Finnish"},         {"pl", "", "Polish"},
-    {"cz", "", "Czech"},           {"hu", "", "Hungarian"},
-    {"at", "", "Austrian"},        {"ie", "", "Irish"},
-    {"ca", "", "Canadian French"}, {"latam", "", "Latin American"},
-    {"br", "", "Brazilian"},       {"tr", "", "Turkish"},
+// Rows from scripts/keyboard_layouts.txt; a list of another length does not compile.
+constexpr KeyboardLayout kKeyboards[] = {
+#include "KeyboardTable.inc"
 };
+static_assert(std::size(kKeyboards) == kKeyboardCount, "one row for each keyboard picture");
 
 }  // namespace
 

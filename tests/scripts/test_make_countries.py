@@ -106,7 +106,14 @@ class Generated(unittest.TestCase):
             with self.subTest(name=name):
                 with open(os.path.join(self.out, name), "rb") as a, \
                         open(os.path.join(STAGED, name), "rb") as b:
-                    self.assertEqual(a.read(), b.read())
+                    made, staged = a.read(), b.read()
+                if name.endswith(".xml"):
+                    # The build merges the keyboard names in before the end of the table.
+                    end = made.rindex(b"</Traductions>")
+                    self.assertTrue(staged.startswith(made[:end]))
+                    self.assertTrue(staged.endswith(made[end:]))
+                else:
+                    self.assertEqual(made, staged)
 
 
 class Refused(unittest.TestCase):
