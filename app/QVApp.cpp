@@ -16,6 +16,7 @@
 #include "base/StartupTrace.h"
 #include "base/Text.h"
 #include "clients/MiscServiceClient.h"
+#include "controls/QtSupport.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/Taskbar.h"
@@ -57,6 +58,7 @@ CQVApp::~CQVApp() {
 }
 
 void CQVApp::DropLogger() {
+    controls::SetControlsLog(nullptr);
     log_ = nullptr;
     ownedLog_.reset();
 }
@@ -117,6 +119,8 @@ int CQVApp::InitInstance(const std::string& commandLine) {
                                        files.applicationName, kLogFileCount, kLogLevel);
     log_ = ownedLog_.get();
     log_->Debug("Init Log");
+    // Pictures and skins the controls refuse are logged with the application's lines.
+    controls::SetControlsLog(log_);
     StartupTrace("logger");
 
     if (platform::CountProcesses("QuilvaneWizApp.exe") > 1) {

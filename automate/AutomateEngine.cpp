@@ -72,6 +72,17 @@ void CAutomateEngine::PollLastEvent() {
         return;
     Debug(services_.log, StrFormat("New Event%d", event));
     int32_t last = -1;
+    if (event != -1 && (event < 1 || event >= AutomateState::kEvents)) {
+        // No transition can follow it: the state would run again at once, for ever.
+        int32_t current = -1;
+        if (block)
+            block->GetCurrentState(&current);
+        Write(services_.log, LOG_ERR,
+              StrFormat("Event %d raised in State %d is outside 1-%d : taken as a failed request "
+                        "(event 2)",
+                        event, current, AutomateState::kEvents - 1));
+        event = 2;
+    }
     if (block) {
         block->SetEvent(event);
         block->GetLastState(&last);

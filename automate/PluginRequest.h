@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "quilvane/plugin.h"
+
 class CLog;
 
 // Standard parameter keys.
@@ -113,7 +115,7 @@ class CPluginRequest : public CPluginParameters {
     const std::wstring& GetLastMessage() const { return lastMessage_; }
 
     // Longest text the host stores for a plug-in, in characters.
-    static constexpr size_t kMaxTextChars = size_t{16} << 20;
+    static constexpr size_t kMaxTextChars = QV_MAX_TEXT_CHARS;
 
   protected:
     // One operation of a typed client: builds and sends the request, parses what came back

@@ -1,6 +1,7 @@
 #include "base/DelimitedFile.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
@@ -9,6 +10,7 @@
 #include <memory>
 
 #include "base/Text.h"
+#include "platform/Files.h"
 #include "platform/Paths.h"
 
 const char* const kDelimitedFileErrors[12] = {
@@ -149,10 +151,14 @@ bool CDelimitedFile::ReadFile(const std::string& fileName, uint32_t readFlags) {
 }
 
 bool CDelimitedFile::ReadBody(const std::string& fileName) {
-    std::unique_ptr<FILE, FileCloser> file(
-        std::fopen(platform::NativePath(fileName).c_str(), "rb"));
+    // Opened without blocking so that a FIFO is refused, not waited on.
     struct stat st {};
-    if (!file || fstat(fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int fd = platform::OpenRegularFile(platform::NativePath(fileName), nullptr,
+                                             platform::FileLinks::Follow, &st);
+    std::unique_ptr<FILE, FileCloser> file(fd >= 0 ? fdopen(fd, "rb") : nullptr);
+    if (fd >= 0 && !file)
+        close(fd);
+    if (!file) {
         error_ = std::string(kDelimitedFileErrors[7]) + "\nDetails: " + fileName;
         return false;
     }

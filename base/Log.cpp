@@ -10,6 +10,7 @@
 #include <ctime>
 
 #include "base/Text.h"
+#include "platform/Files.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 
@@ -33,9 +34,9 @@ CLogFile::CLogFile(std::string path, int32_t sizeLimitKb)
     if (path_.empty())
         return;
     // O_APPEND keeps every write at the end even while other loggers write the same file.
-    // Owner-only: the log holds what the operator typed.
-    fd_ =
-        open(platform::NativePath(path_).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    // Owner-only: the log holds what the operator typed. A link, a FIFO or a device in place of
+    // the log is refused, so the log is never written outside the tree nor blocks the start.
+    fd_ = platform::OpenForAppend(platform::NativePath(path_), 0600, nullptr);
 }
 
 CLogFile::~CLogFile() {

@@ -13,12 +13,13 @@
 #include <vector>
 
 #include "base/Text.h"
+#include "platform/Files.h"
 #include "platform/Paths.h"
 
 namespace {
 
 // Upper bound for a file we parse; configuration files are far smaller.
-constexpr off_t kMaxProfileBytes = 64 * 1024 * 1024;
+constexpr off_t kMaxProfileBytes = 8 * 1024 * 1024;
 
 // ASCII letters fold without the locale: a Turkish one lowers 'I' to a dotless 'ı', and
 // "MINFREEMB" would no longer find "MinFreeMB".
@@ -218,10 +219,10 @@ std::unordered_map<std::string, CacheEntry> g_cache;
 
 // The bytes of a regular file of at most kMaxProfileBytes, with the identity of what was read.
 bool ReadBytes(const std::string& path, std::string* bytes, struct stat* fst) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = platform::OpenRegularFile(path, nullptr, platform::FileLinks::Follow, fst);
     if (fd < 0)
         return false;
-    if (fstat(fd, fst) != 0 || !S_ISREG(fst->st_mode) || fst->st_size > kMaxProfileBytes) {
+    if (fst->st_size > kMaxProfileBytes) {
         close(fd);
         return false;
     }

@@ -14,6 +14,7 @@
 #include <xercesc/validators/DTD/DTDEntityDecl.hpp>
 
 #include "base/Text.h"
+#include "platform/Files.h"
 #include "platform/Paths.h"
 
 using namespace xercesc;
@@ -191,12 +192,14 @@ std::unique_ptr<XmlDocument> XmlDocument::ParseFile(const std::string& path, std
             *error = "empty path";
         return nullptr;
     }
-    auto impl = Run(options, error, [&](XercesDOMParser& p) { p.parse(native.c_str()); });
-    if (!impl)
+    // Read first, so that a FIFO or a device at the path is refused and not read for ever.
+    std::string bytes, reason;
+    if (!platform::ReadRegularFile(native, options.maxBytes, &bytes, &reason)) {
+        if (error)
+            *error = reason;
         return nullptr;
-    std::unique_ptr<XmlDocument> doc(new XmlDocument);
-    doc->impl_ = std::move(impl);
-    return doc;
+    }
+    return ParseMemory(bytes, error, options);
 }
 
 std::unique_ptr<XmlDocument> XmlDocument::ParseMemory(const std::string& bytes, std::string* error,

@@ -2,6 +2,7 @@
 // Xerces-C DOM parsing with the settings every reader of the system's XML files shares, made
 // safe for hostile files: no external entity or DTD is fetched, entity expansion is bounded,
 // and no parser error escapes as an exception.
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -29,13 +30,17 @@ struct XmlParseOptions {
     bool createEntityReferenceNodes = true;
     // Remember the line of every element's start tag, for XmlLineOf.
     bool recordLines = false;
+    // ParseFile refuses a larger file.
+    size_t maxBytes = kDefaultMaxBytes;
+    static constexpr size_t kDefaultMaxBytes = size_t(16) * 1024 * 1024;
 };
 
 class XmlDocument {
   public:
     // Parses the file at path (backslashes allowed) with validation scheme "auto", namespaces,
     // schema processing and full schema checking off. Null, with a reason in error, when the
-    // file is missing or not well-formed. Needs a live XmlPlatform.
+    // file is missing, not a regular file, larger than options.maxBytes or not well-formed.
+    // Needs a live XmlPlatform.
     static std::unique_ptr<XmlDocument> ParseFile(const std::string& path, std::string* error,
                                                   const XmlParseOptions& options = {});
     // Same for bytes in memory.

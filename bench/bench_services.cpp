@@ -1,4 +1,5 @@
-// Translation file of 2000 entries in 6 languages: loading one language, and one look-up.
+// Translation file of 2000 entries in 6 languages: loading one language, and one look-up. The
+// load is also timed for 20 000 and 100 000 entries: its time per entry must stay flat.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -11,13 +12,14 @@
 
 namespace {
 
+std::string g_dir;
 std::string g_file;
 const char* const kCodes[] = {"fr", "en", "de", "nl", "es", "it"};
 constexpr int kEntries = 2000;
 
-std::string MakeTranslationFile(const std::string& dir) {
+std::string MakeTranslationFile(const std::string& dir, int entries = kEntries) {
     std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Traductions>\n";
-    for (int i = 0; i < kEntries; ++i) {
+    for (int i = 0; i < entries; ++i) {
         xml += StrFormat("  <TraductionElement id=\"id%04d\">\n", i);
         for (const char* code : kCodes) {
             xml += StrFormat(
@@ -28,7 +30,7 @@ std::string MakeTranslationFile(const std::string& dir) {
         xml += "  </TraductionElement>\n";
     }
     xml += "</Traductions>\n";
-    std::string path = dir + "/VEK_Trad.xml";
+    std::string path = dir + "/VEK_Trad" + std::to_string(entries) + ".xml";
     FILE* f = std::fopen(path.c_str(), "wb");
     if (f) {
         std::fwrite(xml.data(), 1, xml.size(), f);
@@ -47,6 +49,18 @@ void BM_LoadLanguage(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_LoadLanguage)->Unit(benchmark::kMillisecond);
+
+// Per entry, so that a load growing faster than its file shows as a rising figure.
+void BM_LoadLanguageScaling(benchmark::State& state) {
+    const int entries = static_cast<int>(state.range(0));
+    ZFQTranslator t(MakeTranslationFile(g_dir, entries));
+    for (auto _ : state) {
+        if (t.LoadLanguage("it") != entries)
+            state.SkipWithError("load failed");
+    }
+    state.SetItemsProcessed(state.iterations() * entries);
+}
+BENCHMARK(BM_LoadLanguageScaling)->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond);
 
 void BM_GetTraductionIntoBuffer(benchmark::State& state) {
     ZFQTranslator t(g_file);
@@ -81,6 +95,7 @@ int main(int argc, char** argv) {
     char tmpl[] = "/tmp/qvbench-XXXXXX";
     if (!mkdtemp(tmpl))
         return 1;
+    g_dir = tmpl;
     g_file = MakeTranslationFile(tmpl);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -7,6 +7,7 @@
 
 #include "controls/GifWalk.h"
 #include "controls/QtSupport.h"
+#include "platform/Files.h"
 
 using namespace controls;
 
@@ -29,19 +30,24 @@ AnimatedPicture::~AnimatedPicture() {
 }
 
 bool AnimatedPicture::LoadFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (path.startsWith(QLatin1Char(':'))) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly) || file.size() > qint64(kMaxFileBytes)) {
+            Unload();
+            ControlsLogError("AnimatedPicture: cannot read " + path.toStdString());
+            return false;
+        }
+        QByteArray bytes = file.read(qint64(kMaxFileBytes));
+        return LoadMemory(bytes.constData(), size_t(bytes.size()));
+    }
+    // A device or a FIFO at the path reports no size and never ends: read regular files only.
+    std::string bytes, error;
+    if (!platform::ReadRegularFile(path.toStdString(), kMaxFileBytes, &bytes, &error)) {
         Unload();
-        ControlsLogError("AnimatedPicture: cannot read " + path.toStdString());
+        ControlsLogError("AnimatedPicture: cannot read " + path.toStdString() + ": " + error);
         return false;
     }
-    if (file.size() > int64_t(256) * 1024 * 1024) {
-        Unload();
-        ControlsLogError("AnimatedPicture: file too large " + path.toStdString());
-        return false;
-    }
-    QByteArray bytes = file.readAll();
-    return LoadMemory(bytes.constData(), size_t(bytes.size()));
+    return LoadMemory(bytes.data(), bytes.size());
 }
 
 bool AnimatedPicture::LoadResource(const QString& name, const QString&) {

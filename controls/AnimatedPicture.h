@@ -43,6 +43,8 @@ class AnimatedPicture : public QWidget {
     // A copy of the buffer, taken under the lock.
     QImage BufferCopy() const;
 
+    // The largest picture file read; the shipped animations are far below it.
+    static constexpr size_t kMaxFileBytes = size_t(64) * 1024 * 1024;
     // Largest picture accepted, in pixels per side and in total across the frames.
     static constexpr int kMaxSide = 8192;
     static constexpr int64_t kMaxPixels = int64_t(32) * 1024 * 1024;

@@ -24,6 +24,22 @@ bool SameXml(const XMLCh* a, const std::u16string& b) {
     return a[i] == 0 && i == b.size();
 }
 
+// The node after node in document order within root's subtree, past node's children unless
+// descend. No recursion and no node lists: Xerces keeps every list a document hands out and
+// looks each new one up among them, which made one list per entry quadratic.
+const DOMNode* NextInOrder(const DOMNode* node, const DOMNode* root, bool descend) {
+    if (descend && node->getFirstChild())
+        return node->getFirstChild();
+    while (node && node != root && !node->getNextSibling())
+        node = node->getParentNode();
+    return node && node != root ? node->getNextSibling() : nullptr;
+}
+
+bool IsElement(const DOMNode* node, const std::u16string& tag) {
+    return node->getNodeType() == DOMNode::ELEMENT_NODE &&
+           SameXml(static_cast<const DOMElement*>(node)->getTagName(), tag);
+}
+
 int CopyOut(const std::wstring& text, wchar_t* out, size_t outChars) {
     if (!out || outChars == 0)
         return 0;
@@ -79,29 +95,32 @@ int ZFQTranslator::LoadLanguage(const wchar_t* code) {
         std::string error;
         std::unique_ptr<XmlDocument> doc = XmlDocument::ParseFile(file_, &error, options);
         DOMElement* root = doc ? doc->Root() : nullptr;
-        DOMNodeList* entries = root ? root->getElementsByTagName(entryTag.c_str()) : nullptr;
-        if (!entries) {
+        if (!root) {
             Warn("LoadLanguage", "Unable to parse traductions file");
             return -1;
         }
-        const XMLSize_t count = entries->getLength();
-        for (XMLSize_t i = 0; i < count; ++i) {
-            auto* entry = dynamic_cast<DOMElement*>(entries->item(i));
-            if (!entry)
+        const DOMNode* node = root->getFirstChild();
+        while (node) {
+            if (!IsElement(node, entryTag)) {
+                node = NextInOrder(node, root, true);
                 continue;
+            }
+            const auto* entry = static_cast<const DOMElement*>(node);
             std::string id = XmlToNarrow(entry->getAttribute(idAttr.c_str()));
             // Beyond the loader's conversion buffer: such an identifier could never be found.
-            if (id.size() >= kTranslationIdBuffer || table.count(id))
-                continue;
-            DOMNodeList* langs = entry->getElementsByTagName(langTag.c_str());
-            const XMLSize_t nLangs = langs ? langs->getLength() : 0;
-            for (XMLSize_t j = 0; j < nLangs; ++j) {
-                auto* lang = dynamic_cast<DOMElement*>(langs->item(j));
-                if (lang && SameXml(lang->getAttribute(codeAttr.c_str()), wanted)) {
-                    table.emplace(std::move(id), XmlToWide(lang->getTextContent()));
-                    break;
+            if (id.size() < kTranslationIdBuffer && !table.count(id)) {
+                for (const DOMNode* n = entry->getFirstChild(); n;
+                     n = NextInOrder(n, entry, !IsElement(n, langTag))) {
+                    if (IsElement(n, langTag) &&
+                        SameXml(static_cast<const DOMElement*>(n)->getAttribute(codeAttr.c_str()),
+                                wanted)) {
+                        table.emplace(std::move(id), XmlTextContent(n));
+                        break;
+                    }
                 }
             }
+            // An entry inside an entry is not one of the table's.
+            node = NextInOrder(node, root, false);
         }
     } catch (...) {
         Warn("LoadLanguage", "Unable to parse traductions file");

@@ -8,6 +8,7 @@
 
 #include "base/Log.h"
 #include "base/Text.h"
+#include "platform/Files.h"
 #include "platform/Paths.h"
 
 using namespace xercesc;
@@ -38,7 +39,6 @@ std::string_view Trim(std::string_view s) {
         s.remove_suffix(1);
     return s;
 }
-
 
 // A 32-bit number of a style attribute: decimal or 0x hexadecimal.
 bool ParseStyleNumber(std::string_view token, uint32_t* out) {
@@ -235,35 +235,9 @@ class Reader {
     std::vector<std::string>* warnings_;
 };
 
-// The whole file when it exists and holds at most kMaxFileBytes.
+// The whole file when it is a regular file of at most kMaxFileBytes.
 bool ReadLimited(const std::string& path, std::string* bytes, std::string* error) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        *error = StrFormat("cannot open: %s", std::strerror(errno));
-        return false;
-    }
-    bytes->clear();
-    char buffer[65536];
-    size_t n;
-    bool tooLarge = false;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-        if (bytes->size() + n > kMaxFileBytes) {
-            tooLarge = true;
-            break;
-        }
-        bytes->append(buffer, n);
-    }
-    bool readError = std::ferror(f) != 0;
-    std::fclose(f);
-    if (tooLarge) {
-        *error = StrFormat("larger than %zu bytes", kMaxFileBytes);
-        return false;
-    }
-    if (readError) {
-        *error = "read error";
-        return false;
-    }
-    return true;
+    return platform::ReadRegularFile(path, kMaxFileBytes, bytes, error);
 }
 
 }  // namespace

@@ -24,6 +24,7 @@
 // (the language in lower case); reading "LanguePays" gives "Langue" followed by "Pays".
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -33,9 +34,9 @@
 #include <vector>
 
 #include "base/Text.h"
+#include "clients/PointServiceFields.h"
 #include "platform/Paths.h"
 #include "plugins/common/PluginServer.h"
-#include "clients/PointServiceFields.h"
 
 namespace {
 
@@ -83,11 +84,23 @@ class Database {
         std::string path = platform::NativePath(kDatabase);
         // Created owner-only here rather than by SQLite, which would use 0644; its journal
         // takes the database's mode.
-        int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd >= 0)
-            close(fd);
+        // A link is refused, so the record is never written outside the tree (SQLite is told
+        // so too, against a link made meanwhile); a FIFO or a device is refused, not opened.
+        struct stat st {};
+        if (lstat(path.c_str(), &st) == 0) {
+            if (!S_ISREG(st.st_mode)) {
+                error_ = "cannot open " + path + ": " +
+                         (S_ISLNK(st.st_mode) ? "it is a symbolic link" : "not a regular file");
+                return false;
+            }
+        } else {
+            int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+            if (fd >= 0)
+                close(fd);
+        }
         if (sqlite3_open_v2(path.c_str(), &db_,
-                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX |
+                                SQLITE_OPEN_NOFOLLOW,
                             nullptr) != SQLITE_OK)
             return Failed("cannot open " + path);
         sqlite3_busy_timeout(db_, kBusyTimeoutMs);

@@ -9,8 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwctype>
-#include <fstream>
-#include <sstream>
 
 #include "plugins/setup_actions/SetupLogic.h"
 
@@ -217,24 +215,50 @@ std::optional<std::string> ProfileValue(std::string_view bytes, std::string_view
     return std::nullopt;
 }
 
+namespace {
+
+// A regular file opened without blocking on a FIFO, made blocking again; -1 otherwise.
+int OpenRegular(const std::string& path, struct stat* st) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return -1;
+    const int flags = fcntl(fd, F_GETFL);
+    if (fstat(fd, st) != 0 || !S_ISREG(st->st_mode) || flags < 0 ||
+        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    struct stat st {};
+    const int fd = OpenRegular(path, &st);
+    if (fd < 0)
         return std::nullopt;
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    std::string out;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0 || out.size() + static_cast<size_t>(n) > kMaxReadBytes) {
+            close(fd);
+            if (n == 0)
+                return out;
+            return std::nullopt;
+        }
+        out.append(buffer, static_cast<size_t>(n));
+    }
 }
 
 std::optional<std::string> ReadFileTail(const std::string& path, size_t maxBytes, bool* cut) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    const int fd = OpenRegular(path, &st);
     if (fd < 0)
         return std::nullopt;
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
-        return std::nullopt;
-    }
     const size_t size = static_cast<size_t>(st.st_size);
     const size_t from = size > maxBytes ? size - maxBytes : 0;
     std::string out(size - from, '\0');

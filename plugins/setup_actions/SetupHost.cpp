@@ -9,7 +9,10 @@ namespace actions {
 
 namespace {
 
+// Refuses what the wizard's own host refuses, so a runaway answer cannot fill the memory.
 int Replace(QvText* self, const wchar_t* value, size_t length) {
+    if (!self || !self->host || (!value && length != 0) || length > QV_MAX_TEXT_CHARS)
+        return -1;
     auto* store = static_cast<std::wstring*>(self->host);
     store->assign(value, length);
     self->text = store->c_str();

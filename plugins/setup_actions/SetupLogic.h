@@ -242,7 +242,10 @@ std::string NativePath(std::string_view path);
 // or UTF-16LE with BOM, values cut at 1023 characters. UTF-8; nullopt when missing.
 std::optional<std::string> ProfileValue(std::string_view bytes, std::string_view section,
                                         std::string_view key);
-// The bytes of the file; nullopt when it cannot be read.
+// The largest file ReadWholeFile reads.
+inline constexpr size_t kMaxReadBytes = 4 * 1024 * 1024;
+// The bytes of the regular file (a FIFO or a device is refused at once); nullopt when it cannot
+// be read or holds more than kMaxReadBytes.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 // The last maxBytes bytes of the file at most; cut tells whether it held more. nullopt when it
 // cannot be read.

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 
 #include "base/Log.h"
@@ -185,4 +187,31 @@ TEST(PointServiceFaults, TheDatabaseAndItsJournalAreOwnerOnly) {
     struct stat st {};
     ASSERT_EQ(stat(tree.Path(kDatabase).c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+// A database that is a link, a FIFO or a directory is refused: the record is never written to
+// a file outside the tree, and nothing waits on a FIFO.
+TEST(PointServiceFaults, ADatabaseThatIsNotARegularFileIsRefused) {
+    TempTree tree;
+    const std::string outside = tree.Path("outside.db");
+    struct Row {
+        const char* name;
+        std::function<void(const std::string&)> make;
+    } rows[] = {
+        {"link", [&](const std::string& p) { fs::create_symlink(outside, p); }},
+        {"dangling link", [&](const std::string& p) { fs::create_symlink(outside + ".none", p); }},
+        {"fifo", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); }},
+        {"directory", [](const std::string& p) { fs::create_directory(p); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::remove_all(tree.Path(kDatabase));
+        std::ofstream(outside, std::ios::trunc) << "";
+        row.make(tree.Path(kDatabase));
+        EXPECT_EQ(Write("CodeClient", L"leaked"), 6);
+        EXPECT_EQ(fs::file_size(outside), 0u);
+        EXPECT_FALSE(fs::exists(outside + ".none"));
+    }
+    EXPECT_NE(tree.Read("Log/1_QV.log").find("it is a symbolic link"), std::string::npos);
+    EXPECT_NE(tree.Read("Log/1_QV.log").find("not a regular file"), std::string::npos);
 }

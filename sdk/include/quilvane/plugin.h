@@ -111,6 +111,9 @@ typedef void (*QvActionReleaseFn)(void);
  * "LMQ_PLUGIN_LOGLEVEL_PARAMETER", "LMQ_PLUGIN_LOGSIZE_PARAMETER" and
  * "LMQ_PLUGIN_NBLOGFILE_PARAMETER".
  * ------------------------------------------------------------------------------------------ */
+/* The longest text a host stores through replace, in characters. */
+#define QV_MAX_TEXT_CHARS ((size_t)16 << 20)
+
 typedef struct QvText QvText;
 struct QvText {
     /* NUL-terminated text owned by the host; valid until replace is called or the call ends. */
