@@ -7,13 +7,17 @@
 #include "base/ProgramDirectory.h"
 #include "base/Text.h"
 #include "platform/Process.h"
+#include "platform/SharedMemory.h"
 
 bool IsAgentRunning(const std::string& blockName) {
-    CAgentSharedMemory block(blockName);
-    if (block.Open())
-        return block.GetAgentRunning();
-    block.Unmap();
-    return false;
+    bool flag = false;
+    {
+        CAgentSharedMemory block(blockName);
+        flag = block.Open() && block.GetAgentRunning();
+        block.Unmap();  // our own view would count as a holder
+    }
+    // A killed agent leaves its running flag set: it runs only while a process holds its block.
+    return flag && platform::ProbeMapping(blockName) == platform::MappingHolder::Live;
 }
 
 bool StartAgent(const std::string& blockName) {

@@ -12,8 +12,9 @@ int CmdAgent(const std::vector<std::string>& argv) {
     if (args.Has("--help")) {
         std::printf(
             "usage: qvtool agent [--root BINDIR] [--start]\n"
-            "Prints whether the agent runs (its shared block \"%s\" carries the running flag)\n"
-            "and the text it publishes. --start first starts it through noxStart with the\n"
+            "Prints whether the agent runs (its shared block \"%s\" carries the running flag\n"
+            "and a live process holds it: a killed agent's block does not count) and the text\n"
+            "it publishes. --start first starts it through noxStart with the\n"
             "retries and pause of config/VEKplugins.ini, as the wizard does.\n"
             "Status 0 when the agent runs, 1 when it does not.\n",
             kAgentBlockName);
