@@ -11,6 +11,7 @@
 
 #include "app/MainFrame.h"
 #include "app/QVApp.h"
+#include "app/StopSignals.h"
 #include "automate/ContextNames.h"
 #include "base/Text.h"
 #include "controls/ControlsLogic.h"
@@ -68,6 +69,7 @@ AnswerDriver::~AnswerDriver() {
 
 void AnswerDriver::Start() {
     lastScreenAt_ = Clock::now();
+    NoteProgress();
     qApp->installEventFilter(this);
     if (CMainFrame* frame = app_.Frame())
         connect(frame, &CMainFrame::OperatorAwaited, this, &AnswerDriver::OnAwaited,
@@ -133,6 +135,7 @@ void AnswerDriver::Answer(CQVAppView& view) {
         state_ = screen;
     answered_ = app_.Frame()->ViewsCreated();
     lastScreenAt_ = Clock::now();
+    NoteProgress();
     const int visits = ++visits_[screen];
     if (echo_) {
         std::printf("screen %s\n", screen.c_str());

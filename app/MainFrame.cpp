@@ -243,6 +243,8 @@ int CMainFrame::SwitchView() {
     created->show();
     Debug("Set NewView");
     created->SetViewInterface();
+    if (created->Built())
+        ++screensBuilt_;
     Debug("Active NewView");
     // The screen may have chosen its initial focus.
     if (!created->focusWidget())
@@ -291,6 +293,11 @@ void CMainFrame::StartAutomate() {
         automaton->SetEngineHook(nullptr);
     }
     app_.FinishStartup();
+    // A run that never showed a screen did nothing the operator asked for: not a success.
+    if (screensBuilt_ == 0 && !endRequested_) {
+        app_.Log().Err("The run ended without showing a screen: see the lines above - Exit");
+        app_.runExit_ = kExitNoScreen;
+    }
     app_.runState_ = kRunEnded;
     keepOnTop_.stop();
     close();

@@ -86,6 +86,7 @@ class CMainFrame : public QWidget {
     bool onTop_ = false;
     bool waitingForOperator_ = false;
     long viewsCreated_ = 0;
+    long screensBuilt_ = 0;  // views built from a screen file
     std::string controlMap_;
     app::ControlMapKey mapped_;
 };

@@ -1,6 +1,7 @@
 #include "app/QVApp.h"
 
 #include <malloc.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QTimer>
@@ -17,6 +18,7 @@
 #include "base/Text.h"
 #include "clients/MiscServiceClient.h"
 #include "controls/QtSupport.h"
+#include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/Taskbar.h"
@@ -28,6 +30,21 @@ namespace {
 
 bool FileExists(const std::string& name) {
     return access(platform::NativePath(name).c_str(), F_OK) == 0;
+}
+
+// Why the parameters file cannot drive a run, or empty: every key of the run comes from it, and
+// a missing one would leave a run that shows nothing and reports success.
+std::string ParametersFileProblem(const std::string& path) {
+    std::string why;
+    struct stat st {};
+    const int fd = platform::OpenRegularFile(platform::NativePath(path), &why,
+                                             platform::FileLinks::Follow, &st);
+    if (fd < 0)
+        return why;
+    close(fd);
+    if (static_cast<unsigned long long>(st.st_size) > kProfileMaxBytes)
+        return StrFormat("larger than %zu bytes", kProfileMaxBytes);
+    return {};
 }
 
 }  // namespace
@@ -55,6 +72,13 @@ CQVApp::~CQVApp() {
     }
     if (instance_ == this)
         instance_ = nullptr;
+}
+
+int CQVApp::FailStart(const std::string& message) {
+    if (log_)
+        log_->Err(message);
+    std::fprintf(stderr, "QuilvaneWizApp: %s\n", message.c_str());
+    return kExitConfiguration;
 }
 
 void CQVApp::DropLogger() {
@@ -125,9 +149,13 @@ int CQVApp::InitInstance(const std::string& commandLine) {
 
     if (platform::CountProcesses("QuilvaneWizApp.exe") > 1) {
         log_->Err("Application already running!! - Exit");
+        std::fprintf(stderr, "QuilvaneWizApp: another copy of the wizard is running\n");
         DropLogger();
         return -1;
     }
+    if (std::string why = ParametersFileProblem(files.parameters); !why.empty())
+        return FailStart(StrFormat("The parameters file %s cannot be used: %s - Exit",
+                                   files.parameters.c_str(), why.c_str()));
 
     StartupTrace("single copy");
     StartAgent();
@@ -165,8 +193,12 @@ int CQVApp::InitInstance(const std::string& commandLine) {
         std::make_unique<CAutomate>(memoryKey, memoryFile, files.stateTable, files.serviceList,
                                     files.parameters, files.logName, kLogLevel);
     StartupTrace("automaton");
-    if (automate_->DefinedStates() == 0)
-        return 1;  // the automaton logged why; without states there is nothing to run
+    if (automate_->DefinedStates() == 0)  // the automaton logged why
+        return FailStart(
+            StrFormat("The state table %s defines no state - Exit", files.stateTable.c_str()));
+    if (const CActionManager* actions = automate_->Engine().ActionManager();
+        actions && !actions->ConfigurationError().empty())
+        return FailStart("The run cannot start: " + actions->ConfigurationError() + " - Exit");
     ownedPort_ = std::make_unique<app::LiveAutomaton>(*automate_);
     automaton_ = ownedPort_.get();
     ownedContext_ = std::make_unique<CAutomateContext>(files.logName, kLogLevel);

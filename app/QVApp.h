@@ -15,6 +15,20 @@
 
 class CMainFrame;
 
+// Exit statuses of a run that could not do its work, attended or unattended (the unattended
+// run adds its own, 2 to 7: app/AnswerFile.h).
+enum RunExit : int {
+    // The parameters file, the state table, the service list or an action library listed in
+    // the parameters cannot be used (the ERR line and stderr say which and why).
+    kExitConfiguration = 9,
+    // The run ended without ever showing a screen.
+    kExitNoScreen = 10,
+    // A plug-in ended the process during one of its calls.
+    kExitPluginEnded = 11,
+    // A stop signal came while a plug-in call did not return; ended after the grace period.
+    kExitStopHung = 12,
+};
+
 // Run states.
 enum RunState : int {
     kRunStarting = 0,
@@ -37,8 +51,11 @@ class CQVApp : public screens::ScreenHost {
     CQVApp& operator=(const CQVApp&) = delete;
 
     // Start-up. 0 when the main window is up; -1 when the process must end with -1 (another
-    // copy runs, or the agent cannot be reached); 1 when the window could not be made.
+    // copy runs, or the agent cannot be reached); 1 when the window could not be made;
+    // kExitConfiguration when the configuration cannot drive a run.
     int InitInstance(const std::string& commandLine);
+    // 0, or the RunExit of a run that ended without doing its work.
+    int RunExitCode() const { return runExit_; }
 
     static CQVApp* Instance() { return instance_; }
     // The application's logger, process-wide; null before start-up and after release.
@@ -105,8 +122,11 @@ class CQVApp : public screens::ScreenHost {
     friend class CQVAppTestPeer;
 
     void DropLogger();
+    // Logs message at ERR, says it on stderr too, and returns kExitConfiguration.
+    int FailStart(const std::string& message);
 
     int runState_ = kRunStarting;
+    int runExit_ = 0;
     bool notTopmost_ = false;
     bool viewSwitching_ = false;
 

@@ -1,6 +1,7 @@
 // QuilvaneWizApp: the wizard. Exit codes: 0 when the run has ended (and for --help), -1 (255
 // as Linux reports it) when another copy runs or the agent cannot be reached, 1 when no window
-// can be made, 8 when there is no display and no answer file to run offscreen from.
+// can be made, 8 when there is no display and no answer file to run offscreen from, 9 to 12
+// when the run could not do its work (app/QVApp.h).
 //
 // --answers FILE runs it unattended from an answer file, offscreen when there is no display;
 // --record FILE writes the answer file of the run (app/Unattended.h for all the options,
@@ -17,56 +18,44 @@
 #include <string>
 #include <vector>
 
+#include "app/AnswerDriver.h"
 #include "app/MainFrame.h"
 #include "app/QVApp.h"
 #include "app/StartupWarmUp.h"
+#include "app/StopSignals.h"
 #include "app/Unattended.h"
+#include "automate/PluginCall.h"
+#include "base/Log.h"
 #include "base/StartupTrace.h"
 #include "base/Text.h"
 
 namespace {
 
-int stopPipe[2] = {-1, -1};
-
-void OnStopSignal(int) {
-    char byte = 1;
-    ssize_t written = write(stopPipe[1], &byte, 1);
-    (void)written;
-}
-
-// SIGTERM, SIGINT and SIGHUP end the run the way closing the window does, so the release
-// runs and no shared block is left behind.
-void CatchStopSignals() {
-    if (pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+// A plug-in that calls exit() during one of its calls ends the process with a status of its
+// own choosing, which could read as one of ours (3 is the answer files' "no answer"). Such an
+// end is logged with the call's name and given its own status.
+void EndDuringPluginCall() {
+    const std::string call = CurrentPluginCall();
+    if (call.empty())
         return;
-    struct sigaction sa {};
-    sa.sa_handler = OnStopSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGHUP, &sa, nullptr);
+    const std::string message = "The process was ended during the plug-in call " + call + " - Exit";
+    if (CLog* log = CQVApp::AppLog())
+        log->Err(message);
+    std::fprintf(stderr, "QuilvaneWizApp: %s\n", message.c_str());
+    std::fflush(stderr);
+    _exit(kExitPluginEnded);
 }
 
 // The first thing the process runs, before any library's initialisers: Qt's take tens of
 // milliseconds, and a stop signal in that time would kill the wizard with the default action.
-// The signals are only held back here (a raw system call, since the C library is not set up
-// yet); main installs the handlers and lets them through.
+// The signals are held back here (a raw system call, since the C library is not set up yet) and
+// stay so in every thread: app::StopSignals takes them on a thread of its own.
 constexpr unsigned long kStopSignalMask =
     (1UL << (SIGTERM - 1)) | (1UL << (SIGINT - 1)) | (1UL << (SIGHUP - 1));
 
 void HoldStopSignals(int, char**, char**) {
     unsigned long mask = kStopSignalMask;
     syscall(SYS_rt_sigprocmask, SIG_BLOCK, &mask, nullptr, sizeof mask);
-}
-
-void ReleaseStopSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGHUP);
-    sigprocmask(SIG_UNBLOCK, &set, nullptr);
 }
 
 __attribute__((section(".preinit_array"),
@@ -108,7 +97,11 @@ void PrintUsage() {
         "A person needs a display (DISPLAY or WAYLAND_DISPLAY, or QT_QPA_PLATFORM); without one\n"
         "only --answers runs, offscreen.\n"
         "Exit status: 0 the run ended; 1 no window could be made; 255 another copy runs or the\n"
-        "agent cannot be reached; 8 no display and no --answers; with --answers, 2 the file or\n"
+        "agent cannot be reached; 8 no display and no --answers; 9 the parameters file, the\n"
+        "state table, the service list or an action library cannot be used (stderr says which\n"
+        "and why); 10 the run ended without showing a screen; 11 a plug-in ended the process\n"
+        "during one of its calls; 12 a stop signal came and the run did not end within 5 s\n"
+        "(a plug-in call that does not return); with --answers, 2 the file or\n"
         "an option is unusable, 3 a screen has no answer, 4 no such control or choice button,\n"
         "5 the screen refused an answer, 6 a screen came back too often, 7 no new screen for\n"
         "120 s.\n",
@@ -118,8 +111,8 @@ void PrintUsage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CatchStopSignals();
-    ReleaseStopSignals();  // one that came early is handled now
+    app::StopSignals stopSignals;  // one that came early is taken now
+    std::atexit(EndDuringPluginCall);
     InitLocale();
     StartupTrace("main");
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -162,10 +155,10 @@ int main(int argc, char** argv) {
             return init;
         CMainFrame* frame = app.Frame();
         QObject::connect(frame, &CMainFrame::RunEnded, &qapp, [] { QCoreApplication::exit(0); });
-        QSocketNotifier stop(stopPipe[0], QSocketNotifier::Read);
-        QObject::connect(&stop, &QSocketNotifier::activated, &qapp, [&app, frame] {
+        QSocketNotifier stop(stopSignals.NotifyFd(), QSocketNotifier::Read);
+        QObject::connect(&stop, &QSocketNotifier::activated, &qapp, [&app, frame, &stopSignals] {
             char buffer[16];
-            while (read(stopPipe[0], buffer, sizeof buffer) > 0) {
+            while (read(stopSignals.NotifyFd(), buffer, sizeof buffer) > 0) {
             }
             if (app.RunState() == kRunRunning)
                 frame->DestroyWindow();
@@ -173,8 +166,12 @@ int main(int argc, char** argv) {
                 QCoreApplication::exit(0);
         });
         unattended.Attach(app);
+        if (unattended.HasAnswers())
+            stopSignals.WatchProgress(app::AnswerDriver::kStallMs, answers::kExitStalled);
         code = QApplication::exec();
         unattended.Detach(app);
+        if (app.RunExitCode() != 0)
+            code = app.RunExitCode();
         if (unattended.ExitCode() != 0)
             code = unattended.ExitCode();
     }

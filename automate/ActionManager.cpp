@@ -8,6 +8,7 @@
 
 #include "automate/AutomateContext.h"
 #include "automate/ContextNames.h"
+#include "automate/PluginCall.h"
 #include "base/Log.h"
 #include "base/Profile.h"
 #include "base/Text.h"
@@ -45,9 +46,11 @@ std::string TextOf(const xercesc::DOMElement* element) {
     return Cut(XmlToNarrow(element->getTextContent()));
 }
 
-// Plug-in code may be C++; nothing it throws goes further than this.
+// Plug-in code may be C++; nothing it throws goes further than this. The call is named for
+// whoever sees the process end or hang inside it.
 template <typename Fn>
-void CallPlugin(CLog* log, const char* what, Fn fn) {
+void CallPlugin(CLog* log, const char* what, Fn fn, const std::string& of = {}) {
+    PluginCallScope scope(of.empty() ? std::string(what) : std::string(what) + " " + of);
     try {
         fn();
     } catch (...) {
@@ -70,7 +73,7 @@ CActionManager::~CActionManager() {
         if (!module)
             continue;
         if (auto release = module->Function<QvActionReleaseFn>("Release"))
-            CallPlugin(log_, "Release", release);
+            CallPlugin(log_, "Release", release, "of " + module->Path());
     }
 }
 
@@ -99,7 +102,12 @@ int CActionManager::LoadDlls(const std::string& paramsPath) {
         if (!module) {
             Write(log_, LOG_ERR, StrFormat("Dll %s Not Found in %s", name.c_str(), path.c_str()));
             if (!error.empty())
-                Write(log_, LOG_DEBUG, error);
+                Write(log_, LOG_ERR, error);
+            configurationError_ =
+                StrFormat("the action library %s cannot be loaded: %s", path.c_str(),
+                          error.empty() ? "its name is not a file name of the "
+                                          "program directory"
+                                        : error.c_str());
             return -1;
         }
         platform::Module* kept = KeepLoaded(std::move(module));
@@ -107,7 +115,7 @@ int CActionManager::LoadDlls(const std::string& paramsPath) {
         dllNames_[slot] = name;
         ++slot;
         if (auto init = kept->Function<QvActionInitializeFn>("Initialize"))
-            CallPlugin(log_, "Initialize", init);
+            CallPlugin(log_, "Initialize", init, "of " + path);
     }
     Write(log_, LOG_DEBUG, "End LoadDlls");
     return 0;
@@ -129,6 +137,9 @@ int CActionManager::LoadServices(const std::string& serviceListPath) {
         Write(log_, LOG_ERR,
               StrFormat("Unable to read the service list %s : %s", serviceListPath.c_str(),
                         error.c_str()));
+        if (configurationError_.empty())
+            configurationError_ = StrFormat("the service list %s cannot be read: %s",
+                                            serviceListPath.c_str(), error.c_str());
         return 0;
     }
     std::u16string tag = NarrowToXml("service");
@@ -152,6 +163,9 @@ int CActionManager::LoadServices(const std::string& serviceListPath) {
         services_[i] = ServiceEntry{TextOf(name), TextOf(componentName), TextOf(location)};
         serviceCount_ = static_cast<int>(i) + 1;
     }
+    if (serviceCount_ == 0 && configurationError_.empty())
+        configurationError_ =
+            StrFormat("the service list %s names no service", serviceListPath.c_str());
     return 0;
 }
 
@@ -191,13 +205,14 @@ int CActionManager::RequestService(const std::string& service, const std::string
     auto release = module->Function<QvActionReleaseFn>("Release");
     if (!init || !request || !release)
         return -1;
-    CallPlugin(log_, "Initialize", init);
+    const std::string of = "of service " + service + " in " + library;
+    CallPlugin(log_, "Initialize", init, of);
     Write(log_, LOG_DEBUG, StrFormat("Request Service : %s", service.c_str()));
-    CallPlugin(log_, "RequestService", [&] {
-        request(service.c_str(), contextImage, logFile.c_str(), paramsPath.c_str());
-    });
+    CallPlugin(
+        log_, "RequestService",
+        [&] { request(service.c_str(), contextImage, logFile.c_str(), paramsPath.c_str()); }, of);
     Write(log_, LOG_DEBUG, "Request Service end");
-    CallPlugin(log_, "Release", release);
+    CallPlugin(log_, "Release", release, of);
     Write(log_, LOG_DEBUG, "End RequestService");
     return 0;
 }

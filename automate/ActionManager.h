@@ -57,6 +57,9 @@ class CActionManager : public CActionManagerBase {
     int DllCount() const;
     const std::string& DllName(int index) const { return dllNames_[index]; }
     const std::string& ServiceListPath() const { return serviceListPath_; }
+    // Why the run cannot go on, or empty: a listed DLL that did not load (its path and the
+    // loader's reason), an unreadable service list, or one that names no service.
+    const std::string& ConfigurationError() const { return configurationError_; }
 
   private:
     CLog* log_ = nullptr;
@@ -66,4 +69,5 @@ class CActionManager : public CActionManagerBase {
     std::array<platform::Module*, kMaxDlls> modules_{};
     std::array<std::string, kMaxDlls> dllNames_;
     int serviceCount_ = 0;
+    std::string configurationError_;
 };

@@ -4,6 +4,7 @@
 #include <cwctype>
 #include <new>
 
+#include "automate/PluginCall.h"
 #include "base/Log.h"
 #include "base/Text.h"
 #include "platform/Module.h"
@@ -260,6 +261,7 @@ int CPluginRequest::SendRequest(std::wstring& text) {
     if (log_)
         log_->Debug("Request " + Narrow(serviceName_) + " sent to " + library);
 
+    PluginCallScope scope("request " + Narrow(serviceName_) + " of " + library);
     {
         std::wstring copy = request;
         initialize(copy.c_str());

@@ -18,8 +18,7 @@
 
 namespace {
 
-// Upper bound for a file we parse; configuration files are far smaller.
-constexpr off_t kMaxProfileBytes = 8 * 1024 * 1024;
+constexpr off_t kMaxProfileBytes = static_cast<off_t>(kProfileMaxBytes);
 
 // ASCII letters fold without the locale: a Turkish one lowers 'I' to a dotless 'ı', and
 // "MINFREEMB" would no longer find "MinFreeMB".

@@ -15,6 +15,8 @@ inline constexpr const char kMissingKey[] = "@1@";
 
 // Longest value a read returns, in characters.
 inline constexpr size_t kProfileValueMax = 1023;
+// Largest file read; a larger one reads as missing.
+inline constexpr size_t kProfileMaxBytes = 8 * 1024 * 1024;
 // Longest file, section and key name, in characters; longer names are cut.
 inline constexpr size_t kProfileNameMax = 299;
 

@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -229,7 +230,7 @@ TEST_F(WizardTest, AStateTableWithoutStatesEndsTheStartWithAFailure) {
         tree.Write("config/QV/QV_automate.ini", bytes);
         auto wizard = Start();
         ASSERT_TRUE(wizard->Wait(kStartMs));
-        EXPECT_EQ(wizard->ExitCode(), 1);
+        EXPECT_EQ(wizard->ExitCode(), 9);
         EXPECT_EQ(Count(Log(),
                         "(ERR) No state in ..\\config\\QV\\QV_automate.ini : the automaton "
                         "cannot run\r\n"),
@@ -366,4 +367,109 @@ TEST_F(WizardTest, TheGrabFolderIsMadeOrRefusedAtOnce) {
         EXPECT_EQ(r.out, "");
     }
     EXPECT_FALSE(tree.Exists("Log/1_QV.log"));
+}
+
+namespace {
+
+// A configuration with one state whose action is the test plug-in's service.
+void WriteOneActionFlow(TempTree& tree, const std::string& service) {
+    tree.Write("config/QV/QV_params.ini", "[DLLS]\n1=testActions.dll\n[PARAMS]\nModal=false\n");
+    tree.Write("config/QV/QV_serv.xml",
+               "<services><service><name>" + service +
+                   "</name><component><name>Test</name><library-location>testActions.dll"
+                   "</library-location></component></service></services>");
+    // The shipped context definition, and states of its own.
+    const std::string shipped = tree.Read("config/QV/QV_automate.ini");
+    tree.Write("config/QV/QV_automate.ini",
+               shipped.substr(0, shipped.find("\n[0]") + 1) +
+                   "[0]\nActionToRun=\nEvent_1=1\n[1]\nActionToRun=" + service + "\nEvent_1=-1\n");
+}
+
+}  // namespace
+
+// A configuration that cannot drive a run is a failure with its reason, attended and
+// unattended, never a run that ends at once with status 0.
+TEST_F(WizardTest, AConfigurationThatCannotRunIsAFailureThatSaysWhy) {
+    const std::string params = tree.Read("config/QV/QV_params.ini");
+    const std::string services = tree.Read("config/QV/QV_serv.xml");
+    struct Row {
+        const char* name;
+        std::function<void()> spoil;
+        const char* reason;
+    } rows[] = {
+        {"no setup plug-in", [&] { fs::remove(tree.Path("bin/setupActions.so")); },
+         "setupActions.dll cannot be loaded: "},
+        {"a plug-in that is not a library",
+         [&] { tree.Write("bin/setupActions.so", "not a library"); },
+         "setupActions.so: file too short"},
+        {"junk service list", [&] { tree.Write("config/QV/QV_serv.xml", "<services"); },
+         "the service list ..\\config\\QV\\QV_serv.xml cannot be read"},
+        {"empty service list", [&] { tree.Write("config/QV/QV_serv.xml", "<services/>"); },
+         "names no service"},
+        {"no parameters file", [&] { fs::remove(tree.Path("config/QV/QV_params.ini")); },
+         "The parameters file ..\\config\\QV\\QV_params.ini cannot be used: cannot open"},
+        {"parameters over the limit",
+         [&] { tree.Write("config/QV/QV_params.ini", params + std::string(8u << 20, ';')); },
+         "larger than 8388608 bytes"},
+    };
+    for (const Row& row : rows) {
+        for (bool unattended : {false, true}) {
+            SCOPED_TRACE(std::string(row.name) + (unattended ? ", unattended" : ""));
+            CopyProgram(SETUP_PLUGIN, tree.Bin(), "setupActions.so");
+            tree.Write("config/QV/QV_params.ini", params);
+            tree.Write("config/QV/QV_serv.xml", services);
+            fs::remove(tree.Path("Log/1_QV.log"));
+            row.spoil();
+            std::vector<std::string> args;
+            if (unattended)
+                args = {"--answers", "../config/answers_installation.ini"};
+            ProgramResult r = RunProgram(tree.Bin() + "/QuilvaneWizApp", args);
+            EXPECT_EQ(r.status, 9) << r.err;
+            EXPECT_NE(r.err.find(row.reason), std::string::npos) << r.err;
+            EXPECT_NE(Log().find(row.reason), std::string::npos) << Log();
+            EXPECT_EQ(Log().find("Screen shown : State"), std::string::npos);
+        }
+    }
+}
+
+// A plug-in's own exit is not one of the wizard's statuses: it is logged with the call's name.
+// A run whose flow shows no screen is a failure.
+TEST_F(WizardTest, APluginsExitAndARunWithoutAScreenAreNotSuccesses) {
+    CopyProgram(std::string(TEST_PLUGIN_DIR) + "/testActions.so", tree.Bin(), "testActions.so");
+    struct Row {
+        const char* service;
+        int status;
+        const char* line;
+    } rows[] = {
+        {"Exit.3", 11,
+         "The process was ended during the plug-in call RequestService of service Exit.3 in "
+         "testActions.dll - Exit"},
+        {"Exit.0", 11, "during the plug-in call RequestService of service Exit.0"},
+        {"Event.1", 10, "(ERR) The run ended without showing a screen"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.service);
+        WriteOneActionFlow(tree, row.service);
+        fs::remove(tree.Path("Log/1_QV.log"));
+        ProgramResult r = RunProgram(tree.Bin() + "/QuilvaneWizApp",
+                                     {"--answers", "../config/answers_installation.ini"});
+        EXPECT_EQ(r.status, row.status) << r.err;
+        EXPECT_NE(Log().find(row.line), std::string::npos) << Log();
+    }
+}
+
+// A stop signal reaches the wizard while a plug-in call never returns: after the grace period
+// the process ends, naming the call, instead of ignoring the signal for ever.
+TEST_F(WizardTest, AStopSignalEndsARunHeldByAPluginThatNeverReturns) {
+    CopyProgram(std::string(TEST_PLUGIN_DIR) + "/testActions.so", tree.Bin(), "testActions.so");
+    WriteOneActionFlow(tree, "Hang");
+    auto wizard = Start();
+    ASSERT_TRUE(WaitForLog("Request Service : Hang")) << Log();
+    ::kill(wizard->Pid(), SIGTERM);
+    ASSERT_TRUE(wizard->Wait(15000)) << "the stop signal was ignored";
+    EXPECT_EQ(wizard->ExitCode(), 12);
+    EXPECT_NE(Log().find("(ERR) Stop signal 15: the run did not end within 5 s, the plug-in call "
+                         "RequestService of service Hang in testActions.dll was running - Exit"),
+              std::string::npos)
+        << Log();
 }

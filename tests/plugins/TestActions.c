@@ -7,11 +7,14 @@
  *   Gui.<text>           writes Gui = <text> as it is and NameState = "raw"
  *   Event.<n>            writes LastEvent = n
  *   SetInt.<Prop>.<n>    writes the INT property Prop = n
+ *   Exit.<n>             ends the process with exit(n), as a careless plug-in would
+ *   Hang                 never returns
  *   anything else        does nothing
  */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
 #include "quilvane/plugin.h"
 
@@ -58,6 +61,11 @@ QV_PLUGIN_EXPORT void RequestService(const char* service, void* contextImage, co
         qv_set_string(image, "NameState", 1, "raw");
     } else if (strncmp(service, "Event.", 6) == 0) {
         qv_set_int(image, "LastEvent", 1, atoi(service + 6));
+    } else if (strncmp(service, "Exit.", 5) == 0) {
+        exit(atoi(service + 5));
+    } else if (strcmp(service, "Hang") == 0) {
+        for (;;)
+            sleep(1);
     } else if (strncmp(service, "SetInt.", 7) == 0) {
         const char* dot = strchr(service + 7, '.');
         size_t n = dot ? (size_t)(dot - (service + 7)) : 0;

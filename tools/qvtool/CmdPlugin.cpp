@@ -34,6 +34,9 @@ const MiscService kMiscServices[] = {
       "MISC_LMQ_PLUGIN_PROPERTY_KEY_PARAMETER"}},
 };
 
+// The plug-in could not be called: a script must not read the host's refusal as an answer.
+constexpr int kStatusNotCalled = 3;
+
 void PrintHelp() {
     std::printf(
         "usage: qvtool plugin [--root BINDIR] LIB REQUEST_TEXT\n"
@@ -41,7 +44,10 @@ void PrintHelp() {
         "./x.so), sends REQUEST_TEXT (\"service@@@key=value@@@...\") and prints the response\n"
         "text on one line (line breaks shown as \\n, \\r) and the return value on the next.\n"
         "Without log parameters in the request the plug-in is handed the installation log\n"
-        "set (..\\Log\\, QV.log). 'qvtool record' prints the whole point-of-sale record.\n");
+        "set (..\\Log\\, QV.log). 'qvtool record' prints the whole point-of-sale record.\n"
+        "Status 0 when the plug-in was called, whatever it answered; %d when it could not be\n"
+        "(not loaded, an export missing, no service name: the reason on stderr).\n",
+        kStatusNotCalled);
     std::printf(
         "\nThe point-of-sale plug-in, LIB %s:\n"
         "  %s@@@%s=FIELD\n"
@@ -103,5 +109,5 @@ int CmdPlugin(const std::vector<std::string>& argv) {
     // One line, whatever the plug-in answered.
     const std::string shown = OneLine(Narrow(text));
     std::printf("%s\n%d\n", shown.c_str(), result);
-    return 0;
+    return request.LastHostFailure() == CPluginRequest::HostFailure::None ? 0 : kStatusNotCalled;
 }
