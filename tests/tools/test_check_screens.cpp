@@ -181,6 +181,19 @@ int LineOf(const std::string& text, const std::string& needle) {
     return 1 + int(std::count(text.begin(), text.begin() + long(at), '\n'));
 }
 
+// The translation table with the German element of `id` replaced by `element` (its text
+// when it does not start with '<'); empty when there is no such element.
+std::string WithGerman(std::string trad, const std::string& id, const std::string& element) {
+    const std::string open = "<Lang codeKSO=\"de\">", close = "</Lang>";
+    const size_t entry = trad.find("<TraductionElement id=\"" + id + "\">");
+    const size_t start = entry == std::string::npos ? entry : trad.find(open, entry);
+    const size_t end = start == std::string::npos ? start : trad.find(close, start);
+    if (end == std::string::npos)
+        return {};
+    const std::string with = element.rfind('<', 0) == 0 ? element : open + element + close;
+    return trad.replace(start, end + close.size() - start, with);
+}
+
 class StagedCopy : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -231,15 +244,7 @@ TEST_F(StagedCopy, AGermanTitleTooLongIsOneFindingInGerman) {
     std::string words;
     for (int i = 0; i < 40; ++i)
         words += "Rechnermodell ";
-    std::string trad = tree.Read("config/trad/VEK_Trad.xml");
-    const size_t entry = trad.find("<TraductionElement id=\"id0024\">");
-    const std::string german = "<Lang codeKSO=\"de\">";
-    const size_t text = entry == std::string::npos ? entry : trad.find(german, entry);
-    const size_t end = text == std::string::npos ? text : trad.find('<', text + german.size());
-    if (end != std::string::npos)
-        trad.replace(text + german.size(), end - text - german.size(), words);
-    else
-        trad.clear();
+    const std::string trad = WithGerman(tree.Read("config/trad/VEK_Trad.xml"), "id0024", words);
     ASSERT_FALSE(trad.empty()) << "no German text for id0024";
     tree.Write("config/trad/VEK_Trad.xml", trad);
     const int line = LineOf(tree.Read("gui/StateChoicePC.gui"), "id=\"1041\"");
@@ -293,6 +298,31 @@ TEST_F(StagedCopy, AControlMovedOffTheViewIsOneFinding) {
     EXPECT_EQ(added[0].rfind(where + "control 1009 ", 0), 0u) << added[0];
     EXPECT_NE(added[0].find("leaves the view"), std::string::npos) << added[0];
     EXPECT_NE(added[0].find("[every language]"), std::string::npos) << added[0];
+}
+
+TEST_F(StagedCopy, AMissingGermanTextIsOneFindingInGerman) {
+    const std::string trad = WithGerman(tree.Read("config/trad/VEK_Trad.xml"), "id0024", "<!---->");
+    ASSERT_FALSE(trad.empty()) << "no German text for id0024";
+    tree.Write("config/trad/VEK_Trad.xml", trad);
+    const int line = LineOf(tree.Read("gui/StateChoicePC.gui"), "id=\"1041\"");
+    const std::vector<std::string> added = Added();
+    ASSERT_EQ(added.size(), 1u) << ::testing::PrintToString(added);
+    EXPECT_EQ(added[0], Gui("StateChoicePC") + ":" + std::to_string(line) +
+                            ": error: label 1041 shows its translation ID \"id0024\": no text "
+                            "[de_DE]");
+}
+
+TEST_F(StagedCopy, AButtonWithoutCaptionOrBitmapIsOneFinding) {
+    const std::string dialog = tree.Read("gui/StateChoicePC.gui");
+    const std::string blank =
+        Replace(dialog, std::regex(R"((<control id="1010"[^>]*? text=")[^"]*)"), "");
+    ASSERT_FALSE(blank.empty()) << "no control 1010 on StateChoicePC";
+    tree.Write("gui/StateChoicePC.gui", blank);
+    const int line = LineOf(blank, "id=\"1010\"");
+    const std::vector<std::string> added = Added();
+    ASSERT_EQ(added.size(), 1u) << ::testing::PrintToString(added);
+    EXPECT_EQ(added[0], Gui("StateChoicePC") + ":" + std::to_string(line) +
+                            ": error: button 1010 has neither caption nor bitmap [every language]");
 }
 
 }  // namespace
