@@ -499,7 +499,7 @@ ScreenCheckStats CheckScreens(const ScreenCheckOptions& options, Report& report)
     std::vector<std::string> languages;
     const int count = LanguageCount();
     for (int n = 0; n < count; ++n) {
-        std::string tag = ResolvedLanguageCode(n);
+        const std::string tag = ResolvedLanguageCode(n);
         const std::string country = LanguageCountry(n);
         languages.push_back(tag + (country.empty() ? "" : "_" + country));
     }
@@ -531,7 +531,10 @@ ScreenCheckStats CheckScreens(const ScreenCheckOptions& options, Report& report)
             seen.insert(screen);
         }
         for (int language = 0; language < count; ++language) {
-            host.translator.LoadLanguage(ResolvedLanguageCode(language).c_str());
+            // A fallback that loops or leads nowhere has no texts to show (lint reports it).
+            const std::string code = ResolvedLanguageCode(language);
+            if (code.empty() || host.translator.LoadLanguage(code.c_str()) < 0)
+                continue;
             ApplyLanguageFonts(language, StartupFontDefaults());
             FillContext(host.context, host.translator, language);
             for (const auto& [screen, dialog] : screens) {
