@@ -258,11 +258,11 @@ QImage Grab(CQVAppView& view, const QRect& area) {
 }
 
 // Looks at one built view; each finding goes to `out` in `language`.
-class ViewInspector {
+class ViewChecker {
   public:
-    ViewInspector(CQVAppView& view, const DialogLines& dialog, const std::string& screen,
-                  const std::string& language, const screens::ScreenFiles& files,
-                  std::vector<ScreenFinding>& out)
+    ViewChecker(CQVAppView& view, const DialogLines& dialog, const std::string& screen,
+                const std::string& language, const screens::ScreenFiles& files,
+                std::vector<ScreenFinding>& out)
         : view_(view),
           dialog_(dialog),
           screen_(screen),
@@ -555,8 +555,8 @@ ScreenCheckStats CheckScreens(const ScreenCheckOptions& options, Report& report)
                     window.show();
                     view->show();
                     view->SetViewInterface();
-                    ViewInspector(*view, dialog, screen, languages[size_t(language)], host.files,
-                                  findings)
+                    ViewChecker(*view, dialog, screen, languages[size_t(language)], host.files,
+                                findings)
                         .Run();
                     host.switching = true;
                     delete view;
