@@ -24,9 +24,9 @@ int CmdCheckScreens(const std::vector<std::string>& argv) {
             "Builds every screen of the mode (both by default) in every language of\n"
             "language.ini with the wizard's own view, offscreen, and prints each text that\n"
             "does not fit, control outside the view or overlapping another, text below 4.5:1\n"
-            "contrast, button with neither caption nor bitmap and text shown as its\n"
-            "translation ID as FILE:LINE: error: message [languages], then a count.\n"
-            "Status 0 without errors, 1 with.\n"
+            "contrast (3:1 when large), button with neither caption nor bitmap and text shown\n"
+            "as its translation ID as FILE:LINE: error: message [languages], then a count.\n"
+            "Status 0 without errors, 1 with, 2 for unusable arguments.\n"
             "--gui DIR: where the screens' files lie (default ..\\gui\\, the demo's PathGui).\n",
             kUsage);
         return 0;
