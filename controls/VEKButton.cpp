@@ -433,6 +433,11 @@ void CVEKButton::SetButtonCursor(int id) {
     setCursor(shape);
 }
 
+bool CVEKButton::HasBitmap(int state) const {
+    const int i = StateIndex(state);
+    return i >= 0 && i < kStateCount && !bitmap_[size_t(i)].isNull();
+}
+
 std::wstring CVEKButton::Caption(int state) const {
     int i = StateIndex(state);
     if (i < 0 || i >= kStateCount) {

@@ -90,6 +90,8 @@ class CVEKButton : public QAbstractButton {
     void SetButtonCursor(int systemCursorId);
 
     std::wstring Caption(int state) const;
+    // True when that state has a picture of its own.
+    bool HasBitmap(int state) const;
     // The font and the rectangle the caption of that state is drawn with.
     QFont CaptionFont(int state) const;
     QRect CaptionRect(int state) const;

@@ -21,3 +21,4 @@ int CmdRecord(const std::vector<std::string>& args);
 int CmdLint(const std::vector<std::string>& args);
 int CmdGraph(const std::vector<std::string>& args);
 int CmdTrad(const std::vector<std::string>& args);
+int CmdCheckScreens(const std::vector<std::string>& args);

@@ -10,6 +10,14 @@
 
 namespace {
 
+#ifndef QV_CHECK_SCREENS
+// The screens are built with the wizard's widgets, which a build without the GUI lacks.
+int CmdCheckScreens(const std::vector<std::string>&) {
+    std::fprintf(stderr, "qvtool check-screens: not available in a build without the GUI\n");
+    return kStatusUsage;
+}
+#endif
+
 const Command kCommands[] = {
     {"agent", "tell whether the background agent runs; --start starts it", &CmdAgent},
     {"context", "print the context definition of a mode's state table", &CmdContext},
@@ -21,12 +29,13 @@ const Command kCommands[] = {
     {"lint", "check a whole configuration; FILE:LINE messages", &CmdLint},
     {"graph", "print a mode's state machine as Graphviz DOT (or --svg)", &CmdGraph},
     {"trad", "export or import the translations as gettext PO files", &CmdTrad},
+    {"check-screens", "build every screen in every language; FILE:LINE messages", &CmdCheckScreens},
 };
 
 void Usage(FILE* out) {
     std::fprintf(out, "usage: qvtool COMMAND [--root BINDIR] [options]\n\ncommands:\n");
     for (const Command& c : kCommands)
-        std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
+        std::fprintf(out, "  %-13s %s\n", c.name, c.summary);
     std::fprintf(out, "\n'qvtool COMMAND --help' describes a command.\n");
 }
 
