@@ -163,10 +163,9 @@ int CQVApp::InitInstance(const std::string& commandLine) {
     StartupTrace("automaton");
     if (automate_->DefinedStates() == 0)
         return 1;  // the automaton logged why; without states there is nothing to run
-    automate_->StartJournal(
-        platform::NativePath("..\\data\\" + files.prefix + "_run.journal"),
-        files.mode == Mode::Installation ? "installation" : "reconfiguration",
-        ReadJournalSettings(files.parameters), unattended);
+    automate_->StartJournal(platform::NativePath("..\\data\\" + files.prefix + "_run.journal"),
+                            files.mode == Mode::Installation ? "installation" : "reconfiguration",
+                            ReadJournalSettings(files.parameters), unattended);
     ownedPort_ = std::make_unique<app::LiveAutomaton>(*automate_);
     automaton_ = ownedPort_.get();
     ownedContext_ = std::make_unique<CAutomateContext>(files.logName, kLogLevel);

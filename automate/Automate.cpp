@@ -176,8 +176,7 @@ int CAutomate::UpdateContextImage(ContextImage* image) {
 }
 
 CAutomate::JournalStart CAutomate::StartJournal(const std::string& path, const std::string& mode,
-                                                const JournalSettings& settings,
-                                                bool unattended) {
+                                                const JournalSettings& settings, bool unattended) {
     engine_->SetJournal(nullptr);
     journal_.reset();
     if (!settings.enabled)
@@ -192,8 +191,8 @@ CAutomate::JournalStart CAutomate::StartJournal(const std::string& path, const s
         path, mode, ConfigurationHash(states_, *context_owned_), *context_owned_, log_.get());
     engine_->SetJournal(journal_.get());
     JournalContents found;
-    if (journal_->Load(settings.maxAgeMinutes, static_cast<int64_t>(std::time(nullptr)),
-                       &found) != CRunJournal::Found::Usable)
+    if (journal_->Load(settings.maxAgeMinutes, static_cast<int64_t>(std::time(nullptr)), &found) !=
+        CRunJournal::Found::Usable)
         return JournalStart::Fresh;
     const int32_t state = found.currentState;
     if (state < 1 || state > highestState_ || State(state).action.empty()) {
@@ -201,8 +200,8 @@ CAutomate::JournalStart CAutomate::StartJournal(const std::string& path, const s
         return JournalStart::Fresh;
     }
     if (found.resumes >= kJournalMaxResumes) {
-        journal_->Reject(StrFormat("%d runs resumed at state %d ended there", found.resumes,
-                                   state));
+        journal_->Reject(
+            StrFormat("%d runs resumed at state %d ended there", found.resumes, state));
         return JournalStart::Fresh;
     }
     if (std::string misfit = RestoreProperties(found.properties, *context_owned_);

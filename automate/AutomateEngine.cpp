@@ -224,8 +224,7 @@ void CAutomateEngine::ResumeAt(int32_t state, int32_t last) {
         // Not the start's event 1: the state is entered directly.
         block->SetEvent(0);
     }
-    if (CAutomateContext* context = services_.context)
-        context->SetInt(ctx::kLastState, 1, last);
+    // The context's LastState comes back with the journal's values, as the state saw it.
     resumePending_ = true;
 }
 

@@ -154,8 +154,8 @@ std::string DecodeJournal(std::string_view bytes, JournalContents* out) {
         (value != "installation" && value != "reconfiguration"))
         return "no mode";
     out->mode = std::string(value);
-    if (!NextLine(rest, &line) || !Field(line, "configuration", &value) ||
-        value.size() != 16 || !Number(value, &out->configuration, 16))
+    if (!NextLine(rest, &line) || !Field(line, "configuration", &value) || value.size() != 16 ||
+        !Number(value, &out->configuration, 16))
         return "no configuration";
     if (!NextLine(rest, &line) || !Field(line, "written", &value) ||
         !Number(value, &out->writtenAt))
@@ -344,9 +344,8 @@ CRunJournal::CRunJournal(std::string path, std::string mode, uint64_t configurat
       log_(log) {}
 
 int CRunJournal::Save(int32_t current, int32_t last, int32_t resumes) {
-    JournalContents j{mode_,   configuration_, static_cast<int64_t>(time(nullptr)),
-                      current, last,           resumes,
-                      CaptureProperties(context_)};
+    JournalContents j{mode_, configuration_, static_cast<int64_t>(time(nullptr)), current,
+                      last,  resumes,        CaptureProperties(context_)};
     int err = platform::WriteFileAtomically(path_, EncodeJournal(j), 0600);
     if (err == ENOENT) {
         // A fresh tree may have no data folder yet.
@@ -373,8 +372,7 @@ void CRunJournal::Reject(const std::string& why) {
         unlink(path_.c_str());
     if (log_)
         log_->Warning(StrFormat("Journal %s not resumed (%s) : %s %s", path_.c_str(), why.c_str(),
-                                moved ? "set aside as" : "removed, not renamed to",
-                                aside.c_str()));
+                                moved ? "set aside as" : "removed, not renamed to", aside.c_str()));
 }
 
 CRunJournal::Found CRunJournal::Load(int maxAgeMinutes, int64_t now, JournalContents* out) {

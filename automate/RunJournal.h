@@ -25,7 +25,7 @@ struct JournalContents {
     int64_t writtenAt = 0;       // seconds since 1970
     int32_t currentState = -1;   // the state entered, whose action runs again on a resume
     int32_t lastState = -1;
-    int32_t resumes = 0;  // runs that resumed at this state and got no further
+    int32_t resumes = 0;                      // runs that resumed at this state and got no further
     std::vector<JournalProperty> properties;  // every property, in the context's order
 };
 
