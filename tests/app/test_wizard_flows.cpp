@@ -489,21 +489,6 @@ TEST_F(WizardFlows, AnUnattendedRunRemovesAJournalLeftBehindAndStartsAtTheBeginn
     EXPECT_EQ(log.find("Run resumed"), std::string::npos);
 }
 
-TEST_F(WizardFlows, ATornJournalIsSetAsideAndTheRunStartsAtTheLanguage) {
-    Fresh();
-    const std::string torn = "quilvane-journal 1\nmode instal";
-    tree.Write(kJournal, torn);
-    EXPECT_EQ(Run(Installation("key Up\n")), 0) << Log("1_QV.log");
-    EXPECT_EQ(Shown("1_QV.log"), kInstallationScreens);
-    EXPECT_EQ(tree.Read(std::string(kJournal) + ".rejected"), torn);
-    EXPECT_FALSE(tree.Exists(kJournal));
-    EXPECT_NE(Log("1_QV.log")
-                  .find("(WARNING) Journal ../data/QV_run.journal not resumed (torn: "
-                        "no mode) : set aside as ../data/QV_run.journal.rejected"),
-              std::string::npos)
-        << Log("1_QV.log");
-}
-
 // Shops of the United Kingdom (a PC, through a proxy) and of the Netherlands (a kiosk, no proxy)
 // install unattended with their own postcodes and phone numbers; the results hold every choice,
 // and a reconfiguration adds its run to the summary's history.
