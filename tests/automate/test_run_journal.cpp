@@ -32,10 +32,24 @@ unsigned Mode(const std::string& path) {
     return lstat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
 }
 
-// A context of every type, each with a value that tells a cut or a shift apart.
-std::unique_ptr<CAutomateContext> EveryType() {
-    auto c = std::make_unique<CAutomateContext>("", 0);
+// A context owns a value area that only ReleaseValues frees.
+struct Release {
+    void operator()(CAutomateContext* c) const {
+        c->ReleaseValues();
+        delete c;
+    }
+};
+using Context = std::unique_ptr<CAutomateContext, Release>;
+
+Context Empty() {
+    Context c(new CAutomateContext("", 0));
     c->Initialize();
+    return c;
+}
+
+// A context of every type, each with a value that tells a cut or a shift apart.
+Context EveryType() {
+    Context c = Empty();
     for (auto [name, type, count] : {std::tuple{"LastEvent", "INT", 1},
                                      {"NextState", "INT", 1},
                                      {"Gui", "STRING", 1},
@@ -209,10 +223,7 @@ TEST(JournalFormat, TheConfigurationHashFollowsWhatTheValuesMean) {
         EXPECT_NE(ConfigurationHash(s, *c), h) << t.name;
     }
     // The same sizes with another type: a LONG is not an INT.
-    auto other = std::make_unique<CAutomateContext>("", 0);
-    other->Initialize();
-    auto same = std::make_unique<CAutomateContext>("", 0);
-    same->Initialize();
+    Context other = Empty(), same = Empty();
     other->addPropertiesContext("N", "LONG", 1);
     same->addPropertiesContext("N", "INT", 1);
     EXPECT_NE(ConfigurationHash(states, *other), ConfigurationHash(states, *same));
@@ -227,7 +238,7 @@ class JournalFiles : public ::testing::Test {
         return CRunJournal(Path(), "installation", configuration, *context, nullptr);
     }
     TempTree tree;
-    std::unique_ptr<CAutomateContext> context = EveryType();
+    Context context = EveryType();
 };
 
 TEST_F(JournalFiles, SavedOwnerOnlyWholeAndRemoved) {
