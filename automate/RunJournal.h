@@ -38,7 +38,7 @@ inline constexpr size_t kJournalMaxBytes = 1 << 20;
 
 std::string EncodeJournal(const JournalContents& journal);
 // Fills out from a whole journal and returns an empty text; otherwise why the bytes are no
-// journal (out is then unspecified). Survives any bytes.
+// journal (what out then holds means nothing). Survives any bytes.
 std::string DecodeJournal(std::string_view bytes, JournalContents* out);
 
 // What the values of a journal mean: the defined states (actions, events, defaults) and the
