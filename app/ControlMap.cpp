@@ -1,5 +1,6 @@
 #include "app/ControlMap.h"
 
+#include <QLineEdit>
 #include <QListWidget>
 #include <QSaveFile>
 #include <QTextStream>
@@ -50,6 +51,8 @@ bool WriteControlMap(const std::string& path, const QWidget& frame, const CQVApp
             out << ' ' << QString::fromStdWString(button->Caption(controls::kStateNormal));
         else if (auto* list = qobject_cast<QListWidget*>(w); list && list->currentItem())
             out << ' ' << list->currentItem()->text();  // the item shown chosen
+        else if (auto* edit = qobject_cast<QLineEdit*>(w))
+            out << ' ' << edit->displayText();  // a password shows as its dots
         out << '\n';
     }
     out.flush();

@@ -199,6 +199,9 @@ int CQVApp::InitInstance(const std::string& commandLine) {
     if (const CActionManager* actions = automate_->Engine().ActionManager();
         actions && !actions->ConfigurationError().empty())
         return FailStart("The run cannot start: " + actions->ConfigurationError() + " - Exit");
+    automate_->StartJournal(platform::NativePath("..\\data\\" + files.prefix + "_run.journal"),
+                            files.mode == Mode::Installation ? "installation" : "reconfiguration",
+                            ReadJournalSettings(files.parameters), unattended);
     ownedPort_ = std::make_unique<app::LiveAutomaton>(*automate_);
     automaton_ = ownedPort_.get();
     ownedContext_ = std::make_unique<CAutomateContext>(files.logName, kLogLevel);

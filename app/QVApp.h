@@ -111,6 +111,9 @@ class CQVApp : public screens::ScreenHost {
     bool screenBuilding = false;
     bool translationsLoaded = false;
     bool taskbarHidden = false;
+    // An answer file drives the run (set before InitInstance): it neither resumes nor keeps a
+    // journal.
+    bool unattended = false;
     ZFQTranslator translator;
     // Told of every press that leaves a screen (the answer recorder).
     std::function<void(const CQVAppView&, int, unsigned)> leavingHook;

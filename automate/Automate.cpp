@@ -1,6 +1,9 @@
 #include "automate/Automate.h"
 
+#include <unistd.h>
+
 #include <cstring>
+#include <ctime>
 
 #include "base/Profile.h"
 #include "base/Text.h"
@@ -57,6 +60,7 @@ CAutomate::~CAutomate() {
         context_owned_.reset();
     }
     engine_.reset();
+    journal_.reset();
     if (sharedBlock_ == shared_.get())
         sharedBlock_ = nullptr;
     shared_.reset();
@@ -169,4 +173,51 @@ int CAutomate::UpdateContextImage(ContextImage* image) {
         return -1;
     image_ = image;
     return 0;
+}
+
+CAutomate::JournalStart CAutomate::StartJournal(const std::string& path, const std::string& mode,
+                                                const JournalSettings& settings, bool unattended) {
+    engine_->SetJournal(nullptr);
+    journal_.reset();
+    if (!settings.enabled)
+        return JournalStart::Off;
+    if (unattended) {
+        if (unlink(path.c_str()) == 0)
+            log_->Info("Journal " + path +
+                       " removed : an unattended run replays its answers from the start");
+        return JournalStart::Off;
+    }
+    journal_ = std::make_unique<CRunJournal>(
+        path, mode, ConfigurationHash(states_, *context_owned_), *context_owned_, log_.get());
+    engine_->SetJournal(journal_.get());
+    JournalContents found;
+    if (journal_->Load(settings.maxAgeMinutes, static_cast<int64_t>(std::time(nullptr)), &found) !=
+        CRunJournal::Found::Usable)
+        return JournalStart::Fresh;
+    const int32_t state = found.currentState;
+    if (state < 1 || state > highestState_ || State(state).action.empty()) {
+        journal_->Reject(StrFormat("state %d is not in the table", state));
+        return JournalStart::Fresh;
+    }
+    if (found.resumes >= kJournalMaxResumes) {
+        journal_->Reject(
+            StrFormat("%d runs resumed at state %d ended there", found.resumes, state));
+        return JournalStart::Fresh;
+    }
+    if (std::string misfit = RestoreProperties(found.properties, *context_owned_);
+        !misfit.empty()) {
+        journal_->Reject(misfit);
+        return JournalStart::Fresh;
+    }
+    engine_->ResumeAt(state, found.lastState);
+    // Counted before the state runs: a crash there again counts against it.
+    journal_->Save(state, found.lastState, found.resumes + 1);
+    char written[32] = "";
+    const time_t at = static_cast<time_t>(found.writtenAt);
+    struct tm local {};
+    if (localtime_r(&at, &local))
+        std::strftime(written, sizeof written, "%Y-%m-%d %H:%M:%S", &local);
+    log_->Info(StrFormat("Run resumed at state %d (%s) from the journal %s of %s", state,
+                         State(state).action.c_str(), path.c_str(), written));
+    return JournalStart::Resumed;
 }

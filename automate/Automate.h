@@ -11,6 +11,7 @@
 #include "automate/AutomateContext.h"
 #include "automate/AutomateEngine.h"
 #include "automate/EngineHook.h"
+#include "automate/RunJournal.h"
 #include "automate/SharedMemory.h"
 #include "base/Log.h"
 
@@ -47,6 +48,16 @@ class CAutomate {
     // 0, or -1 (with an ERR line) when the table defines no state.
     int LoadingIniFile();
 
+    enum class JournalStart { Off, Fresh, Resumed };
+    // The journal of this run at path (native), before Run. Off when the settings keep it off,
+    // and for an unattended run, which removes a journal left behind (its answers replay from
+    // the start). Otherwise a usable journal of mode and of this configuration left by a run
+    // that did not end is taken up: its values and registers, its state entered again
+    // (Resumed); one that is not is set aside (Fresh, as when there is none).
+    JournalStart StartJournal(const std::string& path, const std::string& mode,
+                              const JournalSettings& settings, bool unattended);
+    CRunJournal* Journal() { return journal_.get(); }
+
     // The engine's pauses and pump step (not owned; null restores the sleeping default).
     void SetEngineHook(CEngineHook* hook) { engine_->SetHook(hook); }
     CAutomateEngine& Engine() { return *engine_; }
@@ -73,6 +84,7 @@ class CAutomate {
     std::unique_ptr<CLog> log_;
     std::unique_ptr<CAutomateContext> context_owned_;
     std::unique_ptr<CAutomateSharedMemory> shared_;
+    std::unique_ptr<CRunJournal> journal_;
 
     static CLog* logger_;
     static CAutomateContext* context_;

@@ -19,6 +19,25 @@ ContextDefinition SplitContextDefinition(std::string_view value) {
     return ContextDefinition{std::string(name), std::string(type), ParseDecimal(countText)};
 }
 
+namespace {
+
+constexpr std::string_view kTypeNames[] = {"", "INT", "LONG", "PTR", "STRING", "VOID"};
+
+uint8_t TypeCode(std::string_view type) {
+    for (size_t i = 1; i < std::size(kTypeNames); ++i)
+        if (kTypeNames[i] == type)
+            return static_cast<uint8_t>(i);
+    return 0;
+}
+
+}  // namespace
+
+std::string_view CAutomateContext::TypeOf(int index) const {
+    if (index < 0 || index >= image_.count || index >= QV_MAX_PROPERTIES)
+        return {};
+    return kTypeNames[types_[static_cast<size_t>(index)] % std::size(kTypeNames)];
+}
+
 int32_t CAutomateContext::TypeSize(std::string_view type) {
     if (type == "INT" || type == "LONG")
         return QV_INT_SIZE;
@@ -41,6 +60,7 @@ int CAutomateContext::Initialize() {
     log_->Debug("Call CAutomateContext Initialize");
     void* area = std::calloc(1, kValueAreaBytes);
     image_ = ContextImage{};
+    types_ = {};
     image_.next_free = reinterpret_cast<uintptr_t>(area);
     image_.start = reinterpret_cast<uintptr_t>(area);
     log_->Debug("End CAutomateContext Initialize");
@@ -67,6 +87,7 @@ int CAutomateContext::addPropertiesContext(std::string_view name, std::string_vi
         image_.addresses[idx] = image_.next_free;
         image_.sizes[idx] = size;
         CopyToField(image_.names[idx], QV_NAME_SIZE, name);
+        types_[static_cast<size_t>(idx)] = TypeCode(type);
         image_.next_free += static_cast<uintptr_t>(size);
         image_.count = idx + 1;
     }
@@ -261,6 +282,7 @@ int CAutomateContext::SetImage(const ContextImage* source) {
     if (!source || source == &image_)
         return 0;
     std::memcpy(&image_, source, sizeof image_);
+    types_ = {};
     // A damaged count must never let a scan leave the table.
     image_.count = std::clamp(image_.count, 0, QV_MAX_PROPERTIES);
     return 0;
@@ -270,6 +292,7 @@ void CAutomateContext::ReleaseValues() {
     log_->Debug("Release Automate Context Memory");
     std::free(reinterpret_cast<void*>(image_.start));
     image_ = ContextImage{};
+    types_ = {};
     log_->Debug("End Release Automate Context Memory");
 }
 

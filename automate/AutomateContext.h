@@ -2,6 +2,7 @@
 // The context: named, typed values shared by the screens, the automaton and the plug-ins. The
 // engine's context owns the value area; any other context becomes a view of the same values by
 // copying the image (SetImage).
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -63,6 +64,7 @@ class CAutomateContext {
     int GetWide(const char* name, int occurrence, std::wstring* text);
 
     ContextImage* GetImage(int* status = nullptr);
+    const ContextImage& Image() const { return image_; }
     // Copies the image at source over the own image; this object then works on its values.
     int SetImage(const ContextImage* source);
     void ReleaseValues();
@@ -76,11 +78,16 @@ class CAutomateContext {
     static constexpr size_t kStringBufferBytes = QV_STRING_SIZE;
     // Value size of a type name, or 0 for an unknown type.
     static int32_t TypeSize(std::string_view type);
+    // Type name of the property at index as it was added ("INT" ... "VOID"); empty when this
+    // context did not add it (a view made by SetImage knows sizes only).
+    std::string_view TypeOf(int index) const;
 
   private:
     // Reports a property the Set operations could not find and returns -1.
     unsigned char* ValueOf(int index) const;
 
     ContextImage image_{};
+    // Index into the type names, per property; 0 when unknown.
+    std::array<uint8_t, QV_MAX_PROPERTIES> types_{};
     std::unique_ptr<CLog> log_;
 };

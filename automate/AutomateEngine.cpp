@@ -5,6 +5,7 @@
 
 #include "automate/AutomateContext.h"
 #include "automate/ContextNames.h"
+#include "automate/RunJournal.h"
 #include "automate/SharedMemory.h"
 #include "base/Log.h"
 #include "base/Text.h"
@@ -96,6 +97,11 @@ int CAutomateEngine::WaitEvents(void* contextImage) {
     CAutomateSharedMemory* block = services_.block;
     int status = 0;
     bool ended = false;
+    if (resumePending_) {
+        resumePending_ = false;
+        status = ExecuteAction(contextImage);
+        hook_->Pause(kActionPauseMs);
+    }
     while (!ended) {
         PollLastEvent();
         int32_t event = 0;
@@ -106,14 +112,23 @@ int CAutomateEngine::WaitEvents(void* contextImage) {
         }
         if (event != 0 && event != -1) {
             ++steps_;
-            SetNewState();
+            const bool moved = SetNewState() == 0;
             int32_t current = -1;
             block->GetCurrentState(&current);
             Debug(services_.log, "Reset to 0 the event");
             status = block->SetEvent(0);
             if (current == -1) {
                 ended = true;
+                if (journal_)
+                    journal_->Remove();
             } else {
+                // The screen left has saved into the context; the state entered runs again on
+                // a resume with what the context holds now.
+                if (moved && journal_) {
+                    int32_t last = -1;
+                    block->GetLastState(&last);
+                    journal_->Save(current, last);
+                }
                 status = ExecuteAction(contextImage);
                 hook_->Pause(kActionPauseMs);
             }
@@ -121,6 +136,8 @@ int CAutomateEngine::WaitEvents(void* contextImage) {
         if (event == -1) {
             Debug(services_.log, "Event -1 From State");
             ended = true;
+            if (journal_)
+                journal_->Remove();
         }
         if (!hook_->Pump())
             ended = true;
@@ -209,6 +226,17 @@ int CAutomateEngine::ExecuteAction(void* contextImage) {
         actions_ ? actions_->RequestService(action, logFile_, paramsPath_, contextImage) : -1;
     Debug(services_.log, "End CAutomateEngine ExecuteAction");
     return result;
+}
+
+void CAutomateEngine::ResumeAt(int32_t state, int32_t last) {
+    if (CAutomateSharedMemory* block = services_.block) {
+        block->SetCurrentState(state);
+        block->SetLastState(last);
+        // Not the start's event 1: the state is entered directly.
+        block->SetEvent(0);
+    }
+    // The context's LastState comes back with the journal's values, as the state saw it.
+    resumePending_ = true;
 }
 
 int CAutomateEngine::setCurrentState(int state) {

@@ -35,6 +35,7 @@ NextStateText ClassifyNextState(std::string_view text);
 
 class CAutomateContext;
 class CAutomateSharedMemory;
+class CRunJournal;
 class CLog;
 
 // What the engine and its action manager work with. CAutomate owns them and hands them down;
@@ -72,6 +73,11 @@ class CAutomateEngine {
     int setCurrentState(int state);
     int getCurrentState();
 
+    // Not owned; null for none. Written after every transition, removed when the run ends
+    // (the end state or event -1).
+    void SetJournal(CRunJournal* journal) { journal_ = journal; }
+    // The run re-enters state (its action runs again) instead of following event 1 from state 0.
+    void ResumeAt(int32_t state, int32_t last);
     // Not owned; null restores the default hook (which sleeps).
     void SetHook(CEngineHook* hook) { hook_ = hook ? hook : &defaultHook_; }
     // Events consumed by SetNewState since construction (refused transitions included).
@@ -93,4 +99,6 @@ class CAutomateEngine {
     long steps_ = 0;
     CEngineHook defaultHook_;
     CEngineHook* hook_ = &defaultHook_;
+    CRunJournal* journal_ = nullptr;
+    bool resumePending_ = false;
 };

@@ -179,9 +179,17 @@ int WriteFileAtomically(const std::string& path, std::string_view bytes, unsigne
         err = errno;
     if (!err && rename(tmp.c_str(), path.c_str()) != 0)
         err = errno;
-    if (err)
+    if (err) {
         unlink(tmp.c_str());
-    return err;
+        return err;
+    }
+    // The rename itself only lasts a power cut once the directory is on disk.
+    int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        fsync(dirFd);
+        close(dirFd);
+    }
+    return 0;
 }
 
 }  // namespace platform

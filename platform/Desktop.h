@@ -24,8 +24,9 @@ int MakeDesktopDirectory(const std::string& dir);
 std::string ParseUserDirsDesktop(std::string_view text, const std::string& home);
 
 // Replaces path with bytes: a temporary file in the same directory, written, flushed and given
-// mode, then renamed over path, so readers see the old or the new file, never a part. Returns
-// 0 or the system error code; on failure path is left as it was.
+// mode, then renamed over path and the directory flushed, so readers see the old or the new
+// file, never a part, even after a power cut. Returns 0 or the system error code; on failure
+// path is left as it was.
 int WriteFileAtomically(const std::string& path, std::string_view bytes, unsigned mode);
 
 }  // namespace platform

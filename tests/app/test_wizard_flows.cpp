@@ -2,6 +2,7 @@
 // automaton (qvkeys) in a copy of the staged tree, driven by key events alone; then what landed
 // in the target root and the point-of-sale record, read back through the plug-in.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -418,6 +419,74 @@ TEST_F(WizardFlows, ARecordedRunReplaysToTheSameResults) {
     EXPECT_EQ(plain.find("passw0rd"), std::string::npos) << plain;
     EXPECT_NE(plain.find("\n1101=\n"), std::string::npos) << plain;
     EXPECT_NE(plain.find("\n1100=Café Ödön\n"), std::string::npos) << plain;
+}
+
+// ---- A run killed half-way
+
+constexpr const char kJournal[] = "data/QV_run.journal";
+
+// Runs the installation's keys up to the account screen and kills the wizard there with
+// SIGKILL, as a crash or a power cut would end it; the keys that finish the run from there.
+std::string KillAtTheAccount(TempTree& tree, platform::ChildProcess& p) {
+    const std::string all = Installation("key Up\n");
+    const std::string marker = "screen StateInfo2\n";
+    const size_t at = all.find(marker);
+    tree.Write("keys.txt", all.substr(0, at + marker.size()));
+    EXPECT_EQ(
+        p.Start({tree.Bin() + "/qvkeys", "--timeout", "10000", tree.Path("keys.txt")}, tree.Bin()),
+        0);
+    // The screen is up once the journal has entered its state.
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return tree.Exists(kJournal) && tree.Exists("Log/1_QV.log") &&
+                   tree.Read(kJournal).find("\nstates 19 ") != std::string::npos &&
+                   tree.Read("Log/1_QV.log").find("Screen shown : StateInfo2") != std::string::npos;
+        },
+        kRunMs));
+    kill(p.Pid(), SIGKILL);
+    EXPECT_TRUE(p.Wait(10000));
+    return marker + all.substr(at + marker.size());
+}
+
+TEST_F(WizardFlows, AKilledRunResumesAtItsScreenWithWhatWasEnteredAndEndsWithoutAJournal) {
+    Fresh();
+    ASSERT_EQ(Run(Installation("key Up\n")), 0) << Log("1_QV.log");
+    const auto uninterrupted = Results();
+    EXPECT_FALSE(tree.Exists(kJournal));
+
+    Fresh();
+    platform::ChildProcess killed;
+    const std::string rest = KillAtTheAccount(tree, killed);
+    EXPECT_EQ(Mode(tree.Path(kJournal)), 0600u);
+    // The rest of the keys only: the run starts again at the account screen.
+    EXPECT_EQ(Run(rest), 0) << Log("1_QV.log");
+    const std::string log = Log("1_QV.log");
+    EXPECT_NE(log.find("[CAutomate]  (INFO) Run resumed at state 19 (ShowAccount) from the journal "
+                       "../data/QV_run.journal of "),
+              std::string::npos)
+        << log;
+    // What was entered before the kill (the language, the keyboard, the country, the proxy)
+    // reached the target as if nothing had happened.
+    EXPECT_EQ(Results(), uninterrupted);
+    EXPECT_FALSE(tree.Exists(kJournal));
+    EXPECT_FALSE(tree.Exists(std::string(kJournal) + ".rejected"));
+    EXPECT_EQ(log.find("(ERR)"), std::string::npos);
+    EXPECT_EQ(log.find("s3cr"), std::string::npos) << "a password reached the log";
+}
+
+TEST_F(WizardFlows, AnUnattendedRunRemovesAJournalLeftBehindAndStartsAtTheBeginning) {
+    Fresh();
+    platform::ChildProcess killed;
+    KillAtTheAccount(tree, killed);
+    ASSERT_TRUE(tree.Exists(kJournal));
+    ProgramResult r = RunAnswers("../config/answers_installation.ini");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(tree.Exists(kJournal));
+    const std::string log = Log("1_QV.log");
+    EXPECT_NE(log.find("(INFO) Journal ../data/QV_run.journal removed : an unattended run "
+                       "replays its answers from the start"),
+              std::string::npos);
+    EXPECT_EQ(log.find("Run resumed"), std::string::npos);
 }
 
 // Shops of the United Kingdom (a PC, through a proxy) and of the Netherlands (a kiosk, no proxy)

@@ -1,6 +1,7 @@
 #include "tests/x11/XSession.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -150,8 +151,17 @@ void StagedWizard::Start(bool reconfiguration) {
     std::vector<std::string> argv = {tree_.Bin() + "/QuilvaneWizApp"};
     if (reconfiguration)
         argv.push_back("-reconfig");
+    // A new process numbers its views from 1 again.
+    lastView_ = 0;
+    fs::remove(MapPath());
     process_ = std::make_unique<platform::ChildProcess>();
     ASSERT_EQ(process_->Start(argv, tree_.Bin()), 0);
+}
+
+void StagedWizard::Kill() {
+    ASSERT_TRUE(process_ && process_->Pid() > 0);
+    ASSERT_EQ(kill(process_->Pid(), SIGKILL), 0);
+    ASSERT_TRUE(process_->Wait(10000));
 }
 
 int StagedWizard::RunUnattended(const std::string& answers) {

@@ -66,6 +66,8 @@ class StagedWizard {
     // code.
     int RunUnattended(const std::string& answers);
     int Pid() const { return process_ ? process_->Pid() : 0; }
+    // Kills the wizard with SIGKILL, as a crash or a power cut would end it, and reaps it.
+    void Kill();
     // Waits for the exit; the exit code, or -1000 on a time-out.
     int WaitExit(int timeoutMs);
 

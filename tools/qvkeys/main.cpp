@@ -169,6 +169,7 @@ int main(int argc, char** argv) {
     int code = 0;
     {
         CQVApp app;
+        app.unattended = unattended.HasAnswers();
         int init = app.InitInstance(commandLine);
         if (init != 0)
             return init;
