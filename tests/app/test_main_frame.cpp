@@ -509,13 +509,15 @@ TEST(Backdrop, WithoutAPictureTheFrameIsPlainNotGrey) {
     }
     EXPECT_EQ(shot.pixelColor(0, 0), app::kPlainBackdrop);
     EXPECT_EQ(shot.pixelColor(63, 47), app::kPlainBackdrop);
-    // A view partly off the frame still paints only what the frame holds.
+    // A view running off the frame: the strips stop at the frame, the view's part is its own.
     QImage picture(100, 100, QImage::Format_RGB32);
     picture.fill(QColor(1, 2, 3));
     shot.fill(Qt::gray);
     {
         QPainter p(&shot);
-        app::PaintBackdrop(p, shot.rect(), QRect(-20, -30, 100, 100), &picture);
+        app::PaintBackdrop(p, shot.rect(), QRect(30, 20, 100, 100), &picture);
     }
-    EXPECT_EQ(shot.pixelColor(63, 47), QColor(1, 2, 3));
+    EXPECT_EQ(shot.pixelColor(5, 5), QColor(1, 2, 3));
+    EXPECT_EQ(shot.pixelColor(5, 40), QColor(1, 2, 3));
+    EXPECT_EQ(shot.pixelColor(50, 40), QColor(Qt::gray));
 }
