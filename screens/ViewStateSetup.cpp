@@ -78,8 +78,11 @@ int CQVAppView::SetupStateScreen(const std::string& screen) {
             }
             break;
         case screens::SetupKind::ApplyProgress:
-            if (auto* label = ControlAs<CGradientLabel>(ids::kResultLabel))
+            if (auto* label = ControlAs<CGradientLabel>(ids::kResultLabel)) {
+                // Over the panel, not in a box of its own.
+                label->SetTransparent(true);
                 label->SetText(screens::ApplyProgressText(*context, host_.Translator()));
+            }
             break;
         case screens::SetupKind::CountryList:
             if (auto* list = ControlAs<SkinListBox>(ids::kCountryList)) {
