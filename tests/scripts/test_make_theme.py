@@ -2,22 +2,22 @@
 """The theme generator: its encoders against independent decoders, its readers on damaged
 input, its layout arithmetic, and the pictures the build made with it.
 Usage: test_make_theme.py SOURCE_DIR PICTURES_DIR REPORT_FILE"""
-import importlib.machinery
-import importlib.util
 import os
 import random
 import re
 import struct
 import sys
 import tempfile
+import types
 import unittest
 
 SOURCE, PICTURES, REPORT = sys.argv[1:4]
-_loader = importlib.machinery.SourceFileLoader("make_theme",
-                                               os.path.join(SOURCE, "scripts", "make_theme"))
-_spec = importlib.util.spec_from_loader("make_theme", _loader)
-theme = importlib.util.module_from_spec(_spec)
-_loader.exec_module(theme)
+# The generator has no .py name: its text is run as a module of its own.
+theme = types.ModuleType("make_theme")
+theme.__file__ = os.path.join(SOURCE, "scripts", "make_theme")
+_path = theme.__file__
+with open(_path, encoding="utf-8") as _f:
+    exec(compile(_f.read(), _path, "exec"), theme.__dict__)
 
 
 def lzw_decode(data):
