@@ -121,11 +121,22 @@ class Encoders(unittest.TestCase):
             "not a PNG": b"GIF89a" + data[6:],
             "16 bits a channel": data[:24] + b"\x10" + data[25:],
             "huge": data[:16] + struct.pack(">II", 1 << 15, 1 << 15) + data[24:],
+            "short header": data[:8] + struct.pack(">I", 3) + b"IHDR" + data[16:19] + data[-16:],
         }
         for name, blob in damaged.items():
             with self.subTest(name):
                 with self.assertRaises(ValueError):
                     theme.read_png(blob)
+        # Any other damage reads or is refused, never a traceback of another kind.
+        rng = random.Random(11)
+        for _ in range(300):
+            blob = bytearray(data)
+            for _ in range(rng.randrange(1, 6)):
+                blob[rng.randrange(8, len(blob))] = rng.randrange(256)
+            try:
+                theme.read_png(bytes(blob[:rng.randrange(8, len(blob) + 1)]))
+            except ValueError:
+                pass
 
 
 class Layout(unittest.TestCase):
