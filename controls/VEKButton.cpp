@@ -364,7 +364,7 @@ void CVEKButton::BuildSkin(const QImage* parentBackground, intptr_t callerValue,
 void CVEKButton::MatchCaptionsToBitmaps() {
     for (size_t i = 0; i < kStateCount; ++i) {
         const QImage& picture = bitmap_[i];
-        if (picture.isNull() || i == size_t(StateIndex(kStateDisabled))) {
+        if (picture.isNull()) {
             continue;
         }
         // The middle half, where the caption lies; transparent pixels show the white panel.
@@ -384,6 +384,14 @@ void CVEKButton::MatchCaptionsToBitmaps() {
         }
         const uint32_t face =
             Rgb(unsigned(sum[0] / count), unsigned(sum[1] / count), unsigned(sum[2] / count));
+        if (i == size_t(StateIndex(kStateDisabled))) {
+            // Its caption takes the background colour darkened, not the text colour.
+            if (ReadableTextOn(face) == kInk) {
+                background_[i] = kDimmedCaptionBase;
+                edges_[i] = EdgeColours(edgeStyle_[i], background_[i]);
+            }
+            continue;
+        }
         textColour_[i] = ReadableTextOn(face);
     }
     Repaint();

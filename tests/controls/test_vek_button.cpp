@@ -349,6 +349,33 @@ TEST(VEKButton, CaptionsTakeTheColourThatReadsOnEachSkin) {
     }
 }
 
+// A disabled caption on a light disabled skin is drawn dark enough to read.
+TEST(VEKButton, ADisabledCaptionReadsOnItsLightSkin) {
+    QTemporaryDir dir;
+    const QColor face(0xE4, 0xE7, 0xEB);
+    const QString file = SolidPicture(dir, "n.bmp", face, 60, 30);
+    // A disabled picture of its own: the normal one standing in would be embossed instead.
+    const QString disabled = SolidPicture(dir, "d.bmp", face, 60, 30);
+    QWidget parent;
+    CVEKButton b(&parent);
+    b.resize(60, 30);
+    b.SetBitmaps(file, false, file, file, disabled);
+    b.SetCaptions(L"\u2588\u2588\u2588", true);
+    b.SetFontHeights(24, true);
+    b.SetCheckMode(false);
+    b.SetEdgeWidths(0, true, 0, 0, 0);
+    b.MatchCaptionsToBitmaps();
+    b.BuildSkin(nullptr, 0, kLayerNoFocus);
+    b.setEnabled(false);
+    ASSERT_EQ(b.CurrentState(), kStateDisabled);
+    const QImage shot = Grab(b);
+    double best = 1;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            best = std::max(best, ContrastRatio(Px(shot, x, y), FromQColor(face)));
+    EXPECT_GE(best, 4.5);
+}
+
 // Moved and resized after its skin was cut, the button still shows its picture over all of
 // itself, its caption in the middle, and the background from where it now is.
 TEST(VEKButton, ASkinFitsTheButtonAfterItWasResized) {
