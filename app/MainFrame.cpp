@@ -3,9 +3,11 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QScreen>
 #include <cstdlib>
 
+#include "app/Backdrop.h"
 #include "app/ControlMap.h"
 #include "app/QVApp.h"
 #include "app/ScreenName.h"
@@ -157,6 +159,14 @@ void CMainFrame::CentreView() {
     QSize size = view_->PreferredSize();
     view_->setGeometry((width() - size.width()) / 2, (height() - size.height()) / 2, size.width(),
                        size.height());
+    // The backdrop around follows the view's picture.
+    update();
+}
+
+void CMainFrame::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    app::PaintBackdrop(painter, rect(), view_ ? view_->geometry() : QRect(),
+                       view_ ? view_->BackgroundPicture() : nullptr);
 }
 
 bool CMainFrame::SyncWithAutomate() {

@@ -63,6 +63,7 @@ class CMainFrame : public QWidget {
     bool event(QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
 
   private:
     void KeepOnTop();

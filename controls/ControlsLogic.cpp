@@ -190,6 +190,24 @@ std::array<uint32_t, 4> EdgeColours(int edgeStyle, uint32_t base) {
             EdgeColour(3, edgeStyle, base), EdgeColour(4, edgeStyle, base)};
 }
 
+double RelativeLuminance(uint32_t colour) {
+    auto linear = [](unsigned v) {
+        const double c = v / 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(RedOf(colour)) + 0.7152 * linear(GreenOf(colour)) +
+           0.0722 * linear(BlueOf(colour));
+}
+
+double ContrastRatio(uint32_t a, uint32_t b) {
+    const double la = RelativeLuminance(a), lb = RelativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+uint32_t ReadableTextOn(uint32_t face) {
+    return ContrastRatio(kWhite, face) >= ContrastRatio(kInk, face) ? kWhite : kInk;
+}
+
 uint32_t Darken70(uint32_t c) {
     const double k = double(0.7f);
     return Rgb(unsigned(RedOf(c) * k), unsigned(GreenOf(c) * k), unsigned(BlueOf(c) * k));

@@ -42,6 +42,21 @@ inline constexpr uint32_t kFocusRingColour = Rgb(0x0B, 0x5C, 0xAD);
 inline constexpr int kFocusRingWidth = 3;
 inline constexpr int kFocusRingGap = 2;
 
+// Captions on a skin take whichever of these reads better on its face: the ink of the texts on
+// dark faces would fail, white on light ones.
+inline constexpr uint32_t kInk = Rgb(0x1F, 0x29, 0x33);
+inline constexpr uint32_t kWhite = Rgb(255, 255, 255);
+
+// A disabled caption is drawn in its background colour darkened by 70 %: from this colour that
+// gives #4A535D, 6 : 1 on the light face of a disabled skin.
+inline constexpr uint32_t kDimmedCaptionBase = Rgb(0x6B, 0x77, 0x85);
+
+// Relative luminance (0..1) of an sRGB colour, and the contrast ratio (1..21) of two colours.
+double RelativeLuminance(uint32_t colour);
+double ContrastRatio(uint32_t a, uint32_t b);
+// kWhite or kInk, the one of higher contrast on a face of colour `face`.
+uint32_t ReadableTextOn(uint32_t face);
+
 // ---- Text-drawing flags (the values of the classic DrawText flags) ----
 enum : uint32_t {
     kDtLeft = 0x0,

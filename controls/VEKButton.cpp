@@ -356,8 +356,78 @@ void CVEKButton::BuildSkin(const QImage* parentBackground, intptr_t callerValue,
     }
     layerEdges_ = !(layerOff & kLayerNoEdges);
     layerFocus_ = !(layerOff & kLayerNoFocus);
+    skinSize_ = whole.size();
     skinBuilt_ = true;
     update();
+}
+
+void CVEKButton::MatchCaptionsToBitmaps() {
+    for (size_t i = 0; i < kStateCount; ++i) {
+        const QImage& picture = bitmap_[i];
+        if (picture.isNull()) {
+            continue;
+        }
+        // The middle half, where the caption lies; transparent pixels show the white panel.
+        const QRect middle(picture.width() / 4, picture.height() / 4,
+                           std::max(1, picture.width() / 2), std::max(1, picture.height() / 2));
+        double sum[3] = {0, 0, 0};
+        int count = 0;
+        for (int y = middle.top(); y <= middle.bottom(); ++y) {
+            for (int x = middle.left(); x <= middle.right(); ++x) {
+                const QRgb px = picture.pixel(x, y);
+                const double a = qAlpha(px) / 255.0;
+                sum[0] += qRed(px) * a + 255 * (1 - a);
+                sum[1] += qGreen(px) * a + 255 * (1 - a);
+                sum[2] += qBlue(px) * a + 255 * (1 - a);
+                ++count;
+            }
+        }
+        const uint32_t face =
+            Rgb(unsigned(sum[0] / count), unsigned(sum[1] / count), unsigned(sum[2] / count));
+        if (i == size_t(StateIndex(kStateDisabled))) {
+            // Its caption takes the background colour darkened, not the text colour.
+            if (ReadableTextOn(face) == kInk) {
+                background_[i] = kDimmedCaptionBase;
+                edges_[i] = EdgeColours(edgeStyle_[i], background_[i]);
+            }
+            continue;
+        }
+        textColour_[i] = ReadableTextOn(face);
+    }
+    Repaint();
+}
+
+void CVEKButton::FitSkinToButton() {
+    if (!skinBuilt_) {
+        return;
+    }
+    const Rect whole{0, 0, width(), height()};
+    for (size_t i = 0; i < kStateCount; ++i) {
+        if (textRect_[i] == Rect{0, 0, skinSize_.width(), skinSize_.height()}) {
+            textRect_[i] = whole;
+        }
+        if (bitmap_[i].isNull()) {
+            continue;
+        }
+        bitmapRect_[i] = whole;
+        stretched_[i] =
+            bitmap_[i].size() == size()
+                ? bitmap_[i]
+                : bitmap_[i].scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        region_[i] =
+            keyColoursSet_[i] ? RegionFromImage(stretched_[i], key1_[i], key2_[i]) : QRegion();
+    }
+    // A shared background is read in place: from the button's new place.
+    if (!snapshot_.isNull() && snapshotRect_ != snapshot_.rect()) {
+        snapshotRect_ = geometry();
+    }
+    skinSize_ = size();
+    update();
+}
+
+QSize CVEKButton::BitmapSize(int state) const {
+    const int i = StateIndex(state);
+    return i >= 0 && i < kStateCount ? bitmap_[size_t(i)].size() : QSize();
 }
 
 void CVEKButton::SetCheckMode(bool on, AnimatedPicture* left, AnimatedPicture* right) {

@@ -79,6 +79,15 @@ class CVEKButton : public QAbstractButton {
     void BuildSkin(const QImage* parentBackground, intptr_t callerValue, uint32_t layerOff,
                    bool initialCheck = false);
     bool SkinBuilt() const { return skinBuilt_; }
+    // Each state's caption in white or ink, whichever reads better on the middle of that state's
+    // picture; a state without one, and the disabled one, keep theirs.
+    void MatchCaptionsToBitmaps();
+    // Once the button has been moved or resized after its skin was built: the pictures cover
+    // the whole button, the captions that took the whole button still do, and the backdrop is
+    // read from where the button now is.
+    void FitSkinToButton();
+    // The size of a state's picture as loaded (empty without one).
+    QSize BitmapSize(int state) const;
     intptr_t CallerValue() const { return callerValue_; }
 
     // On: a radio look without glyph (white backgrounds, flat edges) with two companion pictures
@@ -127,6 +136,7 @@ class CVEKButton : public QAbstractButton {
     void DrawCaption(QPainter& p, int state) const;
     void DrawGlyph(QPainter& p, int state) const;
 
+    QSize skinSize_;
     PerState<QString> bitmapFile_;
     PerState<QImage> bitmap_;
     PerState<QImage> stretched_;

@@ -85,6 +85,8 @@ class CQVAppView : public QWidget, public controls::NavigationHandler {
     const screens::ScreenSettings& Settings() const { return settings_; }
     const std::vector<CVEKButton*>& ConfiguredButtons() const { return configuredButtons_; }
     bool HasBackground() const { return backgroundSize_.isValid(); }
+    // The background picture (decoded on first use), or null; the frame extends it around.
+    const QImage* BackgroundPicture() { return Background(); }
     // The background's size when there is one, else the dialog's.
     QSize PreferredSize() const;
     const std::wstring& ScreenFilePath() const { return screenFilePath_; }

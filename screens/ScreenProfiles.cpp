@@ -30,8 +30,6 @@ std::optional<ButtonEntry> ReadButtonEntry(const std::string& picturesFile,
     ButtonEntry entry;
     entry.id = ParseDecimal(*id);
     entry.trad = Read(picturesFile, screen, "ButtonTrad.%d", n);
-    if (entry.trad)
-        return entry;
     std::optional<std::wstring> normal = Read(picturesFile, screen, "ButtonNormal.%d", n);
     std::optional<std::wstring> pushed = Read(picturesFile, screen, "ButtonPush.%d", n);
     std::optional<std::wstring> over = Read(picturesFile, screen, "ButtonOver.%d", n);

@@ -10,9 +10,10 @@ namespace screens {
 
 struct ButtonEntry {
     int id = 0;
-    // Translation ID of the caption ("ButtonTrad.%d"); a caption wins over bitmaps.
+    // Translation ID of the caption ("ButtonTrad.%d"); the caption is drawn over the bitmaps.
     std::optional<std::wstring> trad;
-    // Normal, pushed, hover and disabled bitmaps: set only when the first three all exist.
+    // Normal, pushed, hover and disabled bitmaps: set only when the first three all exist,
+    // with or without a caption.
     bool hasBitmaps = false;
     std::wstring normal, pushed, over, disabled;
 };

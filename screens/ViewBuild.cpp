@@ -57,6 +57,9 @@ int CQVAppView::SetViewInterface() {
         SetEditInformations(screen);
         ManageColor(screen);
         SetupStateScreen(screen);
+        // The layout adaptation moved the buttons after their skins were cut.
+        for (CVEKButton* button : configuredButtons_)
+            button->FitSkinToButton();
         FocusFirstTabStop();
         host_.SetScreenBuilding(false);
         built_ = true;
@@ -113,10 +116,13 @@ int CQVAppView::SetAllButtons() {
         if (entry->trad) {
             std::wstring text = host_.Translator().GetTraduction(entry->trad->c_str());
             button->SetCaptions(text.empty() ? *entry->trad : text, true);
-        } else if (entry->hasBitmaps) {
+        }
+        // A translated caption is drawn over the skin, so the theme's buttons keep both.
+        if (entry->hasBitmaps) {
             button->SetBitmaps(NativeQPath(entry->normal), false, NativeQPath(entry->pushed),
                                NativeQPath(entry->over),
                                entry->disabled.empty() ? QString() : NativeQPath(entry->disabled));
+            button->MatchCaptionsToBitmaps();
         }
         button->SetFontFaces(buttonFace, true);
         button->SetFontHeights(kButtonFontHeight, true);

@@ -78,8 +78,11 @@ int CQVAppView::SetupStateScreen(const std::string& screen) {
             }
             break;
         case screens::SetupKind::ApplyProgress:
-            if (auto* label = ControlAs<CGradientLabel>(ids::kResultLabel))
+            if (auto* label = ControlAs<CGradientLabel>(ids::kResultLabel)) {
+                // Over the panel, not in a box of its own.
+                label->SetTransparent(true);
                 label->SetText(screens::ApplyProgressText(*context, host_.Translator()));
+            }
             break;
         case screens::SetupKind::CountryList:
             if (auto* list = ControlAs<SkinListBox>(ids::kCountryList)) {
@@ -187,6 +190,8 @@ void CQVAppView::SetupLanguageButtons(bool reconfiguration) {
         button->SetCaptions(entry.label, true);
         button->SetFontFaces(QString::fromStdWString(entry.face), true);
         button->SetFontHeights(entry.height, true);
+        // Pure red reaches 4:1 at most: enough for large bold text only.
+        button->SetFontStyles(entry.current ? controls::kFontBold : 0u, true);
         button->SetEdgeWidths(0, true, 0, 0, 0);
         button->SetBitmapShift(false, true);
         button->SetButtonType(controls::kTypeRadio, false);

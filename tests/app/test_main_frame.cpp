@@ -7,12 +7,14 @@
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QPainter>
 #include <QTest>
 #include <QTimer>
 #include <functional>
 #include <memory>
 
 #include "app/AnswerDriver.h"
+#include "app/Backdrop.h"
 #include "app/MainFrame.h"
 #include "app/QVApp.h"
 #include "app/QtEngineHook.h"
@@ -448,3 +450,74 @@ TEST_F(MainFrameTest, AKeyAtTheWorkstationStopsTheUnattendedRunAndIsSwallowed) {
 }
 
 }  // namespace
+
+// The frame around the view shows the view's picture extended, at the sizes of the shop's
+// displays; the view stays centred at its own size.
+TEST_F(MainFrameTest, TheBackdropExtendsTheViewsPictureToEveryCorner) {
+    // A picture whose four edges differ, so that each extension is told from the others.
+    QImage picture(320, 200, QImage::Format_RGB32);
+    picture.fill(QColor(0x20, 0x40, 0x80));
+    for (int x = 0; x < 320; ++x) {
+        picture.setPixelColor(x, 0, QColor(0x10, 0x30, 0x50));
+        picture.setPixelColor(x, 199, QColor(0x1D, 0x5C, 0x96));
+    }
+    picture.setPixelColor(319, 0, QColor(0x11, 0x31, 0x51));
+    picture.setPixelColor(0, 199, QColor(0x1E, 0x5D, 0x97));
+    picture.save(QString::fromStdString(tree.Path("pictures/init.png")));
+    qvapp.reset();
+    qvapp = std::make_unique<CQVApp>();
+    qvapp->modal = false;
+    qvapp->UseAutomaton(&automaton, &screen);
+    frame = qvapp->CreateFrame();
+
+    const QColor grey = frame->palette().color(QPalette::Window);
+    for (const QSize size : {QSize(1024, 768), QSize(1280, 1024), QSize(1920, 1080)}) {
+        SCOPED_TRACE(std::to_string(size.width()) + "x" + std::to_string(size.height()));
+        frame->resize(size);
+        frame->show();
+        ASSERT_TRUE(Spin([&] { return frame->size() == size; }, 2000));
+        const QImage shot = frame->grab().toImage();
+        CQVAppView* view = frame->ActiveView();
+        EXPECT_EQ(view->size(), QSize(320, 200));
+        EXPECT_EQ(view->pos(), QPoint((size.width() - 320) / 2, (size.height() - 200) / 2));
+        const int r = size.width() - 1, b = size.height() - 1;
+        const struct {
+            QPoint at;
+            QColor want;
+        } corners[] = {{{0, 0}, QColor(0x10, 0x30, 0x50)},
+                       {{r, 0}, QColor(0x11, 0x31, 0x51)},
+                       {{0, b}, QColor(0x1E, 0x5D, 0x97)},
+                       {{r, b}, QColor(0x1D, 0x5C, 0x96)}};
+        for (const auto& c : corners) {
+            EXPECT_NE(shot.pixelColor(c.at), grey) << c.at.x() << "," << c.at.y();
+            EXPECT_EQ(shot.pixelColor(c.at), c.want) << c.at.x() << "," << c.at.y();
+        }
+        // Beside the view, a row takes its edge pixel; above it, a column its top pixel.
+        const QPoint origin = view->pos();
+        EXPECT_EQ(shot.pixelColor(0, origin.y() + 100), QColor(0x20, 0x40, 0x80));
+        EXPECT_EQ(shot.pixelColor(origin.x() + 100, 0), QColor(0x10, 0x30, 0x50));
+        EXPECT_EQ(shot.pixelColor(origin.x() + 100, b), QColor(0x1D, 0x5C, 0x96));
+    }
+}
+
+TEST(Backdrop, WithoutAPictureTheFrameIsPlainNotGrey) {
+    QImage shot(64, 48, QImage::Format_RGB32);
+    shot.fill(Qt::gray);
+    {
+        QPainter p(&shot);
+        app::PaintBackdrop(p, shot.rect(), QRect(10, 10, 20, 20), nullptr);
+    }
+    EXPECT_EQ(shot.pixelColor(0, 0), app::kPlainBackdrop);
+    EXPECT_EQ(shot.pixelColor(63, 47), app::kPlainBackdrop);
+    // A view running off the frame: the strips stop at the frame, the view's part is its own.
+    QImage picture(100, 100, QImage::Format_RGB32);
+    picture.fill(QColor(1, 2, 3));
+    shot.fill(Qt::gray);
+    {
+        QPainter p(&shot);
+        app::PaintBackdrop(p, shot.rect(), QRect(30, 20, 100, 100), &picture);
+    }
+    EXPECT_EQ(shot.pixelColor(5, 5), QColor(1, 2, 3));
+    EXPECT_EQ(shot.pixelColor(5, 40), QColor(1, 2, 3));
+    EXPECT_EQ(shot.pixelColor(50, 40), QColor(Qt::gray));
+}

@@ -358,3 +358,31 @@ TEST(GifWalk, FrameWaits) {
     EXPECT_EQ(FrameWaitMs(5), 50);
     EXPECT_EQ(FrameWaitMs(20), 200);
 }
+
+// Contrast ratios as the accessibility guidelines define them, on the pairs the theme uses.
+TEST(Contrast, RatiosOfKnownPairs) {
+    const struct {
+        uint32_t a, b;
+        double ratio;
+    } pairs[] = {
+        {controls::kWhite, controls::kBlack, 21.0},
+        {controls::kWhite, controls::kWhite, 1.0},
+        {controls::Rgb(0x0B, 0x5C, 0xAD), controls::kWhite, 6.67},
+        {controls::kInk, controls::kWhite, 14.76},
+        {controls::kPureRed, controls::kWhite, 4.0},
+        {controls::Rgb(0x52, 0x60, 0x6D), controls::kWhite, 6.45},
+        {controls::Rgb(0x77, 0x77, 0x77), controls::kWhite, 4.48},
+    };
+    for (const auto& p : pairs) {
+        EXPECT_NEAR(controls::ContrastRatio(p.a, p.b), p.ratio, 0.01) << std::hex << p.a;
+        EXPECT_NEAR(controls::ContrastRatio(p.b, p.a), p.ratio, 0.01) << std::hex << p.a;
+    }
+    // The caption colour is whichever reads better; at least 4.5 on every face of the theme.
+    for (uint32_t face : {controls::Rgb(0x0B, 0x5C, 0xAD), controls::Rgb(0x08, 0x4A, 0x8C),
+                          controls::Rgb(0x06, 0x3A, 0x6E), controls::Rgb(0xE3, 0xEE, 0xFA),
+                          controls::Rgb(0xC9, 0xDD, 0xF2), controls::kWhite})
+        EXPECT_GE(controls::ContrastRatio(controls::ReadableTextOn(face), face), 4.5)
+            << std::hex << face;
+    EXPECT_EQ(controls::ReadableTextOn(controls::kBlack), controls::kWhite);
+    EXPECT_EQ(controls::ReadableTextOn(controls::kWhite), controls::kInk);
+}

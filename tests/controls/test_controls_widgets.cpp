@@ -602,3 +602,19 @@ TEST(Fonts, ConfiguredFacesResolveToInstalledSansFonts) {
         EXPECT_TRUE(info.bold());
     }
 }
+
+// The chosen item of a list or combo box reads at 4.5 : 1 or more, focused or not.
+TEST(SkinLists, TheChosenItemReadsOnItsHighlight) {
+    QWidget parent;
+    controls::SkinListBox list(&parent);
+    controls::SkinComboBox combo(&parent);
+    for (QWidget* w : {static_cast<QWidget*>(&list), static_cast<QWidget*>(&combo)}) {
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            const uint32_t back =
+                controls::FromQColor(w->palette().color(group, QPalette::Highlight));
+            const uint32_t text =
+                controls::FromQColor(w->palette().color(group, QPalette::HighlightedText));
+            EXPECT_GE(controls::ContrastRatio(back, text), 4.5) << group;
+        }
+    }
+}

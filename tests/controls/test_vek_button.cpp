@@ -320,3 +320,100 @@ TEST(VEKButton, BackdropHoverAndCheckModeCompanions) {
 }
 
 // ---- animated picture ----
+
+// A skin's caption reads on it: white on a dark face, ink on a light one, per state.
+TEST(VEKButton, CaptionsTakeTheColourThatReadsOnEachSkin) {
+    QTemporaryDir dir;
+    const struct {
+        QColor face;
+        uint32_t want;
+    } cases[] = {
+        {QColor(0x0B, 0x5C, 0xAD), kWhite}, {QColor(0xFF, 0xFF, 0xFF), kInk},
+        {QColor(0xE3, 0xEE, 0xFA), kInk},   {QColor(0x06, 0x3A, 0x6E), kWhite},
+        {QColor(0x77, 0x77, 0x77), kWhite},  // 4.48 against white, 3.6 against ink
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.face.name().toStdString());
+        const std::string name = c.face.name().mid(1).toStdString() + ".bmp";
+        const QString file = SolidPicture(dir, name.c_str(), c.face, 40, 20);
+        QWidget parent;
+        CVEKButton b(&parent);
+        b.SetBitmaps(file, false, file, file, QString());
+        b.SetTextColorsAll(kPureRed);
+        b.MatchCaptionsToBitmaps();
+        EXPECT_EQ(b.TextColor(kStateNormal), c.want);
+        EXPECT_EQ(b.TextColor(kStatePushed), c.want);
+        EXPECT_EQ(b.TextColor(kStateHot), c.want);
+        // The disabled caption is drawn in its own grey: left alone.
+        EXPECT_EQ(b.TextColor(kStateDisabled), kPureRed);
+    }
+}
+
+// A disabled caption on a light disabled skin is drawn dark enough to read.
+TEST(VEKButton, ADisabledCaptionReadsOnItsLightSkin) {
+    QTemporaryDir dir;
+    const QColor face(0xE4, 0xE7, 0xEB);
+    const QString file = SolidPicture(dir, "n.bmp", face, 60, 30);
+    // A disabled picture of its own: the normal one standing in would be embossed instead.
+    const QString disabled = SolidPicture(dir, "d.bmp", face, 60, 30);
+    QWidget parent;
+    CVEKButton b(&parent);
+    b.resize(60, 30);
+    b.SetBitmaps(file, false, file, file, disabled);
+    b.SetCaptions(L"\u2588\u2588\u2588", true);
+    b.SetFontHeights(24, true);
+    b.SetCheckMode(false);
+    b.SetEdgeWidths(0, true, 0, 0, 0);
+    b.MatchCaptionsToBitmaps();
+    b.BuildSkin(nullptr, 0, kLayerNoFocus);
+    b.setEnabled(false);
+    ASSERT_EQ(b.CurrentState(), kStateDisabled);
+    const QImage shot = Grab(b);
+    double best = 1;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            best = std::max(best, ContrastRatio(Px(shot, x, y), FromQColor(face)));
+    EXPECT_GE(best, 4.5);
+}
+
+// Moved and resized after its skin was cut, the button still shows its picture over all of
+// itself, its caption in the middle, and the background from where it now is.
+TEST(VEKButton, ASkinFitsTheButtonAfterItWasResized) {
+    SkinFiles f;
+    QImage background(300, 200, QImage::Format_RGB32);
+    background.fill(Qt::black);
+    for (int y = 100; y < 200; ++y)
+        for (int x = 0; x < 300; ++x)
+            background.setPixelColor(x, y, QColor(0xFF, 0x00, 0xFF));
+    QWidget parent;
+    parent.resize(300, 200);
+    CVEKButton b(&parent);
+    b.setGeometry(10, 10, 100, 40);
+    b.SetBitmaps(f.normal, false, f.pushed, f.hot, QString());
+    b.SetCaptions(L"Go", true);
+    b.SetEdgeWidths(0, true, 0, 0, 0);
+    b.SetButtonType(kTypeRadio, false);
+    b.BuildSkin(&background, 0, kLayerNoFocus);
+    EXPECT_EQ(b.BitmapSize(kStateNormal), QSize(40, 20));
+    // Before the fit, the corner of the taller button is not covered by the picture.
+    b.setGeometry(20, 120, 120, 60);
+    EXPECT_FALSE(Near(Px(Grab(b), 119, 59), kGreen, 2));
+    b.FitSkinToButton();
+    const QImage shot = Grab(b);
+    EXPECT_TRUE(Near(Px(shot, 0, 0), kGreen, 2));
+    EXPECT_TRUE(Near(Px(shot, 119, 59), kGreen, 2));
+    EXPECT_EQ(b.CaptionRect(kStateNormal), QRect(1, 1, 118, 58));
+    // Fitting twice changes nothing; a button without pictures, only moved, shows the
+    // background from its new place.
+    b.FitSkinToButton();
+    EXPECT_TRUE(Near(Px(Grab(b), 119, 59), kGreen, 2));
+    CVEKButton plain(&parent);
+    plain.setGeometry(10, 10, 50, 20);
+    plain.SetCheckMode(false);
+    plain.SetEdgeWidths(0, true, 0, 0, 0);
+    plain.BuildSkin(&background, 0, kLayerNoFocus | kLayerNoCaption);
+    EXPECT_EQ(Px(Grab(plain), 25, 10), Rgb(0, 0, 0));
+    plain.setGeometry(10, 150, 50, 20);
+    plain.FitSkinToButton();
+    EXPECT_EQ(Px(Grab(plain), 25, 10), Rgb(0xFF, 0x00, 0xFF));
+}

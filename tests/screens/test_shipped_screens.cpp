@@ -42,7 +42,7 @@ struct Areas {
     QRect panel;
 };
 
-// The areas of a background as scripts/make_backgrounds draws them: a light line closes the
+// The areas of a background as scripts/make_theme draws them: a light line closes the
 // header band, two light vertical lines frame the panel.
 std::optional<Areas> FindAreas(const QImage& image) {
     const QRgb line = qRgb(250, 250, 250);
@@ -234,6 +234,14 @@ class ShippedScreens : public ::testing::Test {
                     << at << " caption \"" << caption.toStdString() << "\"";
                 EXPECT_LE(fm.height(), room.height()) << at;
                 EXPECT_FALSE(caption.contains(bareId)) << at;
+                // A skin drawn at another size than its button's is stretched, and blurs.
+                for (int state : {controls::kStateNormal, controls::kStatePushed,
+                                  controls::kStateHot, controls::kStateDisabled}) {
+                    const QSize skin = button->BitmapSize(state);
+                    EXPECT_TRUE(skin.isEmpty() || skin == button->size())
+                        << at << " state " << state << " skin " << skin.width() << "x"
+                        << skin.height() << " on " << Show(button->geometry());
+                }
             } else if (auto* list = qobject_cast<QListWidget*>(w)) {
                 const QFontMetrics fm(list->font());
                 for (int i = 0; i < list->count(); ++i)
@@ -247,6 +255,11 @@ class ShippedScreens : public ::testing::Test {
                 EXPECT_TRUE(size.width() <= w->width() && size.height() <= w->height())
                     << at << " picture " << size.width() << "x" << size.height() << " in "
                     << Show(w->geometry());
+                // The keyboard's key caps are read at arm's length.
+                if (where.find("StateGuiKeyBoard") != std::string::npos &&
+                    id == ids::kRightPicture) {
+                    EXPECT_GE(size.width(), 600) << at;
+                }
             }
         }
         if (!pictures.empty()) {

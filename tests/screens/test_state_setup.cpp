@@ -6,6 +6,7 @@
 
 #include "screens/ControlIds.h"
 #include "screens/ScreenCatalogue.h"
+#include "screens/ScreenProfiles.h"
 #include "screens/StateSetup.h"
 #include "services/Translator.h"
 #include "tests/screens/ScreensTestSupport.h"
@@ -324,4 +325,41 @@ TEST_F(StateSetupTest, EndScreenTextsFollowTheResultAndTheFlow) {
         context.SetInt("AnalyseState", 1, r.analyse);
         EXPECT_EQ(EndResultTexts(context, translator, labels, "StateEnd3"), r.texts) << r.name;
     }
+}
+
+// A configured button's caption and its pictures are read together: the theme's buttons draw
+// a translated caption over their skins.
+TEST_F(ScreensTest, ButtonEntriesKeepTheirCaptionAndTheirPictures) {
+    tree.Write("config/QV/QV_pictures.ini",
+               "[S]\n"
+               "ButtonId.1=1001\nButtonTrad.1=id0003\nButtonNormal.1=n.png\nButtonPush.1=p.png\n"
+               "ButtonOver.1=o.png\nButtonDisable.1=d.png\n"
+               "ButtonId.2=1002\nButtonTrad.2=id0004\nButtonNormal.2=n.png\nButtonPush.2=p.png\n"
+               "ButtonId.3=1007\nButtonNormal.3=n.png\nButtonPush.3=p.png\nButtonOver.3=o.png\n"
+               "ButtonId.4=1008\n");
+    ClearProfileCache();
+    const std::string file = "..\\config\\QV\\QV_pictures.ini";
+    const struct {
+        int n;
+        int id;
+        bool trad, bitmaps;
+        std::wstring disabled;
+    } rows[] = {
+        {1, 1001, true, true, L"d.png"},  // caption and all four looks
+        {2, 1002, true, false, L""},      // no hover look: the caption alone
+        {3, 1007, false, true, L""},      // the looks alone, no disabled one
+        {4, 1008, false, false, L""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.n);
+        const std::optional<screens::ButtonEntry> entry =
+            screens::ReadButtonEntry(file, "S", row.n);
+        ASSERT_TRUE(entry);
+        EXPECT_EQ(entry->id, row.id);
+        EXPECT_EQ(entry->trad.has_value(), row.trad);
+        EXPECT_EQ(entry->hasBitmaps, row.bitmaps);
+        EXPECT_EQ(entry->disabled, row.disabled);
+        EXPECT_EQ(entry->normal, row.bitmaps ? L"n.png" : L"");
+    }
+    EXPECT_FALSE(screens::ReadButtonEntry(file, "S", 5));
 }

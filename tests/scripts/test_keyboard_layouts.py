@@ -44,8 +44,8 @@ class Generated(unittest.TestCase):
             with self.subTest(picture=n):
                 data = picture(n)
                 self.assertEqual(data[:2], b"BM")
-                self.assertEqual(int.from_bytes(data[18:22], "little"), 320)
-                self.assertEqual(int.from_bytes(data[22:26], "little"), 160)
+                self.assertEqual(int.from_bytes(data[18:22], "little"), 659)
+                self.assertEqual(int.from_bytes(data[22:26], "little"), 330)
                 self.assertEqual(int.from_bytes(data[2:6], "little"), len(data))
 
     def test_every_layout_has_a_name_in_every_shipped_language(self):
