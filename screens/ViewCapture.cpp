@@ -108,8 +108,10 @@ void CQVAppView::HighlightLanguageButton(int pressed) {
             button->Latch();
             button->setFocus(Qt::OtherFocusReason);
             button->SetTextColorsAll(kPureRed);
+            button->SetFontStyles(controls::kFontBold, true);
         } else {
             button->SetTextColorsAll(kBlack);
+            button->SetFontStyles(0u, true);
         }
         button->update();
     }
