@@ -16,6 +16,7 @@
 #include "base/Profile.h"
 #include "base/Text.h"
 #include "platform/Desktop.h"
+#include "platform/Files.h"
 
 namespace {
 
@@ -275,50 +276,12 @@ std::string RestoreProperties(const std::vector<JournalProperty>& properties,
 
 JournalFile ReadJournalFile(const std::string& path, std::string* bytes, std::string* why) {
     bytes->clear();
-    int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        if (errno == ENOENT)
-            return JournalFile::Missing;
-        *why = errno == ELOOP ? "a link" : std::strerror(errno);
-        return JournalFile::Refused;
-    }
     struct stat st {};
-    JournalFile result = JournalFile::Read;
-    if (fstat(fd, &st) != 0) {
-        *why = std::strerror(errno);
-        result = JournalFile::Refused;
-    } else if (!S_ISREG(st.st_mode)) {
-        *why = "not a regular file";
-        result = JournalFile::Refused;
-    } else if (static_cast<uint64_t>(st.st_size) > kJournalMaxBytes) {
-        *why = StrFormat("over %zu bytes", kJournalMaxBytes);
-        result = JournalFile::Refused;
-    } else {
-        char buffer[65536];
-        for (;;) {
-            ssize_t n = read(fd, buffer, sizeof buffer);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                *why = std::strerror(errno);
-                result = JournalFile::Refused;
-                break;
-            }
-            if (n == 0)
-                break;
-            bytes->append(buffer, static_cast<size_t>(n));
-            // It may grow while read.
-            if (bytes->size() > kJournalMaxBytes) {
-                *why = StrFormat("over %zu bytes", kJournalMaxBytes);
-                result = JournalFile::Refused;
-                break;
-            }
-        }
-    }
-    close(fd);
-    if (result != JournalFile::Read)
-        bytes->clear();
-    return result;
+    if (lstat(path.c_str(), &st) != 0 && errno == ENOENT)
+        return JournalFile::Missing;
+    if (!platform::ReadRegularFile(path, kJournalMaxBytes, bytes, why, platform::FileLinks::Refuse))
+        return JournalFile::Refused;
+    return JournalFile::Read;
 }
 
 JournalSettings ReadJournalSettings(const std::string& paramsPath) {
