@@ -250,6 +250,23 @@ TEST_F(X11Wizard, AWrongEntrySaysWhyAndTakesTheFocus) {
         << "no line says what is wrong (refused_StateConfProxy.png)";
 }
 
+// Full screen without a window manager: the screens where the frame gives up staying on top
+// (the typing screens) re-create its window, and what is typed at once must still reach them.
+TEST_F(X11Wizard, InModalModeWhatIsTypedOnTheEntryScreensReachesTheFields) {
+    wizard.SetModal(true);
+    wizard.Start();
+    wizard.RunScript(
+        "screen StateLanguage\nkey Return\nscreen StateGuiAskKeyBoard\nkey Return\n"
+        "screen StateCountryChoice\nkey Return\nscreen StateInstallationTypeQV\nkey Return\n"
+        "screen StateChoiceTradeMark\nkey Return\nscreen StateChoicePC\nkey Return\n"
+        "screen StateConnectRouterPC\nkey Return\nscreen StateConnectRouterPCVerif\nkey F3\n"
+        "screen StateConfProxy\ntype proxy.example.net\nkey Tab\ntype 80999\nkey Return\n");
+    const ScreenMap map = wizard.WaitScreen("StateConfProxy");
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(map.focus, 1103) << "the port typed did not reach its field";
+    EXPECT_TRUE(map.Has(1089));
+}
+
 TEST_F(X11Wizard, SpaceOnTheValidateButtonKeepsTheChoice) {
     wizard.Start();
     wizard.WaitScreen("StateLanguage");
