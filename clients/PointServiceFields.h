@@ -41,6 +41,10 @@ inline constexpr wchar_t kReadService[] = L"ReadDataPointService";
 inline constexpr wchar_t kWriteService[] = L"WriteDataPointService";
 inline constexpr wchar_t kFieldNameKey[] = L"POINTSERVICE_LMQ_PLUGIN_FIELDNAME_PARAMETER";
 inline constexpr wchar_t kValueKey[] = L"POINTSERVICE_LMQ_PLUGIN_VALUE_PARAMETER";
+// Several fields in one transaction: field n (from 1) and its value under these keys followed
+// by "_n", at most kMaxBatchFields of them.
+inline constexpr wchar_t kWriteManyService[] = L"WriteDataPointsService";
+inline constexpr int kMaxBatchFields = 40;
 inline constexpr wchar_t kLibraryPath[] = L".\\LMQPointServicePluginu.dll";
 inline constexpr wchar_t kModuleName[] = L"PointServicePlugin";
 

@@ -4,7 +4,9 @@
 //
 // Services: "ReadDataPointService" and "WriteDataPointService" (field in
 // "POINTSERVICE_LMQ_PLUGIN_FIELDNAME_PARAMETER", value in
-// "POINTSERVICE_LMQ_PLUGIN_VALUE_PARAMETER"), "getLmqPluginVersionService".
+// "POINTSERVICE_LMQ_PLUGIN_VALUE_PARAMETER"), "WriteDataPointsService" (fields and values under
+// the same keys followed by "_1", "_2"...: every field checked first, then all written in one
+// transaction, or none), "getLmqPluginVersionService".
 //
 // Return codes (also the response's "LMQ_PLUGIN_RESPONSE_RETURN_CODE"; the message says what
 // went wrong):
@@ -30,6 +32,7 @@
 #include <cstring>
 #include <ctime>
 #include <cwctype>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -275,7 +278,12 @@ Reply ReadField(const std::string& field, CLog* log) {
     return qvplugin::Ok(Widen(value));
 }
 
-Reply WriteField(const std::string& field, const std::wstring& value, CLog* log) {
+using Columns = std::vector<std::pair<std::string, std::string>>;
+
+// The columns a write of field sets, appended to columns; a failure reply when the field or the
+// value cannot be written.
+std::optional<Reply> ColumnsOf(const std::string& field, const std::wstring& value,
+                               Columns& columns) {
     const pointservice::Field* f = FindField(field);
     if (!f)
         return Fail(kUnknownField, L"Unknown field " + Widen(field));
@@ -284,8 +292,6 @@ Reply WriteField(const std::string& field, const std::wstring& value, CLog* log)
     if (value.size() > kMaxValueChars)
         return Fail(kBadValue, Widen(StrFormat("Value of %s longer than %zu characters",
                                                field.c_str(), kMaxValueChars)));
-
-    std::vector<std::pair<std::string, std::string>> columns;
     if (field == "LanguePays") {
         if (value.size() != 4)
             return Fail(kBadValue, L"LanguePays needs 4 characters, got \"" + value + L"\"");
@@ -298,20 +304,61 @@ Reply WriteField(const std::string& field, const std::wstring& value, CLog* log)
     } else {
         columns.emplace_back(f->name, Narrow(value));
     }
+    return std::nullopt;
+}
+
+Reply Store(Columns columns) {
     columns.emplace_back("DateModif", Now("%Y-%m-%d"));
     columns.emplace_back("HeureModif", Now("%H:%M:%S"));
-
     Database db;
     if (!db.Open() || !db.Begin() || !db.EnsureSchema() || !db.Update(columns) || !db.Commit())
         return StorageFailure(db);
-    qvplugin::LogInfo(log, "Wrote " + field);
     return qvplugin::Ok(L"");
+}
+
+Reply WriteField(const std::string& field, const std::wstring& value, CLog* log) {
+    Columns columns;
+    if (std::optional<Reply> refused = ColumnsOf(field, value, columns))
+        return *refused;
+    Reply stored = Store(std::move(columns));
+    if (stored.code == 0)
+        qvplugin::LogInfo(log, "Wrote " + field);
+    return stored;
+}
+
+// One apply's fields: a record half old and half new is never left, whatever fails.
+Reply WriteFields(const CPluginRequest& request, CLog* log) {
+    Columns columns;
+    std::vector<std::string> names;
+    for (int n = 1;; ++n) {
+        const std::wstring suffix = L"_" + std::to_wstring(n);
+        std::wstring field, value;
+        if (request.GetParameter(std::wstring(pointservice::kFieldNameKey) + suffix, field) != 0)
+            break;
+        if (n > pointservice::kMaxBatchFields)
+            return Fail(kBadValue, Widen(StrFormat("More than %d fields in one write",
+                                                   pointservice::kMaxBatchFields)));
+        if (request.GetParameter(std::wstring(pointservice::kValueKey) + suffix, value) != 0)
+            return Fail(kBadValue, L"No value for " + field);
+        if (std::optional<Reply> refused = ColumnsOf(Narrow(field), value, columns))
+            return *refused;
+        names.push_back(Narrow(field));
+    }
+    if (names.empty())
+        return Fail(kMissingField, L"No field name in the request");
+    Reply stored = Store(std::move(columns));
+    if (stored.code == 0)
+        for (const std::string& name : names)
+            qvplugin::LogInfo(log, "Wrote " + name);
+    return stored;
 }
 
 Reply Service(const CPluginRequest& request, CLog* log) {
     const std::wstring& service = request.GetServiceName();
     if (service == kVersionService)
         return qvplugin::Ok(Widen(QV_VERSION));
+    if (service == pointservice::kWriteManyService)
+        return WriteFields(request, log);
     bool read = service == pointservice::kReadService;
     bool write = service == pointservice::kWriteService;
     if (!read && !write)

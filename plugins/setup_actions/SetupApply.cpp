@@ -134,16 +134,23 @@ class Applier {
         log_->Info("Removed " + path);
         summary_ += "removed " + relative + "\n";
     }
-    void Record(const char* field, const std::string& value) {
-        Answer a = WriteRecord(field, value);
-        if (a.code != 0) {
-            log_->Err(std::string("Point-of-sale record: ") + field + " not written (" +
-                      std::to_string(a.code) + "): " + a.message);
-            failed_ = true;
+    // Kept until StoreRecord, which writes them all in one transaction.
+    void Record(const char* field, const std::string& value) { record_.push_back({field, value}); }
+    void StoreRecord() {
+        if (record_.empty())
             return;
+        Answer a = WriteRecords(record_);
+        if (a.code != 0) {
+            log_->Err("Point-of-sale record: not written (" + std::to_string(a.code) +
+                      "): " + a.message);
+            failed_ = true;
+        } else {
+            for (const auto& [field, value] : record_) {
+                log_->Info("Point-of-sale record: wrote " + field);
+                summary_ += "record " + field + "\n";
+            }
         }
-        log_->Info(std::string("Point-of-sale record: wrote ") + field);
-        summary_ += std::string("record ") + field + "\n";
+        record_.clear();
     }
     void Choose(const std::string& key, const std::string& value) {
         choices_.push_back({key, value});
@@ -183,6 +190,7 @@ class Applier {
     bool failed_ = false;
     std::string summary_;
     std::vector<setup::Choice> choices_;
+    std::vector<std::pair<std::string, std::string>> record_;
 };
 
 // Makes the target root and checks its free space through the miscellaneous plug-in. 0 when
@@ -341,13 +349,15 @@ void ApplyPiece(Step step, Applier& out, const Context& c, const Settings& s, Lo
                           "\nsite=" + setup::PercentEncode(c.Field("CodeKelor")) +
                           "\npassword=" + setup::PercentEncode(c.Field("AccountPassword")) + "\n",
                       0600);
-            out.Record("CodeClient", c.Field("CodeClient"));
-            out.Record("CodeKelor", c.Field("CodeKelor"));
             break;
         case Step::Record:
+            // The account's fields too: the whole record is one transaction, new or old.
+            out.Record("CodeClient", c.Field("CodeClient"));
+            out.Record("CodeKelor", c.Field("CodeKelor"));
             if (!installation && language.size() == 2 && country.size() == 2)
                 out.Record("LanguePays", language + country);
             WritePointOfSale(out, c);
+            out.StoreRecord();
             ChooseAll(out, c, tag, installation);
             out.Summary(installation ? "installation" : "reconfiguration");
             break;

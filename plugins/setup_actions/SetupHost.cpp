@@ -81,11 +81,15 @@ Answer ReadRecord(const char* field) {
         L"ReadDataPointService@@@POINTSERVICE_LMQ_PLUGIN_FIELDNAME_PARAMETER=" + Widen(field));
 }
 
-Answer WriteRecord(const char* field, const std::string& value) {
-    return CallService(kPointPlugin,
-                       L"WriteDataPointService@@@POINTSERVICE_LMQ_PLUGIN_FIELDNAME_PARAMETER=" +
-                           Widen(field) + L"@@@POINTSERVICE_LMQ_PLUGIN_VALUE_PARAMETER=" +
-                           Widen(value));
+Answer WriteRecords(const std::vector<std::pair<std::string, std::string>>& fields) {
+    std::wstring request = L"WriteDataPointsService";
+    for (size_t n = 0; n < fields.size(); ++n) {
+        const std::wstring suffix = L"_" + std::to_wstring(n + 1);
+        request += L"@@@POINTSERVICE_LMQ_PLUGIN_FIELDNAME_PARAMETER" + suffix + L"=" +
+                   Widen(fields[n].first) + L"@@@POINTSERVICE_LMQ_PLUGIN_VALUE_PARAMETER" + suffix +
+                   L"=" + Widen(fields[n].second);
+    }
+    return CallService(kPointPlugin, request);
 }
 
 Settings ReadSettings(const char* paramsFile) {

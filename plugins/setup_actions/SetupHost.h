@@ -7,6 +7,8 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "plugins/setup_actions/SetupLogic.h"
 #include "quilvane/plugin.h"
@@ -101,7 +103,8 @@ struct Answer {
 
 Answer CallService(const char* path, const std::wstring& request);
 Answer ReadRecord(const char* field);
-Answer WriteRecord(const char* field, const std::string& value);
+// Every field of fields in one transaction of the point-of-service plug-in, or none.
+Answer WriteRecords(const std::vector<std::pair<std::string, std::string>>& fields);
 
 // ---- Settings
 

@@ -171,6 +171,47 @@ TEST(PointServicePlugin, RefusalsCarryTheirCodeAndMessage) {
     EXPECT_EQ(Read("Email"), L"");
 }
 
+// One write of several fields is one transaction: a field that cannot be written anywhere in
+// it leaves every field as it was.
+TEST(PointServicePlugin, AWriteOfSeveralFieldsIsAllOrNothing) {
+    TempTree tree;
+    ASSERT_EQ(Write("CodeClient", L"old"), 0);
+    ASSERT_EQ(Write("Email", L"old@example.net"), 0);
+    struct Row {
+        std::vector<std::pair<const char*, const wchar_t*>> fields;
+        int code;
+        const wchar_t* codeClient;
+        const wchar_t* email;
+    } rows[] = {
+        {{{"CodeClient", L"NEWCO"}, {"NoSuchField", L"x"}}, 3, L"old", L"old@example.net"},
+        {{{"CodeClient", L"NEWCO"}, {"LanguePays", L"FRA"}}, 5, L"old", L"old@example.net"},
+        {{{"CodeClient", L"NEWCO"}, {"Email", nullptr}}, 5, L"old", L"old@example.net"},
+        {{}, 2, L"old", L"old@example.net"},
+        {{{"CodeClient", L"NEWCO"}, {"Email", L"new@example.net"}, {"LanguePays", L"FRFR"}},
+         0,
+         L"NEWCO",
+         L"new@example.net"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.code);
+        Bound<PointServiceClient> b(POINT_PLUGIN, pointservice::kModuleName);
+        b.client.SetServiceName(pointservice::kWriteManyService);
+        for (size_t n = 0; n < row.fields.size(); ++n) {
+            const std::wstring suffix = L"_" + std::to_wstring(n + 1);
+            b.client.SetParameter(std::wstring(pointservice::kFieldNameKey) + suffix,
+                                  Widen(row.fields[n].first));
+            if (row.fields[n].second)
+                b.client.SetParameter(std::wstring(pointservice::kValueKey) + suffix,
+                                      row.fields[n].second);
+        }
+        std::wstring text;
+        EXPECT_EQ(b.client.SendRequest(text), row.code) << Narrow(text);
+        EXPECT_EQ(Read("CodeClient"), row.codeClient);
+        EXPECT_EQ(Read("Email"), row.email);
+    }
+    EXPECT_EQ(Read("LanguePays"), L"FRFR");
+}
+
 TEST(PointServicePlugin, BrokenStorageGivesACodeAndKeepsTheRecord) {
     TempTree tree;
     ASSERT_EQ(Write("CodeClient", L"before"), 0);
