@@ -232,15 +232,18 @@ TEST_F(X11Wizard, TheCountryListStartsOnTheLanguagesCountry) {
     EXPECT_EQ(wizard.LastSet("CodePays"), "BE");
 }
 
+// Straight to the proxy screen, where a port out of range is typed and validated.
+constexpr char kToAWrongPort[] =
+    "screen StateLanguage\nkey Return\nscreen StateGuiAskKeyBoard\nkey Return\n"
+    "screen StateCountryChoice\nkey Return\nscreen StateInstallationTypeQV\nkey Return\n"
+    "screen StateChoiceTradeMark\nkey Return\nscreen StateChoicePC\nkey Return\n"
+    "screen StateConnectRouterPC\nkey Return\nscreen StateConnectRouterPCVerif\nkey F3\n"
+    "screen StateConfProxy\ntype proxy.example.net\nkey Tab\ntype 80999\nkey Return\n";
+
 // A refused entry comes back with a line, in red, that says what is wrong, and the focus on it.
 TEST_F(X11Wizard, AWrongEntrySaysWhyAndTakesTheFocus) {
     wizard.Start();
-    wizard.RunScript(
-        "screen StateLanguage\nkey Return\nscreen StateGuiAskKeyBoard\nkey Return\n"
-        "screen StateCountryChoice\nkey Return\nscreen StateInstallationTypeQV\nkey Return\n"
-        "screen StateChoiceTradeMark\nkey Return\nscreen StateChoicePC\nkey Return\n"
-        "screen StateConnectRouterPC\nkey Return\nscreen StateConnectRouterPCVerif\nkey F3\n"
-        "screen StateConfProxy\ntype proxy.example.net\nkey Tab\ntype 80999\nkey Return\n");
+    wizard.RunScript(kToAWrongPort);
     const ScreenMap map = wizard.WaitScreen("StateConfProxy");
     ASSERT_FALSE(HasFatalFailure());
     EXPECT_EQ(map.focus, 1103) << "the focus is not on the wrong port";
@@ -255,12 +258,7 @@ TEST_F(X11Wizard, AWrongEntrySaysWhyAndTakesTheFocus) {
 TEST_F(X11Wizard, InModalModeWhatIsTypedOnTheEntryScreensReachesTheFields) {
     wizard.SetModal(true);
     wizard.Start();
-    wizard.RunScript(
-        "screen StateLanguage\nkey Return\nscreen StateGuiAskKeyBoard\nkey Return\n"
-        "screen StateCountryChoice\nkey Return\nscreen StateInstallationTypeQV\nkey Return\n"
-        "screen StateChoiceTradeMark\nkey Return\nscreen StateChoicePC\nkey Return\n"
-        "screen StateConnectRouterPC\nkey Return\nscreen StateConnectRouterPCVerif\nkey F3\n"
-        "screen StateConfProxy\ntype proxy.example.net\nkey Tab\ntype 80999\nkey Return\n");
+    wizard.RunScript(kToAWrongPort);
     const ScreenMap map = wizard.WaitScreen("StateConfProxy");
     ASSERT_FALSE(HasFatalFailure());
     EXPECT_EQ(map.focus, 1103) << "the port typed did not reach its field";
