@@ -153,6 +153,11 @@ QV_PLUGIN_EXPORT void RequestService(const char* service, void* contextImage, co
         return;
     try {
         actions::Log log(logFile);
+        static bool recovered = false;
+        if (!recovered) {
+            recovered = true;
+            actions::RecoverApply(actions::ReadSettings(paramsFile), log);
+        }
         actions::Serve(service, actions::Context(static_cast<const QvContextImage*>(contextImage)),
                        paramsFile, log);
     } catch (...) {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "plugins/setup_actions/SetupStaging.h"
+
 namespace actions {
 
 namespace {
@@ -99,58 +101,44 @@ namespace {
 
 // ---- Applying
 
+// Every file is staged and every record field kept until Commit, which puts them all in
+// place or none of them (see SetupStaging.h).
 class Applier {
   public:
     Applier(const Settings& s, Log& log) : settings_(s), log_(&log) {}
+    // A run dropped before its commit (a failed step) leaves nothing behind.
+    ~Applier() {
+        if (!committed_)
+            Abandon();
+    }
+    Applier(const Applier&) = delete;
+    Applier& operator=(const Applier&) = delete;
     // Each request has its own log.
     void UseLog(Log& log) { log_ = &log; }
 
     bool Write(const std::string& relative, const std::string& text, unsigned mode,
                long group = -1) {
-        const std::string path = settings_.target + "/" + relative;
         std::string error;
-        if (!setup::WriteFileAtomically(path, text, mode, &error, group)) {
-            log_->Err("Cannot write " + path + ": " + error);
+        if (!setup::StageFile(settings_.target, relative, text, mode, &error, group)) {
+            log_->Err("Cannot write " + settings_.target + "/" + relative + ": " + error);
             failed_ = true;
             return false;
         }
-        char m[8];
-        std::snprintf(m, sizeof m, "%04o", mode);
-        log_->Info("Wrote " + path + " (" + m + ")");
-        summary_ += "wrote " + relative + " " + m + "\n";
+        plan_.renames.push_back(relative);
+        modes_.push_back(mode);
+        summary_ += "wrote " + relative + " " + ModeText(mode) + "\n";
         return true;
     }
     void Remove(const std::string& relative) {
-        const std::string path = settings_.target + "/" + relative;
         struct stat st {};
-        if (lstat(path.c_str(), &st) != 0)
+        if (lstat((settings_.target + "/" + relative).c_str(), &st) != 0)
             return;
-        std::string error;
-        if (!setup::RemoveFile(path, &error)) {
-            log_->Err(error);
-            failed_ = true;
-            return;
-        }
-        log_->Info("Removed " + path);
+        plan_.removes.push_back(relative);
         summary_ += "removed " + relative + "\n";
     }
-    // Kept until StoreRecord, which writes them all in one transaction.
-    void Record(const char* field, const std::string& value) { record_.push_back({field, value}); }
-    void StoreRecord() {
-        if (record_.empty())
-            return;
-        Answer a = WriteRecords(record_);
-        if (a.code != 0) {
-            log_->Err("Point-of-sale record: not written (" + std::to_string(a.code) +
-                      "): " + a.message);
-            failed_ = true;
-        } else {
-            for (const auto& [field, value] : record_) {
-                log_->Info("Point-of-sale record: wrote " + field);
-                summary_ += "record " + field + "\n";
-            }
-        }
-        record_.clear();
+    void Record(const char* field, const std::string& value) {
+        record_.push_back({field, value});
+        summary_ += std::string("record ") + field + "\n";
     }
     void Choose(const std::string& key, const std::string& value) {
         choices_.push_back({key, value});
@@ -180,17 +168,91 @@ class Applier {
                        " bytes: only its last runs are kept");
         Write(kSummaryFile, setup::AppendSummary(previous.value_or(""), section, cut), 0644);
     }
+    // The journal first, then the record in one transaction, then the renames: a kill at any
+    // point leaves what the next start can finish or roll back.
+    void Commit() {
+        if (failed_)
+            return Abandon();
+        plan_.target = settings_.target;
+        for (const auto& [field, value] : record_)
+            plan_.fields.push_back(field);
+        plan_.recordHash = record_.empty() ? "" : setup::RecordHash(record_);
+        plan_.committed = record_.empty();
+        if (!WriteJournal())
+            return Abandon();
+        if (!record_.empty()) {
+            Answer a = WriteRecords(record_);
+            if (a.code != 0) {
+                log_->Err("Point-of-sale record: not written (" + std::to_string(a.code) +
+                          "): " + a.message);
+                failed_ = true;
+                return Abandon();
+            }
+            for (const auto& [field, value] : record_)
+                log_->Info("Point-of-sale record: wrote " + field);
+            // Should this fail, the record's hash still tells the next start to finish.
+            plan_.committed = true;
+            WriteJournal();
+        }
+        committed_ = true;
+        std::string error;
+        if (!setup::FinishPlan(plan_, &error)) {
+            log_->Err(error + ": the apply is finished at the next start");
+            failed_ = true;
+            return;
+        }
+        for (size_t n = 0; n < plan_.renames.size(); ++n)
+            log_->Info("Wrote " + settings_.target + "/" + plan_.renames[n] + " (" +
+                       ModeText(modes_[n]) + ")");
+        for (const std::string& r : plan_.removes)
+            log_->Info("Removed " + settings_.target + "/" + r);
+        RemoveJournal();
+    }
 
   private:
+    static std::string ModeText(unsigned mode) {
+        char m[8];
+        std::snprintf(m, sizeof m, "%04o", mode);
+        return m;
+    }
+    bool WriteJournal() {
+        std::string error;
+        if (setup::WriteFileAtomically(setup::kApplyJournal, setup::ApplyJournalText(plan_), 0600,
+                                       &error)) {
+            journal_ = true;
+            return true;
+        }
+        log_->Err("Cannot write the apply journal: " + error);
+        failed_ = true;
+        return false;
+    }
+    void RemoveJournal() {
+        if (journal_ && setup::RemoveFile(setup::kApplyJournal))
+            setup::SyncDirectory("../data");
+        journal_ = false;
+    }
+    void Abandon() {
+        for (const std::string& r : plan_.renames)
+            setup::RemoveFile(settings_.target + "/" + r + setup::kStagedSuffix);
+        plan_.renames.clear();
+        plan_.removes.clear();
+        RemoveJournal();
+        committed_ = true;
+    }
+
     static constexpr char kSummaryFile[] = "etc/quilvane/setup-summary";
     static constexpr char kChoicesFile[] = "etc/quilvane/choices.conf";
     static constexpr size_t kChoicesReadMax = 64 * 1024;
     const Settings& settings_;
     Log* log_;
     bool failed_ = false;
+    bool committed_ = false;  // or abandoned: nothing is left to undo
+    bool journal_ = false;
     std::string summary_;
     std::vector<setup::Choice> choices_;
-    std::vector<std::pair<std::string, std::string>> record_;
+    setup::RecordFields record_;
+    setup::ApplyPlan plan_;
+    std::vector<unsigned> modes_;
 };
 
 // Makes the target root and checks its free space through the miscellaneous plug-in. 0 when
@@ -357,9 +419,9 @@ void ApplyPiece(Step step, Applier& out, const Context& c, const Settings& s, Lo
             if (!installation && language.size() == 2 && country.size() == 2)
                 out.Record("LanguePays", language + country);
             WritePointOfSale(out, c);
-            out.StoreRecord();
             ChooseAll(out, c, tag, installation);
             out.Summary(installation ? "installation" : "reconfiguration");
+            out.Commit();
             break;
     }
 }
@@ -462,6 +524,67 @@ bool ApplyStep(const std::string& service, const Context& c, Log& log) {
     run = StepwiseRun{};
     c.SetInt("LastEvent", 1);
     return true;
+}
+
+// ---- After a kill
+
+namespace {
+
+// Whether the record holds what the plan wrote; false when it cannot be read.
+bool RecordIsIn(const setup::ApplyPlan& plan) {
+    setup::RecordFields now;
+    for (const std::string& f : plan.fields) {
+        Answer a = ReadRecord(f.c_str());
+        if (a.code != 0)
+            return false;
+        now.push_back({f, a.message});
+    }
+    return setup::RecordHash(now) == plan.recordHash;
+}
+
+void SetAside(const char* path, const std::string& why, Log& log) {
+    const std::string aside = std::string(path) + ".rejected";
+    log.Warn(std::string("Apply journal ") + path + " set aside as " + aside + ": " + why);
+    if (rename(path, aside.c_str()) != 0)
+        setup::RemoveFile(path);
+}
+
+}  // namespace
+
+void RecoverApply(const Settings& s, Log& log) {
+    struct stat st {};
+    if (lstat(setup::kApplyJournal, &st) == 0) {
+        const std::optional<std::string> text = setup::ReadWholeFile(setup::kApplyJournal);
+        std::string problem = "it cannot be read";
+        const std::optional<setup::ApplyPlan> plan =
+            text ? setup::ParseApplyJournal(*text, &problem) : std::nullopt;
+        if (!plan) {
+            SetAside(setup::kApplyJournal, problem, log);
+        } else if (plan->target != s.target) {
+            SetAside(setup::kApplyJournal, "it is of target root " + plan->target, log);
+        } else if (plan->committed || RecordIsIn(*plan)) {
+            std::string error;
+            if (setup::FinishPlan(*plan, &error)) {
+                log.Info("Interrupted apply finished: " + std::to_string(plan->renames.size()) +
+                         " files put in place, " + std::to_string(plan->removes.size()) +
+                         " removed");
+                setup::RemoveFile(setup::kApplyJournal);
+            } else {
+                // Kept, so the next start tries again; nothing is rolled back under a record
+                // that is already in.
+                log.Err("Interrupted apply not finished: " + error);
+                return;
+            }
+        } else {
+            log.Info(
+                "Interrupted apply rolled back: its record was not written, the previous "
+                "configuration stays");
+            setup::RemoveFile(setup::kApplyJournal);
+        }
+    }
+    if (const int n = setup::DropStaged(s.target))
+        log.Info("Removed " + std::to_string(n) + " files an interrupted apply left under " +
+                 s.target);
 }
 
 // ---- Reconfiguration: what the workstation has now.

@@ -26,6 +26,10 @@ void StartApply(const Context& c, const Settings& s, Log& log, bool installation
 // False when service is not a step.
 bool ApplyStep(const std::string& service, const Context& c, Log& log);
 
+// Before anything else in a process: an apply a kill interrupted is finished when its record
+// is in, rolled back when not, and what it left half written is removed; the log says which.
+void RecoverApply(const Settings& s, Log& log);
+
 // Reconfiguration: what the workstation has now, into the context.
 void LoadCurrent(const Context& c, const Settings& s, Log& log);
 

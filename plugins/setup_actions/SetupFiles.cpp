@@ -161,7 +161,20 @@ bool WriteFileAtomically(const std::string& path, std::string_view text, unsigne
         unlink(temp.c_str());
         return false;
     }
+    // The rename itself lasts only once the directory is on the disk.
+    const size_t slash = path.rfind('/');
+    if (!SyncDirectory(slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash)))
+        return Fail(error, "cannot sync the directory of", path);
     return true;
+}
+
+bool SyncDirectory(const std::string& dir) {
+    const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = fsync(fd) == 0;
+    close(fd);
+    return ok;
 }
 
 bool RemoveFile(const std::string& path, std::string* error) {

@@ -34,6 +34,7 @@ class Log {
             path_ = std::string("../Log/1_") + logFile;
     }
     void Info(const std::string& text) { Line("INFO", text); }
+    void Warn(const std::string& text) { Line("WARNING", text); }
     void Err(const std::string& text) { Line("ERR", text); }
 
   private:

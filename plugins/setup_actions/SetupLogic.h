@@ -229,6 +229,8 @@ std::string AppendSummary(std::string_view previous, std::string_view run, bool 
 // negative, is its group.
 bool WriteFileAtomically(const std::string& path, std::string_view text, unsigned mode,
                          std::string* error = nullptr, long group = -1);
+// Syncs a directory, so the names created, renamed or removed in it last.
+bool SyncDirectory(const std::string& dir);
 // Removes path when it exists; a path that does not exist is no failure.
 bool RemoveFile(const std::string& path, std::string* error = nullptr);
 
