@@ -413,9 +413,12 @@ void ApplyPiece(Step step, Applier& out, const Context& c, const Settings& s, Lo
                       0600);
             break;
         case Step::Record:
-            // The account's fields too: the whole record is one transaction, new or old.
-            out.Record("CodeClient", c.Field("CodeClient"));
-            out.Record("CodeKelor", c.Field("CodeKelor"));
+            // The account's fields too: the whole record is one transaction, new or old. A
+            // reconfiguration never asks for the account, so it keeps the one recorded.
+            if (installation) {
+                out.Record("CodeClient", c.Field("CodeClient"));
+                out.Record("CodeKelor", c.Field("CodeKelor"));
+            }
             if (!installation && language.size() == 2 && country.size() == 2)
                 out.Record("LanguePays", language + country);
             WritePointOfSale(out, c);

@@ -226,6 +226,9 @@ int DropStaged(const std::string& target) {
             }
         }
         closedir(d);
+        // The write test of the target root is removed whole.
+        if (dir == target)
+            doomed.push_back(target + "/.quilvane-check");
         for (const std::string& path : doomed)
             removed += unlink(path.c_str()) == 0 ? 1 : 0;
         if (!doomed.empty())

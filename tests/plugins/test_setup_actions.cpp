@@ -379,3 +379,94 @@ TEST_F(SetupActions, TheScreensGetTheirLabelsAndCounts) {
     EXPECT_EQ(Field("CountryLabel"), "PAYGB");
     EXPECT_EQ(Field("ProxyLabel"), "proxy.example.net:3128");
 }
+
+// A step that fails leaves the target root as it was: the steps before it were only staged.
+TEST_F(SetupActions, AnApplyThatFailsLeavesNothingOfItself) {
+    Valid();
+    WithProxy();
+    Run("ApplyConfiguration");
+    ASSERT_EQ(Int("AnalyseState"), 0) << tree.Read("Log/1_QV.log");
+    const std::string keyboard = Target("etc/default/keyboard");
+    const std::string summary = Target("etc/quilvane/setup-summary");
+
+    context.SetInt("KeyboardIndex", 1, 5);
+    Set("ProxyHost", "other.example.net");
+    fs::remove_all(tree.Path("data/target/etc/apt/apt.conf.d"));
+    tree.Write("data/target/etc/apt/apt.conf.d", "a file where a folder should be");
+    Run("ApplyConfiguration");
+    EXPECT_EQ(Int("AnalyseState"), 2);
+    EXPECT_EQ(Target("etc/default/keyboard"), keyboard);
+    EXPECT_EQ(Target("etc/quilvane/setup-summary"), summary);
+    EXPECT_EQ(Target("etc/quilvane/proxy.conf").find("other"), std::string::npos);
+    for (const auto& e : fs::recursive_directory_iterator(tree.Path("data")))
+        EXPECT_EQ(e.path().string().find(".qv-staged"), std::string::npos) << e.path();
+    EXPECT_FALSE(tree.Exists("data/setup-apply.journal"));
+}
+
+// The first request of a process meets the journal a killed apply left.
+class InterruptedApply : public SetupActions {
+  protected:
+    void Leave(const std::string& journal) {
+        tree.Write("data/target/etc/default/keyboard", "old");
+        tree.Write("data/target/etc/default/keyboard.qv-staged", "new");
+        tree.Write("data/target/etc/default/locale.tmpAb12Cd", "half writ");
+        tree.Write("data/setup-apply.journal", journal);
+    }
+    std::string Journal(const std::string& state, const std::string& renamed,
+                        const std::string& target = "../data/target") {
+        return "quilvane-apply 1\ntarget " + target + "\nstate " + state +
+               "\nfield RaisonSociale\nrecord 0123456789abcdef\nrename " + renamed + "\nend 6\n";
+    }
+    std::string Log() { return tree.Read("Log/1_QV.log"); }
+    // A copy of the plug-in under a new name: a new process, as far as its first request goes.
+    void LoadAgain(int n) {
+        dlclose(module);
+        const std::string copy = tree.Bin() + "/setupActions" + std::to_string(n) + ".so";
+        fs::copy_file(tree.Bin() + "/setupActions.so", copy);
+        module = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(module, nullptr) << dlerror();
+        serve = reinterpret_cast<QvActionRequestServiceFn>(dlsym(module, "RequestService"));
+    }
+};
+
+TEST_F(InterruptedApply, WithItsRecordInItIsFinished) {
+    Leave(Journal("committed", "etc/default/keyboard"));
+    Run("ShowLanguage");
+    EXPECT_EQ(Target("etc/default/keyboard"), "new");
+    EXPECT_FALSE(tree.Exists("data/setup-apply.journal"));
+    EXPECT_FALSE(tree.Exists("data/target/etc/default/locale.tmpAb12Cd"));
+    EXPECT_NE(Log().find("(INFO) Interrupted apply finished: 1 files"), std::string::npos) << Log();
+    EXPECT_EQ(String("Gui"), "..\\gui\\StateLanguage.gui") << "the request itself still runs";
+}
+
+TEST_F(InterruptedApply, WithoutItsRecordItIsRolledBack) {
+    // The record holds no such hash (there is no record at all).
+    Leave(Journal("staged", "etc/default/keyboard"));
+    Run("ShowLanguage");
+    EXPECT_EQ(Target("etc/default/keyboard"), "old");
+    EXPECT_FALSE(tree.Exists("data/target/etc/default/keyboard.qv-staged"));
+    EXPECT_FALSE(tree.Exists("data/setup-apply.journal"));
+    EXPECT_NE(Log().find("(INFO) Interrupted apply rolled back"), std::string::npos) << Log();
+}
+
+TEST_F(InterruptedApply, AJournalNotToBeTrustedIsSetAsideAndNothingIsRenamed) {
+    int n = 0;
+    for (const std::string& journal :
+         {Journal("committed", "../../bin/setupActions.so"),
+          Journal("committed", "etc/default/keyboard", "/etc"), std::string("junk\n")}) {
+        SCOPED_TRACE(journal);
+        LoadAgain(++n);
+        fs::remove_all(tree.Path("data"));
+        Leave(journal);
+        Run("ShowLanguage");
+        EXPECT_EQ(Target("etc/default/keyboard"), "old");
+        EXPECT_FALSE(tree.Exists("data/target/etc/default/keyboard.qv-staged"));
+        EXPECT_TRUE(tree.Exists("data/setup-apply.journal.rejected"));
+        const std::string log = Log();
+        int warnings = 0;
+        const std::string line = "(WARNING) Apply journal ../data/setup-apply.journal set aside";
+        for (size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1))
+            ++warnings;
+        EXPECT_EQ(warnings, n) << log;
+    }
+}

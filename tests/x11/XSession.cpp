@@ -164,13 +164,18 @@ void StagedWizard::Kill() {
     ASSERT_TRUE(process_->Wait(10000));
 }
 
-int StagedWizard::RunUnattended(const std::string& answers) {
+ProgramResult StagedWizard::RunOffscreen(const std::vector<std::string>& args) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     const std::string previous = fs::current_path().string();
     EXPECT_EQ(chdir(tree_.Bin().c_str()), 0);
-    ProgramResult r = RunProgram(tree_.Bin() + "/QuilvaneWizApp", {"--answers", answers});
+    ProgramResult r = RunProgram(tree_.Bin() + "/QuilvaneWizApp", args);
     EXPECT_EQ(chdir(previous.c_str()), 0);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
+    return r;
+}
+
+int StagedWizard::RunUnattended(const std::string& answers) {
+    const ProgramResult r = RunOffscreen({"--answers", answers});
     if (r.status != 0)
         ADD_FAILURE() << answers << ": " << r.err.substr(0, 4000);
     return r.status;

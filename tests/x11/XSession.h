@@ -12,6 +12,7 @@
 
 #include "platform/Process.h"
 #include "tests/platform/ProcessTestSupport.h"
+#include "tests/support/RunProgram.h"
 #include "tests/support/TempTree.h"
 
 namespace x11test {
@@ -65,6 +66,8 @@ class StagedWizard {
     // Runs the wizard unattended and offscreen from an answer file (relative to bin/); its exit
     // code.
     int RunUnattended(const std::string& answers);
+    // Runs the wizard offscreen in bin/ with args, whatever its end.
+    ProgramResult RunOffscreen(const std::vector<std::string>& args);
     int Pid() const { return process_ ? process_->Pid() : 0; }
     // Kills the wizard with SIGKILL, as a crash or a power cut would end it, and reaps it.
     void Kill();
