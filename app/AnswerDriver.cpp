@@ -286,7 +286,7 @@ bool AnswerDriver::Leave(CQVAppView& view, const std::wstring& which) {
             return false;
         }
         view.OnRangeClickButton(id, 0);
-        CheckRaised();
+        CheckRaised(view);
         return true;
     }
     const std::wstring key = which.empty() ? L"Return" : which;
@@ -305,14 +305,21 @@ bool AnswerDriver::Leave(CQVAppView& view, const std::wstring& which) {
              "key " + Narrow(key) + " leads to no button on screen " + app_.currentScreen);
         return false;
     }
-    CheckRaised();
+    CheckRaised(view);
     return true;
 }
 
-void AnswerDriver::CheckRaised() {
+void AnswerDriver::CheckRaised(const CQVAppView& view) {
     int32_t last = 0;
     if (CAutomateContext* context = app_.RefreshContext())
         context->GetInt(ctx::kLastEvent, 1, &last);
+    // Asking again cannot help a choice the workstation could not store: say why at once.
+    if (last == 0 && !view.SaveFailure().empty()) {
+        Fail(answers::kExitRefused, "",
+             "screen " + app_.currentScreen +
+                 ": the choice could not be saved: " + view.SaveFailure());
+        return;
+    }
     // No event: the screen refused what it was given and stays; it is answered again, as a
     // screen that comes back, until the visits run out. Never by time: a screen also stays up
     // while the action it started runs (the network check).

@@ -49,7 +49,7 @@ class AnswerDriver : public QObject {
     // The stall check; also catches a wait no synchronisation reported.
     void Tick();
     void Grab();
-    void CheckRaised();
+    void CheckRaised(const CQVAppView& view);
     void Answer(CQVAppView& view);
     bool Fill(CQVAppView& view, const answers::Field& field);
     bool Push(CQVAppView& view, const std::wstring& which);

@@ -101,9 +101,10 @@ std::string IdentifyPcModelType(std::wstring_view caption, CAutomateContext& con
     return stored;
 }
 
-LanguePaysWriter PointServiceLanguePaysWriter(std::wstring pluginPath, CLog& log) {
-    return [path = std::move(pluginPath), log = &log](std::wstring_view language,
-                                                      std::wstring_view country) {
+LanguePaysWriter PointServiceLanguePaysWriter(std::wstring pluginPath, CLog& log,
+                                              std::string* failure) {
+    return [path = std::move(pluginPath), log = &log, failure](std::wstring_view language,
+                                                               std::wstring_view country) {
         // The client reads a plug-in it cannot load as an empty answer, that is as success.
         {
             std::string error;
@@ -112,6 +113,8 @@ LanguePaysWriter PointServiceLanguePaysWriter(std::wstring pluginPath, CLog& log
                 !module->Symbol("Release")) {
                 log->Err(StrFormat("PointServicePlugin cannot be used: %s %s", Narrow(path).c_str(),
                                    error.c_str()));
+                if (failure)
+                    *failure = "the point-of-sale plug-in cannot be loaded: " + error;
                 return -1;
             }
         }
@@ -122,9 +125,22 @@ LanguePaysWriter PointServiceLanguePaysWriter(std::wstring pluginPath, CLog& log
         if (code != 0) {
             log->Err(StrFormat("PointServicePlugin answered %d: %s", code,
                                Narrow(client.GetLastMessage()).c_str()));
+            if (failure)
+                *failure = Narrow(client.GetLastMessage());
         }
         return code;
     };
+}
+
+SaveFailure SaveFailureOf(std::string_view message) {
+    auto says = [&](std::string_view what) { return message.find(what) != std::string::npos; };
+    // SQLite's own words (sqlite3_errstr) for a full disk and for a lock it waited on.
+    if (says("disk is full") || says("No space left"))
+        return {"id0385", "the disk is full"};
+    if (says("database is locked") || says("database table is locked"))
+        return {"id0386", "the record is locked by another program"};
+    return {"id0387", message.empty() ? std::string("the record cannot be written")
+                                      : "the record cannot be written: " + std::string(message)};
 }
 
 int SaveCountryAndLanguage(const CountrySelection& selection, CAutomateContext& context,

@@ -43,8 +43,18 @@ using LanguePaysWriter = std::function<int(std::wstring_view language, std::wstr
 
 // A writer that binds a PointServiceClient to the plug-in at pluginPath (the wizard passes
 // pointservice::kLibraryPath) with log's settings under "PointServicePlugin". A plug-in that
-// cannot be loaded counts as a failure. log must outlive the writer.
-LanguePaysWriter PointServiceLanguePaysWriter(std::wstring pluginPath, CLog& log);
+// cannot be loaded counts as a failure. On a failure, failure (when given) receives what the
+// plug-in or the loader said. log and failure must outlive the writer.
+LanguePaysWriter PointServiceLanguePaysWriter(std::wstring pluginPath, CLog& log,
+                                              std::string* failure = nullptr);
+
+// Why a choice could not be saved, from what the point-of-sale plug-in said: the line that
+// tells the operator (a translation ID) and the cause in words for the log.
+struct SaveFailure {
+    const char* reasonId;
+    std::string cause;
+};
+SaveFailure SaveFailureOf(std::string_view message);
 
 // The country list's state when the country screen is validated.
 struct CountrySelection {

@@ -95,6 +95,8 @@ class CQVAppView : public QWidget, public controls::NavigationHandler {
     bool Shown() const { return shown_; }
     // True once SetViewInterface built a screen (never for the first, empty view).
     bool Built() const { return built_; }
+    // Why the last save of this screen failed, in words; empty when none failed.
+    const std::string& SaveFailure() const { return saveFailure_; }
 
   protected:
     void paintEvent(QPaintEvent* e) override;
@@ -119,6 +121,8 @@ class CQVAppView : public QWidget, public controls::NavigationHandler {
     void SelectChoiceButton(int pressed);
     // The line saying what is wrong with the first wrong field, and the focus on that field.
     void ShowInvalidEntry(const std::string& screen, CAutomateContext& context);
+    // The reason line of a choice that could not be saved.
+    void ShowSaveFailure(const char* reasonId);
     // Every choice of the run, one line each, before the apply.
     void ShowSummary(CAutomateContext& context);
 
@@ -136,6 +140,7 @@ class CQVAppView : public QWidget, public controls::NavigationHandler {
     QSize formSize_;
     bool shown_ = false;
     bool built_ = false;
+    std::string saveFailure_;
     screens::ScreenSettings settings_;
     std::unordered_map<int, QWidget*> controls_;
     std::vector<CVEKButton*> configuredButtons_;

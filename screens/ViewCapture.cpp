@@ -199,13 +199,25 @@ bool CQVAppView::SaveChoice(screens::SaveRule rule, int specific, CAutomateConte
                 if (QListWidgetItem* item = list->currentItem())
                     selection.selectedText = item->text().toStdWString();
             }
-            if (screens::SaveCountryAndLanguage(
-                    selection, context, translator, log,
-                    screens::PointServiceLanguePaysWriter(pointservice::kLibraryPath, log)) != 0) {
+            std::string failure;
+            saveFailure_.clear();
+            if (screens::SaveCountryAndLanguage(selection, context, translator, log,
+                                                screens::PointServiceLanguePaysWriter(
+                                                    pointservice::kLibraryPath, log, &failure)) !=
+                0) {
                 // The failed save asked for -1, which would end the whole installation as if it
-                // had succeeded; the operator stays on the screen and can choose again.
+                // had succeeded; the operator stays on the screen, is told why, and can choose
+                // again.
                 context.SetInt(ctx::kLastEvent, 1, 0);
-                log.Err("Country not saved : the country screen stays");
+                if (failure.empty()) {
+                    log.Err("Country not saved : the country screen stays");
+                    return false;
+                }
+                // The record refused it: say why, in the operator's language.
+                const screens::SaveFailure why = screens::SaveFailureOf(failure);
+                saveFailure_ = why.cause;
+                ShowSaveFailure(why.reasonId);
+                log.Err("Country not saved : the country screen stays (" + why.cause + ")");
                 return false;
             }
             break;
@@ -326,6 +338,18 @@ int CQVAppView::ManageColor(const std::string& screen) {
     }
     log.Debug(StrFormat("End ManageColor - returns %d", 0));
     return 0;
+}
+
+void CQVAppView::ShowSaveFailure(const char* reasonId) {
+    auto* label = ControlAs<CGradientLabel>(ids::kReasonLabel);
+    if (!label)
+        return;
+    const std::wstring text = host_.Translator().GetTraduction(reasonId);
+    const TextFont& font = CurrentTextFont();
+    label->SetFont(QString::fromStdWString(font.face), font.height, font.weight);
+    label->SetTransparent(true);
+    label->SetText(text.empty() ? Widen(reasonId) : text);
+    label->SetTextColor(kPureRed);
 }
 
 void CQVAppView::ShowInvalidEntry(const std::string& screen, CAutomateContext& context) {

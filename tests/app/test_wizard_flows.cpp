@@ -3,6 +3,7 @@
 // in the target root and the point-of-sale record, read back through the plug-in.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -393,6 +394,28 @@ TEST_F(WizardFlows, BadAnswersStopTheRunWithTheirCodeAndNothingApplied) {
               std::vector<std::string>{
                   "ERR state=- control=-: cannot read the answer file ../config/missing.ini"});
     EXPECT_EQ(Log("1_QV.log"), "");
+}
+
+// A record held by another program: the run stops at the country with the real cause, not as
+// a screen that kept refusing its answer.
+TEST_F(WizardFlows, AnUnattendedRunSaysWhyTheCountryCouldNotBeSaved) {
+    Fresh();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(tree.Path("data/LMQPointService.db").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    ProgramResult r = RunAnswers("../config/answers_installation.ini");
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    EXPECT_EQ(r.status, 5) << r.err;
+    EXPECT_EQ(ErrLines(r.err), std::vector<std::string>{
+                                   "ERR state=CountryChoice control=-: screen StateCountryChoice: "
+                                   "the choice could not be saved: the record is locked by "
+                                   "another program"});
+    EXPECT_NE(Log("1_QV.log")
+                  .find("(ERR) Country not saved : the country screen stays (the "
+                        "record is locked by another program)"),
+              std::string::npos);
+    EXPECT_FALSE(tree.Exists("data/target"));
 }
 
 // An operator's run recorded replays, unattended, to the same results; the passwords are in the

@@ -3,6 +3,8 @@
 #include <stdexcept>
 #include <string>
 
+#include <sqlite3.h>
+
 #include "base/Text.h"
 #include "clients/PointServiceClient.h"
 #include "screens/Choices.h"
@@ -174,4 +176,52 @@ TEST_F(ChoicesTest, CountrySaveFailuresEndTheRun) {
     context.SetString("ID_LANG", 1, "ID_LANG0");
     EXPECT_EQ(SaveCountryAndLanguage({true, L"France"}, context, translator, log, kSucceeds), -1);
     EXPECT_EQ(LogCount("ERR", "Can not ReadFile KSOCountries.csv"), 1);
+}
+
+// A country the record cannot take: the cause, from the plug-in's own words, for the line the
+// operator reads and for the log.
+TEST_F(ChoicesTest, ACountryThatCannotBeSavedSaysWhy) {
+    const struct {
+        const char* message;
+        const char* reasonId;
+        const char* cause;
+    } rows[] = {
+        {"write: database or disk is full", "id0385", "the disk is full"},
+        {"cannot open x: No space left on device", "id0385", "the disk is full"},
+        {"write: database is locked", "id0386", "the record is locked by another program"},
+        {"write: attempt to write a readonly database", "id0387",
+         "the record cannot be written: write: attempt to write a readonly database"},
+        {"", "id0387", "the record cannot be written"},
+    };
+    for (const auto& r : rows) {
+        const SaveFailure f = SaveFailureOf(r.message);
+        EXPECT_STREQ(f.reasonId, r.reasonId) << r.message;
+        EXPECT_EQ(f.cause, r.cause) << r.message;
+    }
+
+    // The record held by another program past the plug-in's wait.
+    WriteLanguages(kLanguages);
+    WriteTranslations(Entry("PAYFR", "fr", "France"));
+    translator.LoadLanguage("fr");
+    tree.Write("config/KSOCountries.csv", "Code Langue KSO;ID_COUNTRY\nfr;PAYFR\n");
+    context.SetString("ID_LANG", 1, "ID_LANG0");
+    std::string failure;
+    const LanguePaysWriter writer =
+        PointServiceLanguePaysWriter(Widen(POINT_PLUGIN), log, &failure);
+    ASSERT_EQ(SaveCountryAndLanguage({true, L"France"}, context, translator, log, writer), 0);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(tree.Path("data/LMQPointService.db").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(SaveCountryAndLanguage({true, L"France"}, context, translator, log, writer), -1);
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    EXPECT_STREQ(SaveFailureOf(failure).reasonId, "id0386") << failure;
+
+    // No plug-in at all.
+    failure.clear();
+    EXPECT_EQ(SaveCountryAndLanguage(
+                  {true, L"France"}, context, translator, log,
+                  PointServiceLanguePaysWriter(L".\\NoSuchPluginu.dll", log, &failure)),
+              -1);
+    EXPECT_NE(failure.find("cannot be loaded"), std::string::npos) << failure;
 }

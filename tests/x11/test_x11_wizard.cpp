@@ -2,6 +2,7 @@
 // both shipped flows by keys, the choice screens by mouse clicks, and what the operator sees on
 // every screen (captions, the language highlight, the focus mark, full screen).
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <QImage>
 #include <sstream>
@@ -251,6 +252,39 @@ TEST_F(X11Wizard, AWrongEntrySaysWhyAndTakesTheFocus) {
     const QImage image = wizard.Grab("refused_StateConfProxy");
     EXPECT_GE(RedPixels(image, map.controls.at(1089).rect), kRedCaption)
         << "no line says what is wrong (refused_StateConfProxy.png)";
+}
+
+// A country the record cannot take (another program holds it): the screen stays and a red
+// line says why in the operator's language; once the record is free, the same press goes on.
+TEST_F(X11Wizard, ACountryThatCannotBeSavedSaysWhyInTheOperatorsLanguage) {
+    wizard.Start();
+    wizard.WaitScreen("StateLanguage");
+    wizard.Click(1013);  // "Français (Belgique)"
+    wizard.WaitFocus(1013);
+    wizard.Click(kValidate);
+    wizard.WaitScreen("StateGuiAskKeyBoard");
+    wizard.Key("Return");
+    const ScreenMap map = wizard.WaitScreen("StateCountryChoice");
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(map.Has(1089));
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(wizard.Tree().Path("data/LMQPointService.db").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    wizard.Key("Return");
+    // The plug-in waits for the record before it gives up.
+    const std::string line =
+        "(ERR) Country not saved : the country screen stays (the record is "
+        "locked by another program)";
+    EXPECT_TRUE(WaitFor([&] { return wizard.Log().find(line) != std::string::npos; }, 10000));
+    const QImage image = wizard.Grab("unsaved_StateCountryChoice");
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    EXPECT_GE(RedPixels(image, map.controls.at(1089).rect), kRedCaption)
+        << "no line says why (unsaved_StateCountryChoice.png)";
+    EXPECT_EQ(wizard.Current().screen, "StateCountryChoice");
+    wizard.Key("Return");
+    wizard.WaitScreen("StateInstallationTypeQV");
+    EXPECT_EQ(wizard.LastSet("CodePays"), "BE");
 }
 
 // Full screen without a window manager: the screens where the frame gives up staying on top
