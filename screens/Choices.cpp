@@ -31,7 +31,8 @@ std::string ReadString(CAutomateContext& context, const char* name, int occurren
 void LoadTranslationsAndId(int entry, int textEntry, const std::string& code,
                            CAutomateContext& context, ZFQTranslator& translator, CLog& log) {
     log.Info(StrFormat("Load traductions [%d=%s]", textEntry, code.c_str()));
-    translator.LoadLanguage(code.c_str());
+    if (translator.LoadLanguage(code.c_str()) < 0 && !translator.LastError().empty())
+        log.Err("Cannot load the translations: " + translator.LastError());
     context.SetString(ctx::kIdLang, 1, StrFormat("ID_LANG%d", entry).c_str());
     ApplyLanguageFonts(textEntry, LanguageScreenFontDefaults());
 }

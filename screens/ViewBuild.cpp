@@ -207,7 +207,9 @@ int CQVAppView::LoadTraductions(const char*) {
     if (idLang[0] != '\0') {
         std::string code = ResolvedLanguageCode(std::string_view(idLang));
         log.Info(StrFormat("Load traductions [%s=%s]", idLang, code.c_str()));
-        host_.Translator().LoadLanguage(code.c_str());
+        if (host_.Translator().LoadLanguage(code.c_str()) < 0 &&
+            !host_.Translator().LastError().empty())
+            log.Err("Cannot load the translations: " + host_.Translator().LastError());
         int index = LanguageIndex(std::string_view(idLang));
         log.Info(StrFormat("ID LANG=[%d]", index));
         ApplyLanguageFonts(index, StartupFontDefaults());

@@ -1,5 +1,7 @@
 // The set-up particular to a screen, after its fields are filled: the layout adapted to the
 // dialog font, then what the screen's name calls for.
+#include <unistd.h>
+
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QListWidget>
@@ -12,6 +14,7 @@
 #include "controls/GradientLabel.h"
 #include "controls/SkinControls.h"
 #include "controls/VEKButton.h"
+#include "platform/Files.h"
 #include "platform/Paths.h"
 #include "screens/ControlIds.h"
 #include "screens/QVAppView.h"
@@ -181,6 +184,16 @@ void CQVAppView::SetupLanguageButtons(bool reconfiguration) {
         context->GetString(ctx::kIdLang, 1, idLang);
     const std::vector<screens::LanguageButton> plan = screens::PlanLanguageButtons(
         reconfiguration, idLang, [this](int id) { return ControlAs<CVEKButton>(id) != nullptr; });
+    if (LanguageCount() == 0) {
+        // An operator with no language to choose is stuck: the log says which file and why.
+        const std::string path = platform::NativePath(LanguageFilePath());
+        std::string why;
+        const int fd = platform::OpenRegularFile(path, &why);
+        if (fd >= 0)
+            ::close(fd);
+        why = path + ": " + (fd >= 0 ? std::string("it names no language") : why);
+        host_.Log().Err("No language to choose: " + why);
+    }
     CVEKButton* current = nullptr;
     for (const screens::LanguageButton& entry : plan) {
         auto* button = ControlAs<CVEKButton>(entry.buttonId);

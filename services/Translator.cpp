@@ -96,6 +96,7 @@ int ZFQTranslator::LoadLanguage(const wchar_t* code) {
         std::unique_ptr<XmlDocument> doc = XmlDocument::ParseFile(file_, &error, options);
         DOMElement* root = doc ? doc->Root() : nullptr;
         if (!root) {
+            lastError_ = file_ + ": " + (error.empty() ? std::string("no root element") : error);
             Warn("LoadLanguage", "Unable to parse traductions file");
             return -1;
         }
@@ -123,9 +124,11 @@ int ZFQTranslator::LoadLanguage(const wchar_t* code) {
             node = NextInOrder(node, root, false);
         }
     } catch (...) {
+        lastError_ = file_ + ": cannot be read";
         Warn("LoadLanguage", "Unable to parse traductions file");
         return -1;
     }
+    lastError_.clear();
     table_.swap(table);
     return static_cast<int>(table_.size());
 }

@@ -50,6 +50,9 @@ class ZFQTranslator {
     // The loaded texts by identifier (empty texts included).
     const std::map<std::string, std::wstring>& Table() const { return table_; }
     const std::string& File() const { return file_; }
+    // Why the last LoadLanguage failed (the file and the reason); empty after a load that
+    // worked.
+    const std::string& LastError() const { return lastError_; }
     // Where warnings go (standard output unless a tool wants its output clean).
     void SetWarningStream(FILE* stream) { warnings_ = stream ? stream : stdout; }
 
@@ -58,6 +61,7 @@ class ZFQTranslator {
 
     XmlPlatform platform_;
     std::string file_;
+    std::string lastError_;
     FILE* warnings_ = stdout;
     std::map<std::string, std::wstring> table_;
 };

@@ -2,6 +2,7 @@
 // What the setup action plug-in knows of its host: the log file, the context image, the
 // service plug-ins it calls, its parameters and the language list. SDK headers only.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -47,9 +48,16 @@ class Log {
         char stamp[32];
         std::strftime(stamp, sizeof stamp, "%y/%m/%d %H:%M:%S  ", &tm);
         std::string line = std::string(stamp) + "[" + kTag + "]  (" + level + ") " + text + "\r\n";
-        int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        // Never through a link, and never waiting on a FIFO: the host reports such a log.
+        int fd = open(path_.c_str(),
+                      O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
         if (fd < 0)
             return;
+        struct stat st {};
+        if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            close(fd);
+            return;
+        }
         ssize_t n = write(fd, line.data(), line.size());
         (void)n;
         close(fd);

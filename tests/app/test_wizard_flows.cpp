@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -68,6 +69,14 @@ class WizardFlows : public ::testing::Test {
         const std::string previous = fs::current_path().string();
         EXPECT_EQ(chdir(tree.Bin().c_str()), 0);
         ProgramResult r = RunProgram(tree.Bin() + "/QuilvaneWizApp", args);
+        EXPECT_EQ(chdir(previous.c_str()), 0);
+        return r;
+    }
+    ProgramResult RunAnswersWithin(const std::string& answers, int timeoutMs) {
+        const std::string previous = fs::current_path().string();
+        EXPECT_EQ(chdir(tree.Bin().c_str()), 0);
+        ProgramResult r =
+            RunProgram(tree.Bin() + "/QuilvaneWizApp", {"--answers", answers}, timeoutMs);
         EXPECT_EQ(chdir(previous.c_str()), 0);
         return r;
     }
@@ -416,6 +425,52 @@ TEST_F(WizardFlows, AnUnattendedRunSaysWhyTheCountryCouldNotBeSaved) {
                         "record is locked by another program)"),
               std::string::npos);
     EXPECT_FALSE(tree.Exists("data/target"));
+}
+
+// Each file the wizard reads, made a FIFO nobody writes to or a link to an endless device: the
+// run ends, within a memory cap, with an ERR line that names the file.
+TEST_F(WizardFlows, AFileOfTheTreeThatIsAFifoOrADeviceStopsNothingAndIsNamed) {
+    const char* files[] = {
+        "config/QV/QV_params.ini",         "config/QV/QV_automate.ini",
+        "config/QV/QV_serv.xml",           "config/trad/VEK_Trad.xml",
+        "config/KSOCountries.csv",         "config/language.ini",
+        "config/country_rules.ini",        "gui/StateLanguage.gui",
+        "gui/StateLanguage.config.xml",    "pictures/PCconnectRouter.gif",
+        "config/answers_installation.ini", "Log/1_QV.log",
+    };
+    rlimit previous{};
+    getrlimit(RLIMIT_AS, &previous);
+    for (const char* file : files) {
+        for (const bool fifo : {true, false}) {
+            SCOPED_TRACE(std::string(file) + (fifo ? " as a FIFO" : " as /dev/zero"));
+            Fresh();
+            const std::string path = tree.Path(file);
+            const std::string kept = path + ".kept";
+            if (fs::exists(path))
+                fs::rename(path, kept);
+            ASSERT_EQ(fifo ? mkfifo(path.c_str(), 0600) : symlink("/dev/zero", path.c_str()), 0);
+#if !defined(__SANITIZE_ADDRESS__)
+            rlimit cap = previous;
+            cap.rlim_cur = 4ull << 30;  // the wizard's own needs are far under it
+            setrlimit(RLIMIT_AS, &cap);
+#endif
+            ProgramResult r = RunAnswersWithin("../config/answers_installation.ini", 30000);
+            setrlimit(RLIMIT_AS, &previous);
+            fs::remove(path);
+            if (fs::exists(kept))
+                fs::rename(kept, path);
+            EXPECT_NE(r.status, kTimedOut) << "it hangs";
+            EXPECT_GE(r.status, 0) << "ended by a signal: " << r.err.substr(0, 2000);
+            const std::string name = fs::path(file).filename().string();
+            const std::string said = r.err + Log("1_QV.log");
+            bool named = false;
+            for (const std::string& line : Lines(said))
+                named = named || (line.find("ERR") != std::string::npos &&
+                                  line.find(name) != std::string::npos);
+            EXPECT_TRUE(named) << "no ERR line names " << name << "; exit " << r.status << "\n"
+                               << r.err.substr(0, 2000);
+        }
+    }
 }
 
 // An operator's run recorded replays, unattended, to the same results; the passwords are in the

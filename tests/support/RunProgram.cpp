@@ -1,18 +1,21 @@
 #include "tests/support/RunProgram.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 
 #include "tests/support/TempTree.h"
 
 extern char** environ;
 
-ProgramResult RunProgram(const std::string& exe, const std::vector<std::string>& args) {
+ProgramResult RunProgram(const std::string& exe, const std::vector<std::string>& args,
+                         int timeoutMs) {
     static std::atomic<int> serial{0};
     std::string base =
         "/tmp/qvtest-run-" + std::to_string(getpid()) + "-" + std::to_string(serial++);
@@ -31,8 +34,23 @@ ProgramResult RunProgram(const std::string& exe, const std::vector<std::string>&
     pid_t pid = 0;
     if (posix_spawn(&pid, program.c_str(), &fa, nullptr, argv.data(), environ) == 0) {
         int st = 0;
-        waitpid(pid, &st, 0);
-        r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+        bool timedOut = false;
+        if (timeoutMs < 0) {
+            waitpid(pid, &st, 0);
+        } else {
+            const auto end =
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+            while (waitpid(pid, &st, WNOHANG) == 0) {
+                if (std::chrono::steady_clock::now() > end) {
+                    kill(pid, SIGKILL);
+                    waitpid(pid, &st, 0);
+                    timedOut = true;
+                    break;
+                }
+                usleep(10000);
+            }
+        }
+        r.status = timedOut ? kTimedOut : WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     }
     posix_spawn_file_actions_destroy(&fa);
     r.out = ReadFile(outPath);

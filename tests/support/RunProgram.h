@@ -10,7 +10,10 @@ struct ProgramResult {
     std::string err;
 };
 
-ProgramResult RunProgram(const std::string& exe, const std::vector<std::string>& args);
+// timeoutMs < 0: waits for ever; else the program is killed past it and status is kTimedOut.
+inline constexpr int kTimedOut = -1000;
+ProgramResult RunProgram(const std::string& exe, const std::vector<std::string>& args,
+                         int timeoutMs = -1);
 
 // The lines of a program's output, without their line ends.
 std::vector<std::string> Lines(const std::string& text);
