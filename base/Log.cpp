@@ -8,8 +8,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <mutex>
-#include <set>
 
 #include "base/Text.h"
 #include "platform/Files.h"
@@ -38,20 +36,7 @@ CLogFile::CLogFile(std::string path, int32_t sizeLimitKb)
     // O_APPEND keeps every write at the end even while other loggers write the same file.
     // Owner-only: the log holds what the operator typed. A link, a FIFO or a device in place of
     // the log is refused, so the log is never written outside the tree nor blocks the start.
-    std::string error;
-    fd_ = platform::OpenForAppend(platform::NativePath(path_), 0600, &error);
-    if (fd_ < 0)
-        ReportUnwritable(error);
-}
-
-// The log cannot say that it cannot be written: stderr does, once per file and process.
-void CLogFile::ReportUnwritable(const std::string& error) const {
-    static std::mutex guard;
-    static std::set<std::string> told;
-    std::lock_guard<std::mutex> lock(guard);
-    if (told.size() < 64 && told.insert(path_).second)
-        std::fprintf(stderr, "ERR log file %s cannot be written: %s\n", path_.c_str(),
-                     error.c_str());
+    fd_ = platform::OpenForAppend(platform::NativePath(path_), 0600, nullptr);
 }
 
 CLogFile::~CLogFile() {

@@ -43,7 +43,6 @@ class CLogFile {
     void Empty();
 
   private:
-    void ReportUnwritable(const std::string& error) const;
     std::string path_;
     bool enabled_ = true;
     int64_t limitBytes_;
