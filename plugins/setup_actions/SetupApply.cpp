@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "plugins/setup_actions/SetupCommands.h"
 #include "plugins/setup_actions/SetupStaging.h"
 
 namespace actions {
@@ -144,6 +145,13 @@ class Applier {
         choices_.push_back({key, value});
     }
     bool Failed() const { return failed_; }
+    // A tool that makes a step take effect failed after the files were in place: the result
+    // names that step.
+    void EffectFailed(const char* trad) {
+        failed_ = true;
+        failedStep_ = trad;
+    }
+    const char* FailedStep() const { return failedStep_; }
     // The choices over those of earlier runs, then this run's section added to the summary.
     void Summary(const char* mode) {
         if (failed_)
@@ -246,6 +254,7 @@ class Applier {
     const Settings& settings_;
     Log* log_;
     bool failed_ = false;
+    const char* failedStep_ = nullptr;
     bool committed_ = false;  // or abandoned: nothing is left to undo
     bool journal_ = false;
     std::string summary_;
@@ -387,6 +396,41 @@ int Prepare(const Context& c, const Settings& s, Log& log, bool installation) {
     return Analyse(s, log);
 }
 
+// "fr_BE" from "fr" and "BE" (LocaleFile checked both).
+std::string LocaleTagOf(const std::string& language, const std::string& country) {
+    const std::string locale = setup::LocaleFile(language, country).value_or("LANG=");
+    return locale.substr(5, locale.find('.') - 5);
+}
+
+// One of the system's tools, when the target root has it; the step it serves fails with it.
+void RunTool(Applier& out, const Settings& s, Log& log, const std::vector<std::string>& argv,
+             const char* trad, int timeoutMs) {
+    if (!setup::ProgramInRoot(s.target, argv[0])) {
+        log.Info("No " + argv[0] + " under " + s.target + ": not run");
+        return;
+    }
+    std::string line;
+    for (const std::string& a : argv)
+        line += (line.empty() ? "" : " ") + a;
+    const setup::CommandRun run = setup::RunInRoot(s.target, argv, timeoutMs);
+    if (run.started && run.status == 0) {
+        log.Info("Ran " + line + " under " + s.target);
+        return;
+    }
+    log.Err("Command " + line + " under " + s.target + " failed (" +
+            (run.started ? "status " + std::to_string(run.status) : std::string("not started")) +
+            "): " + run.error);
+    out.EffectFailed(trad);
+}
+
+// The files are in place; the tools that make a running system take them up.
+void TakeEffect(Applier& out, const Settings& s, Log& log, bool installation) {
+    RunTool(out, s, log, {"/usr/sbin/locale-gen"}, "id0276", 300000);
+    // The console's keyboard, where this root is the running system's and has a console.
+    if (installation && s.target == "/" && access("/dev/tty0", W_OK) == 0)
+        RunTool(out, s, log, {"/bin/setupcon", "--keyboard-only", "--force"}, "id0251", 60000);
+}
+
 void ApplyPiece(Step step, Applier& out, const Context& c, const Settings& s, Log& log,
                 bool installation) {
     const std::string tag = LanguageTag(LanguageIndex(c));
@@ -397,10 +441,16 @@ void ApplyPiece(Step step, Applier& out, const Context& c, const Settings& s, Lo
             out.Write("etc/default/keyboard", setup::KeyboardFile(c.Int("KeyboardIndex")), 0644);
             break;
         case Step::Locale:
-            if (auto locale = setup::LocaleFile(language, country))
+            if (auto locale = setup::LocaleFile(language, country)) {
                 out.Write("etc/default/locale", *locale, 0644);
-            else
+                // A root with Debian's locale list gets the locale generated too.
+                const std::string gen = s.target + "/etc/locale.gen";
+                if (auto list = setup::ReadWholeFile(gen))
+                    out.Write("etc/locale.gen",
+                              setup::LocaleGenWith(*list, LocaleTagOf(language, country)), 0644);
+            } else {
                 log.Err("No locale for language [" + language + "] and country [" + country + "]");
+            }
             break;
         case Step::Proxy:
             WriteProxy(out, ProxyOf(c), s, log);
@@ -425,6 +475,8 @@ void ApplyPiece(Step step, Applier& out, const Context& c, const Settings& s, Lo
             ChooseAll(out, c, tag, installation);
             out.Summary(installation ? "installation" : "reconfiguration");
             out.Commit();
+            if (!out.Failed())
+                TakeEffect(out, s, log, installation);
             break;
     }
 }
@@ -474,6 +526,8 @@ void Apply(const Context& c, const Settings& s, Log& log, bool installation) {
         for (const StepInfo& step : StepsOf(installation))
             ApplyPiece(step.step, out, c, s, log, installation);
         state = out.Failed() ? 2 : 0;
+        if (out.FailedStep())
+            c.SetString("ApplyFailedStep", out.FailedStep());
     }
     Finish(c, state, log);
     c.SetInt("LastEvent", 1);
@@ -516,7 +570,7 @@ bool ApplyStep(const std::string& service, const Context& c, Log& log) {
     run.out->UseLog(log);
     ApplyPiece(known->step, *run.out, c, *run.settings, log, run.installation);
     if (run.out->Failed()) {
-        Fail(c, known->trad, log);
+        Fail(c, run.out->FailedStep() ? run.out->FailedStep() : known->trad, log);
         return true;
     }
     if (++run.next < run.steps.size()) {

@@ -21,6 +21,7 @@ namespace {
 constexpr const char* kApplyFiles[] = {
     "etc/default/keyboard",
     "etc/default/locale",
+    "etc/locale.gen",
     "etc/profile.d/quilvane-proxy.sh",
     "etc/apt/apt.conf.d/90quilvane-proxy",
     "etc/quilvane/proxy.conf",

@@ -470,3 +470,31 @@ TEST_F(InterruptedApply, AJournalNotToBeTrustedIsSetAsideAndNothingIsRenamed) {
         EXPECT_EQ(warnings, n) << log;
     }
 }
+
+// A root with Debian's locale list gets the locale enabled there, and its locale-gen run; one
+// that fails is an ERR line with its status and words, and the result names the locale step.
+TEST_F(SetupActions, TheLocaleToolOfTheRootRunsAndItsFailureNamesTheStep) {
+    Valid();
+    tree.Write("data/target/etc/locale.gen", "# en_GB.UTF-8 UTF-8\n# fr_FR.UTF-8 UTF-8\n");
+    // A tool the root cannot run: it has no interpreter for it.
+    tree.Write("data/target/usr/sbin/locale-gen", "#!/bin/sh\nexit 0\n");
+    fs::permissions(tree.Path("data/target/usr/sbin/locale-gen"), fs::perms::owner_all);
+    Run("ApplyConfiguration");
+    EXPECT_EQ(Target("etc/locale.gen"), "en_GB.UTF-8 UTF-8\n# fr_FR.UTF-8 UTF-8\n");
+    EXPECT_NE(Target("etc/default/locale").find("LANG=en_GB.UTF-8"), std::string::npos);
+    EXPECT_EQ(Int("AnalyseState"), 2);
+    EXPECT_EQ(String("ApplyFailedStep"), "id0276");
+    const std::string log = tree.Read("Log/1_QV.log");
+    EXPECT_TRUE(std::regex_search(log, std::regex(R"(\(ERR\) Command /usr/sbin/locale-gen under )"
+                                                  R"(\.\./data/target failed \(status \d+\): .)")))
+        << log;
+
+    // Without the tool, the files alone and no failure.
+    fs::remove(tree.Path("data/target/usr/sbin/locale-gen"));
+    Run("ApplyConfiguration");
+    EXPECT_EQ(Int("AnalyseState"), 0) << tree.Read("Log/1_QV.log");
+    EXPECT_NE(tree.Read("Log/1_QV.log")
+                  .find("(INFO) No /usr/sbin/locale-gen under ../data/target: "
+                        "not run"),
+              std::string::npos);
+}
