@@ -6,6 +6,8 @@
 
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/support/TempTree.h"
 #include "tests/x11/XSession.h"
@@ -102,6 +104,56 @@ TEST(CrashResume, AKilledInstallationComesBackAtItsScreenWithWhatWasEntered) {
               std::string::npos);
     EXPECT_NE(wizard.Target("etc/quilvane/account.conf").find("123456"), std::string::npos);
     EXPECT_EQ(wizard.Log().find("(ERR)"), std::string::npos);
+}
+
+// The shipped key script cut at each screen it waits for: the screen and the keys given there.
+std::vector<std::pair<std::string, std::string>> Screens(const std::string& flow) {
+    std::vector<std::pair<std::string, std::string>> out;
+    std::istringstream in(flow);
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("screen ", 0) == 0)
+            out.push_back({line.substr(7), ""});
+        else if (!out.empty() && !line.empty() && line[0] != '#')
+            out.back().second += line + "\n";
+    }
+    return out;
+}
+
+// Killed on every screen in turn, and started again each time: each start comes back on the
+// screen it was killed on, showing what it showed, and the run that ends configures the target
+// as one never killed.
+TEST(CrashResume, KilledOnEveryScreenTheInstallationComesBackThereEachTime) {
+    ASSERT_TRUE(server && server->Running()) << "Xvfb did not start";
+    const auto screens =
+        Screens(ReadFile(std::string(SOURCE_DIR) + "/scripts/flows/installation_pc.keys"));
+    ASSERT_GT(screens.size(), 15u);
+    StagedWizard wizard;
+    wizard.Start();
+    int kills = 0;
+    for (const auto& [screen, keys] : screens) {
+        SCOPED_TRACE(screen + " (kill " + std::to_string(kills + 1) + ")");
+        const ScreenMap before = wizard.WaitScreen(screen);
+        ASSERT_FALSE(::testing::Test::HasFatalFailure()) << wizard.Log();
+        wizard.Kill();
+        ++kills;
+        wizard.Start();
+        const ScreenMap after = wizard.WaitScreen(screen);
+        ASSERT_FALSE(::testing::Test::HasFatalFailure()) << wizard.Log();
+        for (const auto& [id, control] : before.controls)
+            EXPECT_EQ(after.Has(id) ? after.controls.at(id).caption : "(none)", control.caption)
+                << "control " << id;
+        EXPECT_EQ(after.focus, before.focus);
+        wizard.RunScript(keys);
+        ASSERT_FALSE(::testing::Test::HasFatalFailure()) << wizard.Log();
+    }
+    ASSERT_EQ(wizard.WaitExit(kRunMs), 0) << wizard.Log();
+    EXPECT_FALSE(wizard.Tree().Exists(kJournal));
+    // The first screen's state is journaled as it starts: every start resumed.
+    EXPECT_EQ(Count(wizard.Log(), "(INFO) Run resumed at state"), kills);
+    EXPECT_NE(wizard.Target("etc/apt/apt.conf.d/90quilvane-proxy").find("proxy.example.net:3128"),
+              std::string::npos);
+    EXPECT_NE(wizard.Target("etc/quilvane/account.conf").find("123456"), std::string::npos);
+    EXPECT_NE(wizard.Target("etc/default/locale").find("en_GB"), std::string::npos);
 }
 
 }  // namespace
