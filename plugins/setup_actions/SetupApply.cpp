@@ -6,6 +6,7 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -125,8 +126,14 @@ class Applier {
             failed_ = true;
             return false;
         }
-        plan_.renames.push_back(relative);
-        modes_.push_back(mode);
+        // Written again in the same apply: the staged copy holds the last text.
+        const auto known = std::find(plan_.renames.begin(), plan_.renames.end(), relative);
+        if (known != plan_.renames.end()) {
+            modes_[static_cast<size_t>(known - plan_.renames.begin())] = mode;
+        } else {
+            plan_.renames.push_back(relative);
+            modes_.push_back(mode);
+        }
         summary_ += "wrote " + relative + " " + ModeText(mode) + "\n";
         return true;
     }
@@ -186,8 +193,10 @@ class Applier {
             plan_.fields.push_back(field);
         plan_.recordHash = record_.empty() ? "" : setup::RecordHash(record_);
         plan_.committed = record_.empty();
-        if (!WriteJournal())
+        if (!WriteJournal()) {
+            failed_ = true;
             return Abandon();
+        }
         if (!record_.empty()) {
             Answer a = WriteRecords(record_);
             if (a.code != 0) {
@@ -231,7 +240,6 @@ class Applier {
             return true;
         }
         log_->Err("Cannot write the apply journal: " + error);
-        failed_ = true;
         return false;
     }
     void RemoveJournal() {
