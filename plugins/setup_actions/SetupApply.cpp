@@ -193,6 +193,11 @@ class Applier {
             plan_.fields.push_back(field);
         plan_.recordHash = record_.empty() ? "" : setup::RecordHash(record_);
         plan_.committed = record_.empty();
+        if (std::string error; !setup::SyncStaged(plan_, &error)) {
+            log_->Err(error);
+            failed_ = true;
+            return Abandon();
+        }
         if (!WriteJournal()) {
             failed_ = true;
             return Abandon();

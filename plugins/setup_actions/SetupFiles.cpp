@@ -123,7 +123,7 @@ std::wstring FoldName(std::wstring_view name) {
 }  // namespace
 
 bool WriteFileAtomically(const std::string& path, std::string_view text, unsigned mode,
-                         std::string* error, long group) {
+                         std::string* error, long group, bool syncDirectory) {
     if (!MakeParents(path, error))
         return false;
     std::string temp = path + ".tmpXXXXXX";
@@ -163,7 +163,9 @@ bool WriteFileAtomically(const std::string& path, std::string_view text, unsigne
     }
     // The rename itself lasts only once the directory is on the disk.
     const size_t slash = path.rfind('/');
-    if (!SyncDirectory(slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash)))
+    if (syncDirectory && !SyncDirectory(slash == std::string::npos ? "."
+                                        : slash == 0               ? "/"
+                                                                   : path.substr(0, slash)))
         return Fail(error, "cannot sync the directory of", path);
     return true;
 }

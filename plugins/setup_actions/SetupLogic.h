@@ -226,9 +226,10 @@ std::string AppendSummary(std::string_view previous, std::string_view run, bool 
 // Writes text to path through a temporary file in the same directory that is synced and
 // renamed over it, so the path holds the old text or the new one, never half of either.
 // Creates missing parent directories (0755). mode applies to the new file, and group, when not
-// negative, is its group.
+// negative, is its group. The directory is synced after the rename unless the caller syncs it
+// itself later (syncDirectory false).
 bool WriteFileAtomically(const std::string& path, std::string_view text, unsigned mode,
-                         std::string* error = nullptr, long group = -1);
+                         std::string* error = nullptr, long group = -1, bool syncDirectory = true);
 // Syncs a directory, so the names created, renamed or removed in it last.
 bool SyncDirectory(const std::string& dir);
 // Removes path when it exists; a path that does not exist is no failure.

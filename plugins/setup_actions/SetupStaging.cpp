@@ -167,7 +167,23 @@ std::string RecordHash(const RecordFields& fields) {
 
 bool StageFile(const std::string& target, const std::string& relative, std::string_view text,
                unsigned mode, std::string* error, long group) {
-    return WriteFileAtomically(target + "/" + relative + kStagedSuffix, text, mode, error, group);
+    // SyncStaged syncs each directory once, before the journal names what is in it.
+    return WriteFileAtomically(target + "/" + relative + kStagedSuffix, text, mode, error, group,
+                               false);
+}
+
+bool SyncStaged(const ApplyPlan& plan, std::string* error) {
+    std::set<std::string> dirs;
+    for (const std::string& r : plan.renames)
+        dirs.insert(DirOf(plan.target + "/" + r));
+    for (const std::string& d : dirs) {
+        if (!SyncDirectory(d)) {
+            if (error)
+                *error = "cannot sync " + d + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    return true;
 }
 
 bool FinishPlan(const ApplyPlan& plan, std::string* error) {

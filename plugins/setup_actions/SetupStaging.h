@@ -46,6 +46,9 @@ std::string RecordHash(const RecordFields& fields);
 // Writes the staged copy of relative under target.
 bool StageFile(const std::string& target, const std::string& relative, std::string_view text,
                unsigned mode, std::string* error = nullptr, long group = -1);
+// The directories of the plan's staged files synced: a power cut after the journal then never
+// finds a staged file missing that was not renamed.
+bool SyncStaged(const ApplyPlan& plan, std::string* error = nullptr);
 // The staged files renamed over their final names (one already renamed is skipped), the
 // removals done, the directories synced. Done again after a kill, it ends in the same state.
 bool FinishPlan(const ApplyPlan& plan, std::string* error = nullptr);
