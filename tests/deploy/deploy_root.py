@@ -20,7 +20,7 @@ import time
 SKIPPED = 77  # CTest's SKIP_RETURN_CODE
 
 # Programs the checks run inside the root, beyond the package's own dependencies.
-EXTRA_PACKAGES = ["apt", "util-linux", "passwd", "procps"]
+EXTRA_PACKAGES = ["apt", "util-linux", "passwd", "procps", "systemd"]
 SUITE = "bookworm"
 MIRRORS = [
     "deb http://deb.debian.org/debian bookworm main",
@@ -64,6 +64,19 @@ def source_key(source):
     return digest.hexdigest()[:16]
 
 
+def prune(cache_dir, prefix, keep):
+    """Leaves the `keep` most recently used entries of a kind in the cache."""
+    entries = [os.path.join(cache_dir, n) for n in os.listdir(cache_dir)
+               if n.startswith(prefix) and not n.endswith(".partial")]
+    entries.sort(key=os.path.getmtime, reverse=True)
+    for old in entries[keep:]:
+        log("dropping %s from the cache" % old)
+        if os.path.isdir(old):
+            shutil.rmtree(old, ignore_errors=True)
+        else:
+            os.remove(old)
+
+
 def package_in(folder):
     if not os.path.isdir(folder):
         return None
@@ -77,11 +90,21 @@ def find_package(source, deb_dir, cache_dir, build_missing=True):
     (scripts/package leaves it in deb_dir)."""
     kept = os.path.join(cache_dir, "deb-" + source_key(source))
     deb = package_in(kept)
+    if deb:
+        os.utime(kept)
     if deb or not build_missing:
         return deb
-    log("building the package (scripts/package)")
+    os.makedirs(deb_dir, exist_ok=True)
+    build_log = os.path.join(deb_dir, "package.log")
+    log("building the package (scripts/package, its output in %s)" % build_log)
     start = time.monotonic()
-    run([os.path.join(source, "scripts", "package"), "--no-lintian"], stdout=sys.stdout)
+    with open(build_log, "wb") as out:
+        done = subprocess.run([os.path.join(source, "scripts", "package"), "--no-lintian"],
+                              stdout=out, stderr=subprocess.STDOUT)
+    if done.returncode != 0:
+        with open(build_log, "rb") as f:
+            sys.stdout.write(f.read()[-4000:].decode(errors="replace"))
+        raise SystemExit("deploy: scripts/package exited with %d" % done.returncode)
     log("package built in %.0f s" % (time.monotonic() - start))
     built = package_in(deb_dir)
     if not built:
@@ -90,6 +113,7 @@ def find_package(source, deb_dir, cache_dir, build_missing=True):
     shutil.copy(built, kept + ".partial")
     shutil.rmtree(kept, ignore_errors=True)
     os.replace(kept + ".partial", kept)
+    prune(cache_dir, "deb-", 3)
     return package_in(kept)
 
 
@@ -113,6 +137,7 @@ def cached_root(deb, cache_dir):
     key = hashlib.sha256(("\n".join([SUITE] + MIRRORS + packages)).encode()).hexdigest()[:16]
     tarball = os.path.join(cache_dir, "root-%s-%s.tar" % (SUITE, key))
     if os.path.exists(tarball):
+        os.utime(tarball)  # most recently used, for the pruning
         return tarball
     os.makedirs(cache_dir, exist_ok=True)
     log("making the root with mmdebstrap (%d packages); a first time takes minutes" %
@@ -130,6 +155,7 @@ def cached_root(deb, cache_dir):
             sys.exit(SKIPPED)
         raise SystemExit("deploy: mmdebstrap failed:\n" + tail)
     os.replace(partial, tarball)
+    prune(cache_dir, "root-", 2)
     log("root made in %.0f s: %s" % (time.monotonic() - start, tarball))
     return tarball
 

@@ -88,13 +88,19 @@ class InstalledWorkstation(unittest.TestCase):
         # The tree's writable and configurable parts are links to where Debian keeps them.
         for link, target in (("config", "/etc/quilvane-setup"), ("data", "/var/lib/quilvane-setup"),
                              ("Log", "/var/log/quilvane-setup")):
-            self.assertEqual(os.path.realpath(root.file(TREE + "/" + link)), root.file(target))
+            self.assertEqual(os.readlink(root.file(TREE + "/" + link)), target)
+            self.assertTrue(os.path.isdir(root.file(target)), target)
         for params in ("QV/QV_params.ini", "RW/RW_params.ini"):
             text = root.read("/etc/quilvane-setup/" + params)
             self.assertIn("TargetRoot=/\n", text)
             self.assertIn("Modal=true", text)
         _, out = root.run(["dpkg-query", "-W", "-f", "${Conffiles}", "quilvane-setup"])
         self.assertIn("/etc/quilvane-setup/QV/QV_params.ini", out)
+        # Enabled at install: the agent and the first boot; the reconfiguration only on demand.
+        wants = "/etc/systemd/system/%s.target.wants/%s"
+        self.assertTrue(root.exists(wants % ("multi-user", "quilvane-setup-agent.service")))
+        self.assertTrue(root.exists(wants % ("graphical", "quilvane-setup-firstboot.service")))
+        self.assertFalse(root.exists(wants % ("graphical", "quilvane-setup-reconfigure.service")))
         _, out = root.run(["getent", "passwd", "quilvane-setup"])
         self.assertIn("/var/lib/quilvane-setup", out)
         _, out = root.run(["stat", "-c", "%U:%G %a", TREE + "/bin", "/var/lib/quilvane-setup"])
