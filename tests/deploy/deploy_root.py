@@ -230,13 +230,23 @@ class Root:
         self.run(["dpkg", "-i", "/tmp/quilvane-setup.deb"])
         log("package installed in %.1f s" % (time.monotonic() - start))
 
+    def mounted_below(self):
+        with open("/proc/self/mountinfo", encoding="utf-8", errors="replace") as f:
+            points = [line.split()[4] for line in f if len(line.split()) > 4]
+        return [p for p in points if p == self.path or p.startswith(self.path + "/")]
+
     def close(self):
         for target in reversed(self.mounts):
             subprocess.run(["umount", "-R", "-l", target])
-        if os.environ.get("QV_DEPLOY_KEEP") != "1":
-            shutil.rmtree(self.path, ignore_errors=True)
-        else:
+        if os.environ.get("QV_DEPLOY_KEEP") == "1":
             log("root kept: " + self.path)
+            return
+        # /dev is the machine's own, bound in: never remove through a mount left behind.
+        left = self.mounted_below()
+        if left:
+            log("root not removed, still mounted: %s" % ", ".join(left))
+            return
+        shutil.rmtree(self.path, ignore_errors=True)
 
 
 def prepare(argv, source, build_dir):
