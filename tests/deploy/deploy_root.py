@@ -19,8 +19,9 @@ import time
 
 SKIPPED = 77  # CTest's SKIP_RETURN_CODE
 
-# Programs the checks run inside the root, beyond the package's own dependencies.
-EXTRA_PACKAGES = ["apt", "util-linux", "passwd", "procps", "systemd"]
+# Programs the checks run inside the root, beyond the package's own dependencies;
+# python3: what Ansible's modules run with on a target.
+EXTRA_PACKAGES = ["apt", "util-linux", "passwd", "procps", "systemd", "python3"]
 SUITE = "bookworm"
 MIRRORS = [
     "deb http://deb.debian.org/debian bookworm main",
@@ -28,7 +29,8 @@ MIRRORS = [
     "deb http://deb.debian.org/debian-security bookworm-security main",
 ]
 # Paths whose change makes a new package; tests and docs do not.
-PACKAGE_INPUTS_SKIPPED = ("tests/", "bench/", "docs/", "README.md", ".ci/")
+PACKAGE_INPUTS_SKIPPED = ("tests/", "bench/", "docs/", "deploy/", "README.md", ".ci/",
+                          ".gitignore")
 
 
 def log(message):

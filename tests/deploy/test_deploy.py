@@ -6,6 +6,7 @@
   test_deploy.py SOURCE BUILD firstboot  the first-boot unit's command line in the kiosk
                                          compositor (headless), as the setup user; its stamp
   test_deploy.py SOURCE BUILD units      systemd-analyze verify of the package's units
+  test_deploy.py SOURCE BUILD ansible    the Ansible role rolling shops out to fresh roots
 
 Needs root; exits 77 (skipped) without it or when no mirror can be reached for the root."""
 
@@ -16,6 +17,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import deploy_root  # noqa: E402
+import rollout  # noqa: E402
 import units  # noqa: E402
 
 SOURCE, BUILD, PHASE = sys.argv[1:4] if len(sys.argv) >= 4 else (None, None, None)
@@ -139,14 +141,14 @@ class InstalledWorkstation(unittest.TestCase):
 
 
 def main():
-    if PHASE not in ("install", "firstboot", "units"):
+    if PHASE not in ("install", "firstboot", "units", "ansible"):
         sys.stderr.write(__doc__)
         return 2
     Context.deb, Context.tarball = deploy_root.prepare(sys.argv[1:] and [sys.argv[0]] +
                                                       sys.argv[1:], SOURCE, BUILD)
     start = time.monotonic()
     cases = {"install": [InstalledWorkstation], "firstboot": [units.FirstBoot],
-             "units": [units.Verify]}[PHASE]
+             "units": [units.Verify], "ansible": [rollout.Rollout]}[PHASE]
     units.BUILD = BUILD
     suite = unittest.TestSuite(unittest.defaultTestLoader.loadTestsFromTestCase(c) for c in cases)
     result = unittest.TextTestRunner(verbosity=2, stream=sys.stdout).run(suite)
