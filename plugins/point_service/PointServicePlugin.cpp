@@ -29,6 +29,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <cwctype>
@@ -83,8 +84,23 @@ class Database {
         }
     }
 
+    // The data folder may be a link (an installed tree keeps it under /var/lib); SQLite's
+    // NOFOLLOW refuses a link anywhere in the path, so the folder is resolved first and only
+    // the file itself must not be a link.
+    static std::string ResolvedFolder(const std::string& path) {
+        const size_t slash = path.rfind('/');
+        if (slash == std::string::npos)
+            return path;
+        char* folder = realpath(slash == 0 ? "/" : path.substr(0, slash).c_str(), nullptr);
+        if (!folder)
+            return path;  // a missing folder fails the open below, with its reason
+        std::string resolved = folder;
+        std::free(folder);
+        return (resolved == "/" ? "" : resolved) + path.substr(slash);
+    }
+
     bool Open() {
-        std::string path = platform::NativePath(kDatabase);
+        std::string path = ResolvedFolder(platform::NativePath(kDatabase));
         // Created owner-only here rather than by SQLite, which would use 0644; its journal
         // takes the database's mode.
         // A link is refused, so the record is never written outside the tree (SQLite is told

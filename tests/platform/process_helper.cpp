@@ -5,7 +5,9 @@
 //   report FILE ... writes its directory, session, standard streams and arguments to FILE
 // Started under the name "noxStart" it plays a starter: it counts its launches in the file
 // "launches" of its directory; the launch numbered $QV_HELPER_UP_AT creates the agent block
-// $QV_HELPER_BLOCK, publishes "helper agent" and stays up until SIGTERM.
+// $QV_HELPER_BLOCK, publishes "helper agent" and stays up until SIGTERM. Under any other name
+// with $QV_HELPER_ARGS set (a stand-in for systemctl) it writes its arguments to that file, one
+// a line, and exits with $QV_HELPER_EXIT.
 #include <signal.h>
 #include <unistd.h>
 
@@ -58,6 +60,16 @@ int main(int argc, char** argv) {
     std::string self = argv[0];
     if (self.substr(self.find_last_of('/') + 1) == "noxStart")
         return Starter();
+    if (const char* report = std::getenv("QV_HELPER_ARGS")) {
+        FILE* out = std::fopen(report, "w");
+        if (!out)
+            return 1;
+        for (int i = 1; i < argc; ++i)
+            std::fprintf(out, "%s\n", argv[i]);
+        std::fclose(out);
+        const char* code = std::getenv("QV_HELPER_EXIT");
+        return code ? std::atoi(code) : 0;
+    }
     if (argc < 2)
         return 2;
     std::string mode = argv[1];

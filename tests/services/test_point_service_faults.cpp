@@ -189,6 +189,25 @@ TEST(PointServiceFaults, TheDatabaseAndItsJournalAreOwnerOnly) {
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
+// An installed tree keeps data/ as a link to /var/lib: a linked folder is followed, and the
+// record lands (owner-only) in the folder it names.
+TEST(PointServiceFaults, ALinkedDataFolderIsFollowed) {
+    TempTree tree;
+    fs::create_directory(tree.Path("var-lib"));
+    fs::remove_all(tree.Path("data"));
+    fs::create_directory_symlink(tree.Path("var-lib"), tree.Path("data"));
+    EXPECT_EQ(Write("CodeClient", L"linked"), 0);
+    struct stat st {};
+    ASSERT_EQ(lstat(tree.Path("var-lib/LMQPointService.db").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    // The file itself as a link stays refused behind a linked folder too.
+    fs::remove(tree.Path("var-lib/LMQPointService.db"));
+    fs::create_symlink(tree.Path("outside.db"), tree.Path("var-lib/LMQPointService.db"));
+    EXPECT_EQ(Write("CodeClient", L"leaked"), 6);
+    EXPECT_FALSE(fs::exists(tree.Path("outside.db")));
+}
+
 // A database that is a link, a FIFO or a directory is refused: the record is never written to
 // a file outside the tree, and nothing waits on a FIFO.
 TEST(PointServiceFaults, ADatabaseThatIsNotARegularFileIsRefused) {
