@@ -159,6 +159,14 @@ class Applier {
         failedStep_ = trad;
     }
     const char* FailedStep() const { return failedStep_; }
+    // The locale the tools are to generate once the files are in place, and whether Debian's
+    // list of locales is among the files.
+    void GenerateLocale(std::string tag, bool listed) {
+        localeTag_ = std::move(tag);
+        localeListed_ = listed;
+    }
+    const std::string& LocaleTag() const { return localeTag_; }
+    bool LocaleListed() const { return localeListed_; }
     // The choices over those of earlier runs, then this run's section added to the summary.
     void Summary(const char* mode) {
         if (failed_)
@@ -268,6 +276,8 @@ class Applier {
     Log* log_;
     bool failed_ = false;
     const char* failedStep_ = nullptr;
+    std::string localeTag_;
+    bool localeListed_ = false;
     bool committed_ = false;  // or abandoned: nothing is left to undo
     bool journal_ = false;
     std::string summary_;
@@ -438,7 +448,18 @@ void RunTool(Applier& out, const Settings& s, Log& log, const std::vector<std::s
 
 // The files are in place; the tools that make a running system take them up.
 void TakeEffect(Applier& out, const Settings& s, Log& log, bool installation) {
-    RunTool(out, s, log, {"/usr/sbin/locale-gen"}, "id0276", 300000);
+    const std::string& tag = out.LocaleTag();
+    if (out.LocaleListed()) {
+        RunTool(out, s, log, {"/usr/sbin/locale-gen"}, "id0276", 300000);
+    } else if (!tag.empty() &&
+               access((s.target + "/usr/share/i18n/locales/" + tag).c_str(), R_OK) == 0) {
+        // Debian's list could not be written (a read-only /etc): the one locale, as
+        // locale-gen would make it.
+        RunTool(out, s, log,
+                {"/usr/bin/localedef", "-i", tag, "-c", "-f", "UTF-8", "-A",
+                 "/usr/share/locale/locale.alias", tag + ".UTF-8"},
+                "id0276", 300000);
+    }
     // The console's keyboard, where this root is the running system's and has a console.
     if (installation && s.target == "/" && access("/dev/tty0", W_OK) == 0)
         RunTool(out, s, log, {"/bin/setupcon", "--keyboard-only", "--force"}, "id0251", 60000);
@@ -456,11 +477,15 @@ void ApplyPiece(Step step, Applier& out, const Context& c, const Settings& s, Lo
         case Step::Locale:
             if (auto locale = setup::LocaleFile(language, country)) {
                 out.Write("etc/default/locale", *locale, 0644);
-                // A root with Debian's locale list gets the locale generated too.
-                const std::string gen = s.target + "/etc/locale.gen";
-                if (auto list = setup::ReadWholeFile(gen))
-                    out.Write("etc/locale.gen",
-                              setup::LocaleGenWith(*list, LocaleTagOf(language, country)), 0644);
+                // A root with Debian's locale list gets the locale generated too; the list is
+                // changed only where its folder may be written (the kiosk's /etc may not).
+                const std::string tag = LocaleTagOf(language, country);
+                const std::optional<std::string> list =
+                    setup::ReadWholeFile(s.target + "/etc/locale.gen");
+                const bool listed = list && access((s.target + "/etc").c_str(), W_OK) == 0;
+                if (listed)
+                    out.Write("etc/locale.gen", setup::LocaleGenWith(*list, tag), 0644);
+                out.GenerateLocale(tag, listed);
             } else {
                 log.Err("No locale for language [" + language + "] and country [" + country + "]");
             }

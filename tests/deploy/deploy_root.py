@@ -21,7 +21,7 @@ SKIPPED = 77  # CTest's SKIP_RETURN_CODE
 
 # Programs the checks run inside the root, beyond the package's own dependencies;
 # python3: what Ansible's modules run with on a target.
-EXTRA_PACKAGES = ["apt", "util-linux", "passwd", "procps", "systemd", "python3"]
+EXTRA_PACKAGES = ["apt", "util-linux", "passwd", "procps", "systemd", "python3", "locales"]
 SUITE = "bookworm"
 MIRRORS = [
     "deb http://deb.debian.org/debian bookworm main",

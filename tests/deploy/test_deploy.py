@@ -36,9 +36,9 @@ INSTALLED = {
 }
 RECONFIGURED_PROXY = "http://proxy2.example.net:8080/"
 
-# The setup plug-in's real-root side (locale-gen, setupcon when TargetRoot is /) is not in yet:
-# until it is, the locale is checked in /etc/default/locale only. Set to True once it runs.
-CHECK_LOCALE_COMMAND = False
+# The setup plug-in runs locale-gen in the root: the root's own locale program must take the
+# chosen LANG.
+CHECK_LOCALE_COMMAND = True
 
 
 Context = units.Context
