@@ -139,6 +139,20 @@ class InstalledWorkstation(unittest.TestCase):
             self.assertIn(field, record)
         self.assertIn("reconfiguration]", root.read("/etc/quilvane/setup-summary"))
 
+    def test_4_removal(self):
+        # Removed, the package leaves nothing but its conffiles and what lies under /var.
+        root = self.root
+        _, listed = root.run(["dpkg-query", "-L", "quilvane-setup"])
+        _, conffiles = root.run(["dpkg-query", "-W", "-f=${Conffiles}", "quilvane-setup"])
+        kept = {line.split()[0] for line in conffiles.splitlines() if line.strip()}
+        root.run(["dpkg", "-r", "quilvane-setup"])
+        left = [path for path in listed.splitlines()
+                if path.startswith("/") and path not in kept and not path.startswith("/var/")
+                and root.exists(path) and not os.path.isdir(root.file(path))]
+        self.assertEqual(left, [])
+        for folder in ("/usr/lib/quilvane-setup", "/usr/share/doc/quilvane-setup"):
+            self.assertFalse(root.exists(folder), folder + " is left")
+
 
 def main():
     if PHASE not in ("install", "firstboot", "units", "ansible"):
