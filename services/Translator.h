@@ -46,6 +46,10 @@ class ZFQTranslator {
     std::wstring GetTraduction(const wchar_t* id);
     std::wstring GetTraduction(const char* id);
 
+    // Writes the index of the file's every language to indexPath (the file's path with
+    // tradindex::kSuffix is where LoadLanguage looks). false with the reason in error.
+    bool WriteIndex(const std::string& indexPath, std::string* error);
+
     size_t Count() const { return table_.size(); }
     // The loaded texts by identifier (empty texts included).
     const std::map<std::string, std::wstring>& Table() const { return table_; }
@@ -54,6 +58,11 @@ class ZFQTranslator {
     void SetWarningStream(FILE* stream) { warnings_ = stream ? stream : stdout; }
 
   private:
+    // The tables of the file (of wanted alone, from the index when it matches, or of every
+    // language), and the file's bytes. false when the file cannot be read or parsed.
+    bool ReadTables(const std::u16string* wanted,
+                    std::map<std::u16string, std::map<std::string, std::wstring>>* tables,
+                    std::string* bytes);
     void Warn(const char* operation, const char* reason) const;
 
     XmlPlatform platform_;
