@@ -201,13 +201,23 @@ std::string Write(std::string_view xmlBytes, const std::map<std::string, Table>&
     return out;
 }
 
+std::string Source(std::string_view xmlBytes) {
+    return SourceLine(xmlBytes);
+}
+
 std::optional<Table> Read(std::string_view index, std::string_view xmlBytes,
                           std::string_view code) {
+    return ReadWithSource(index, SourceLine(xmlBytes), code);
+}
+
+std::optional<Table> ReadWithSource(std::string_view index, std::string_view sourceLine,
+                                    std::string_view code) {
     if (index.size() > kMaxBytes || index.substr(0, kMagic.size()) != kMagic)
         return std::nullopt;
     size_t at = kMagic.size();
     std::optional<std::string_view> source = NextLine(index, &at);
-    if (!source || std::string(*source) + "\n" != SourceLine(xmlBytes))
+    if (!source || source->size() + 1 != sourceLine.size() ||
+        sourceLine.substr(0, source->size()) != *source)
         return std::nullopt;
     std::string name;
     for (size_t languages = 0; languages <= kMaxLanguages; ++languages) {

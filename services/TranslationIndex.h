@@ -30,5 +30,10 @@ std::string Write(std::string_view xmlBytes, const std::map<std::string, Table>&
 // The table of code from an index, or nothing when the index is damaged, was made from another
 // file than xmlBytes, or does not hold the code. Linear in the size of the index.
 std::optional<Table> Read(std::string_view index, std::string_view xmlBytes, std::string_view code);
+// What an index of a file holding xmlBytes names as its source, and the same read for a file
+// known to be the one of that source line (its bytes were hashed before and have not changed).
+std::string Source(std::string_view xmlBytes);
+std::optional<Table> ReadWithSource(std::string_view index, std::string_view source,
+                                    std::string_view code);
 
 }  // namespace tradindex

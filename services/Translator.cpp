@@ -1,5 +1,7 @@
 #include "services/Translator.h"
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <cwchar>
 #include <memory>
@@ -141,16 +143,30 @@ bool ZFQTranslator::ReadTables(
     const std::u16string* wanted,
     std::map<std::u16string, std::map<std::string, std::wstring>>* tables, std::string* bytes) {
     const std::string native = platform::NativePath(file_);
-    std::string reason;
-    if (native.empty() ||
-        !platform::ReadRegularFile(native, XmlParseOptions::kDefaultMaxBytes, bytes, &reason))
+    if (native.empty())
+        return false;
+    const std::string indexPath = native + tradindex::kSuffix;
+    // Taken before the reads: a change during them shows at the next load.
+    const FileStamp fileStamp = Stamp(native), indexStamp = Stamp(indexPath);
+    std::string reason, index;
+    if (wanted && fileStamp.present && fileStamp == matchedFile_ && indexStamp == matchedIndex_ &&
+        platform::ReadRegularFile(indexPath, tradindex::kMaxBytes, &index, &reason)) {
+        if (auto table =
+                tradindex::ReadWithSource(index, matchedSource_, XmlToNarrow(wanted->c_str()))) {
+            (*tables)[*wanted].swap(*table);
+            return true;
+        }
+    }
+    matchedFile_ = matchedIndex_ = {};
+    if (!platform::ReadRegularFile(native, XmlParseOptions::kDefaultMaxBytes, bytes, &reason))
         return false;
     // The build's index of this very file gives the same table without parsing the file.
-    std::string index;
-    if (wanted && platform::ReadRegularFile(native + tradindex::kSuffix, tradindex::kMaxBytes,
-                                            &index, &reason)) {
+    if (wanted && platform::ReadRegularFile(indexPath, tradindex::kMaxBytes, &index, &reason)) {
         if (auto table = tradindex::Read(index, *bytes, XmlToNarrow(wanted->c_str()))) {
             (*tables)[*wanted].swap(*table);
+            matchedSource_ = tradindex::Source(*bytes);
+            matchedFile_ = fileStamp;
+            matchedIndex_ = indexStamp;
             return true;
         }
     }
@@ -167,6 +183,20 @@ bool ZFQTranslator::ReadTables(
         return false;
     }
     return true;
+}
+
+ZFQTranslator::FileStamp ZFQTranslator::Stamp(const std::string& path) {
+    struct stat st {};
+    FileStamp stamp;
+    if (stat(path.c_str(), &st) != 0)
+        return stamp;
+    stamp.present = true;
+    stamp.device = st.st_dev;
+    stamp.inode = st.st_ino;
+    stamp.size = static_cast<unsigned long long>(st.st_size);
+    stamp.modified = st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
+    stamp.changed = st.st_ctim.tv_sec * 1000000000LL + st.st_ctim.tv_nsec;
+    return stamp;
 }
 
 bool ZFQTranslator::WriteIndex(const std::string& indexPath, std::string* error) {

@@ -65,6 +65,18 @@ class ZFQTranslator {
                     std::string* bytes);
     void Warn(const char* operation, const char* reason) const;
 
+    // The file and index last found to match, by their status: while neither changed, the
+    // file is not read and hashed again for the next language.
+    struct FileStamp {
+        bool present = false;
+        unsigned long long device = 0, inode = 0, size = 0;
+        long long modified = 0, changed = 0;  // nanoseconds
+        bool operator==(const FileStamp&) const = default;
+    };
+    static FileStamp Stamp(const std::string& path);
+    std::string matchedSource_;
+    FileStamp matchedFile_, matchedIndex_;
+
     XmlPlatform platform_;
     std::string file_;
     FILE* warnings_ = stdout;

@@ -104,6 +104,32 @@ TEST_F(TranslationIndexTest, AnIndexOfAnotherFileIsNotUsed) {
     EXPECT_EQ(Load("fr").at("id0001"), L"Bonjour");
 }
 
+// One translator loads language after language; the file and the index found to match are
+// not read again while unchanged, so every change to either must still show at the next load.
+TEST_F(TranslationIndexTest, TheSameTranslatorSeesEveryChangeAtItsNextLoad) {
+    tree.Write(kTradPath, kFiles[0]);
+    WriteIndex();
+    ZFQTranslator t(tree.Path(kTradPath));
+    t.SetWarningStream(null_);
+    auto text = [&t](const char* code, const char* id) {
+        t.LoadLanguage(code);
+        return t.Table().count(id) ? t.Table().at(id) : L"(none)";
+    };
+    EXPECT_EQ(text("fr", "id0001"), L"Bonjour");
+    EXPECT_EQ(text("en", "id0001"), L"Hello");
+    std::string edited = kFiles[0];
+    edited.replace(edited.find("Bonjour"), 7, "Bonsoir");
+    tree.Write(kTradPath, edited);
+    EXPECT_EQ(text("fr", "id0001"), L"Bonsoir");
+    WriteIndex();
+    EXPECT_EQ(text("fr", "id0001"), L"Bonsoir");
+    // The index rewritten with another file's tables: refused by its source line.
+    tree.Write(kIndexPath, tradindex::Write(kFiles[2], {{"fr", {{"id0001", L"stale"}}}}));
+    EXPECT_EQ(text("fr", "id0001"), L"Bonsoir");
+    std::remove(tree.Path(kTradPath).c_str());
+    EXPECT_EQ(t.LoadLanguage("fr"), -1);
+}
+
 TEST_F(TranslationIndexTest, ADamagedIndexGivesTheRightTableOrNone) {
     tree.Write(kTradPath, kFiles[0]);
     const auto fr = Load("fr"), en = Load("en");
