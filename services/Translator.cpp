@@ -130,8 +130,8 @@ int ZFQTranslator::LoadLanguage(const wchar_t* code) {
     }
     const std::u16string wanted = WideToXml(code);
     std::map<std::u16string, std::map<std::string, std::wstring>> tables;
-    std::string bytes;
-    if (!ReadTables(&wanted, &tables, &bytes)) {
+    std::string bytes, why;
+    if (!ReadTables(&wanted, &tables, &bytes, &why)) {
         Warn("LoadLanguage", "Unable to parse traductions file");
         return -1;
     }
@@ -141,10 +141,13 @@ int ZFQTranslator::LoadLanguage(const wchar_t* code) {
 
 bool ZFQTranslator::ReadTables(
     const std::u16string* wanted,
-    std::map<std::u16string, std::map<std::string, std::wstring>>* tables, std::string* bytes) {
+    std::map<std::u16string, std::map<std::string, std::wstring>>* tables, std::string* bytes,
+    std::string* why) {
     const std::string native = platform::NativePath(file_);
-    if (native.empty())
+    if (native.empty()) {
+        *why = file_ + ": empty path";
         return false;
+    }
     const std::string indexPath = native + tradindex::kSuffix;
     // Taken before the reads: a change during them shows at the next load.
     const FileStamp fileStamp = Stamp(native), indexStamp = Stamp(indexPath);
@@ -158,8 +161,10 @@ bool ZFQTranslator::ReadTables(
         }
     }
     matchedFile_ = matchedIndex_ = {};
-    if (!platform::ReadRegularFile(native, XmlParseOptions::kDefaultMaxBytes, bytes, &reason))
+    if (!platform::ReadRegularFile(native, XmlParseOptions::kDefaultMaxBytes, bytes, &reason)) {
+        *why = file_ + ": " + reason;
         return false;
+    }
     // The build's index of this very file gives the same table without parsing the file.
     if (wanted && platform::ReadRegularFile(indexPath, tradindex::kMaxBytes, &index, &reason)) {
         if (auto table = tradindex::Read(index, *bytes, XmlToNarrow(wanted->c_str()))) {
@@ -176,10 +181,13 @@ bool ZFQTranslator::ReadTables(
         std::string error;
         std::unique_ptr<XmlDocument> doc = XmlDocument::ParseMemory(*bytes, &error, options);
         DOMElement* root = doc ? doc->Root() : nullptr;
-        if (!root)
+        if (!root) {
+            *why = file_ + ": " + (error.empty() ? std::string("no root element") : error);
             return false;
+        }
         CollectTables(root, wanted, tables);
     } catch (...) {
+        *why = file_ + ": cannot be read";
         return false;
     }
     return true;
@@ -202,10 +210,8 @@ ZFQTranslator::FileStamp ZFQTranslator::Stamp(const std::string& path) {
 bool ZFQTranslator::WriteIndex(const std::string& indexPath, std::string* error) {
     std::map<std::u16string, std::map<std::string, std::wstring>> tables;
     std::string bytes;
-    if (!platform_.Ok() || !ReadTables(nullptr, &tables, &bytes)) {
-        *error = "cannot parse " + file_;
+    if (!platform_.Ok() || !ReadTables(nullptr, &tables, &bytes, error))
         return false;
-    }
     std::map<std::string, tradindex::Table> byCode;
     std::set<std::string> clashing;
     for (auto& [code, table] : tables) {

@@ -59,10 +59,11 @@ class ZFQTranslator {
 
   private:
     // The tables of the file (of wanted alone, from the index when it matches, or of every
-    // language), and the file's bytes. false when the file cannot be read or parsed.
+    // language), and the file's bytes. false when the file cannot be read or parsed, with the
+    // file and the reason in why.
     bool ReadTables(const std::u16string* wanted,
                     std::map<std::u16string, std::map<std::string, std::wstring>>* tables,
-                    std::string* bytes);
+                    std::string* bytes, std::string* why);
     void Warn(const char* operation, const char* reason) const;
 
     // The file and index last found to match, by their status: while neither changed, the
