@@ -23,6 +23,10 @@
 #include "platform/Process.h"
 #include "platform/Taskbar.h"
 
+namespace {
+constexpr int kMmapThresholdBytes = 256 * 1024;
+}  // namespace
+
 CQVApp* CQVApp::instance_ = nullptr;
 CLog* CQVApp::log_ = nullptr;
 
@@ -130,6 +134,11 @@ CMainFrame* CQVApp::CreateFrame() {
 
 int CQVApp::InitInstance(const std::string& commandLine) {
     translationsLoaded = false;
+    // Pictures are blocks of hundreds of kilobytes to megabytes. glibc raises its mmap threshold
+    // to the size of each such block freed, after which the next ones come from the heaps, where
+    // their pages stay when the view that held them is gone: a fixed threshold keeps every
+    // large block in a mapping of its own, returned to the system when freed.
+    mallopt(M_MMAP_THRESHOLD, kMmapThresholdBytes);
 
     files = FileSet::For(ModeFromCommandLine(commandLine));
     title = Widen(files.applicationName);
@@ -222,8 +231,20 @@ int CQVApp::InitInstance(const std::string& commandLine) {
 }
 
 void CQVApp::ScreenPainted() {
-    if (startupTailPending_ && frame_)
+    if (!frame_)
+        return;
+    if (startupTailPending_) {
         QTimer::singleShot(0, frame_.get(), [this] { FinishStartup(); });
+    } else if (!trimPending_) {
+        // The view that went held its pictures (a background alone is 2 MB); the allocator
+        // keeps such freed pages unless asked, and the process would grow screen by screen.
+        // Once the new screen is on the display, so the switch does not wait for it.
+        trimPending_ = true;
+        QTimer::singleShot(0, frame_.get(), [this] {
+            trimPending_ = false;
+            malloc_trim(0);
+        });
+    }
 }
 
 void CQVApp::FinishStartup() {

@@ -146,4 +146,5 @@ class CQVApp : public screens::ScreenHost {
     CAutomateContext* screenContext_ = nullptr;
     std::unique_ptr<CMainFrame> frame_;
     bool startupTailPending_ = false;
+    bool trimPending_ = false;
 };

@@ -306,16 +306,54 @@ CRunJournal::CRunJournal(std::string path, std::string mode, uint64_t configurat
       context_(context),
       log_(log) {}
 
+CRunJournal::~CRunJournal() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_one();
+    if (flusher_.joinable())
+        flusher_.join();
+}
+
+void CRunJournal::Flushing() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [this] { return flushPending_ || stopping_; });
+        if (!flushPending_)
+            return;
+        flushPending_ = false;
+        lock.unlock();
+        // Whichever journal the path holds now is the latest one written.
+        const int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd >= 0) {
+            fsync(fd);
+            close(fd);
+        }
+        platform::FlushDirectoryOf(path_);
+        lock.lock();
+    }
+}
+
 int CRunJournal::Save(int32_t current, int32_t last, int32_t resumes) {
     JournalContents j{mode_, configuration_, static_cast<int64_t>(time(nullptr)), current,
                       last,  resumes,        CaptureProperties(context_)};
-    int err = platform::WriteFileAtomically(path_, EncodeJournal(j), 0600);
+    int err = platform::ReplaceFileUnflushed(path_, EncodeJournal(j), 0600);
     if (err == ENOENT) {
         // A fresh tree may have no data folder yet.
         size_t slash = path_.find_last_of('/');
         if (slash != std::string::npos && slash > 0 &&
             mkdir(path_.substr(0, slash).c_str(), 0700) == 0)
-            err = platform::WriteFileAtomically(path_, EncodeJournal(j), 0600);
+            err = platform::ReplaceFileUnflushed(path_, EncodeJournal(j), 0600);
+    }
+    if (err == 0) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            flushPending_ = true;
+        }
+        if (!flusher_.joinable())
+            flusher_ = std::thread([this] { Flushing(); });
+        wake_.notify_one();
     }
     if (err != 0 && !failing_ && log_)
         log_->Warning(StrFormat("Journal %s not written : %s", path_.c_str(), std::strerror(err)));

@@ -2,10 +2,13 @@
 // The journal of a run: the context's values and the state registers, written whole after every
 // transition, so that a run a crash, a kill or a power cut ended resumes at the state it was in
 // with what the operator had entered. It may hold passwords: owner-only, removed at the end.
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "automate/AutomateEngine.h"
@@ -72,9 +75,15 @@ class CRunJournal {
   public:
     CRunJournal(std::string path, std::string mode, uint64_t configuration,
                 CAutomateContext& context, CLog* log);
+    // Waits for the last write to reach the disk.
+    ~CRunJournal();
+    CRunJournal(const CRunJournal&) = delete;
+    CRunJournal& operator=(const CRunJournal&) = delete;
 
     // Writes the context and the registers atomically (0600); 0 or the system error. The first
-    // failure of a run is logged, then nothing until a write succeeds again.
+    // failure of a run is logged, then nothing until a write succeeds again. The file is
+    // replaced at once (a killed process finds it); it reaches the disk from a thread of its
+    // own, so that no transition waits for the disk.
     int Save(int32_t current, int32_t last, int32_t resumes = 0);
     // The run has ended: no journal stays behind.
     void Remove();
@@ -96,4 +105,11 @@ class CRunJournal {
     CAutomateContext& context_;
     CLog* log_;
     bool failing_ = false;
+    // The flush to disk, behind the writes: the latest one pending.
+    void Flushing();
+    std::thread flusher_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool flushPending_ = false;
+    bool stopping_ = false;
 };

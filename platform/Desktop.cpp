@@ -149,7 +149,9 @@ int MakeDesktopDirectory(const std::string& dir) {
     return 0;
 }
 
-int WriteFileAtomically(const std::string& path, std::string_view bytes, unsigned mode) {
+namespace {
+
+int ReplaceFileWith(const std::string& path, std::string_view bytes, unsigned mode, bool flush) {
     if (path.empty() || path.back() == '/')
         return EINVAL;
     size_t slash = path.find_last_of('/');
@@ -173,7 +175,7 @@ int WriteFileAtomically(const std::string& path, std::string_view bytes, unsigne
     }
     if (!err && fchmod(fd, static_cast<mode_t>(mode)) != 0)
         err = errno;
-    if (!err && fsync(fd) != 0)
+    if (!err && flush && fsync(fd) != 0)
         err = errno;
     if (close(fd) != 0 && !err)
         err = errno;
@@ -183,13 +185,30 @@ int WriteFileAtomically(const std::string& path, std::string_view bytes, unsigne
         unlink(tmp.c_str());
         return err;
     }
+    if (flush)
+        FlushDirectoryOf(path);
+    return 0;
+}
+
+}  // namespace
+
+void FlushDirectoryOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
     // The rename itself only lasts a power cut once the directory is on disk.
     int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
         fsync(dirFd);
         close(dirFd);
     }
-    return 0;
+}
+
+int WriteFileAtomically(const std::string& path, std::string_view bytes, unsigned mode) {
+    return ReplaceFileWith(path, bytes, mode, true);
+}
+
+int ReplaceFileUnflushed(const std::string& path, std::string_view bytes, unsigned mode) {
+    return ReplaceFileWith(path, bytes, mode, false);
 }
 
 }  // namespace platform

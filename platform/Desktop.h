@@ -28,5 +28,11 @@ std::string ParseUserDirsDesktop(std::string_view text, const std::string& home)
 // file, never a part, even after a power cut. Returns 0 or the system error code; on failure
 // path is left as it was.
 int WriteFileAtomically(const std::string& path, std::string_view bytes, unsigned mode);
+// The same without waiting for the disk: readers see the old or the new file, never a part,
+// and a killed process loses nothing; the caller flushes the file and its directory later
+// (fsync, FlushDirectoryOf) to last a power cut as well.
+int ReplaceFileUnflushed(const std::string& path, std::string_view bytes, unsigned mode);
+// Flushes the directory holding path (so that a rename in it lasts a power cut).
+void FlushDirectoryOf(const std::string& path);
 
 }  // namespace platform

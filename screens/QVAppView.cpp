@@ -58,6 +58,11 @@ CQVAppView::CQVAppView(screens::ScreenHost& host, QWidget* frame, screens::Scree
         backgroundSize_ = controls::PictureSize(backgroundFile_);
         if (!backgroundSize_.isValid())
             Background();  // a format that tells no size without decoding
+        else if (!screenFilePath_.empty())
+            // A decode takes milliseconds: on the other core while the screen is built.
+            pendingBackground_ = std::async(std::launch::async, [file = backgroundFile_] {
+                return controls::ReadPicture(file);
+            });
     }
     log.Debug("End creation of CQVAppView");
 }
@@ -119,7 +124,8 @@ QSize CQVAppView::PreferredSize() const {
 const QImage* CQVAppView::Background() {
     if (!backgroundDecoded_ && !backgroundFile_.isEmpty()) {
         backgroundDecoded_ = true;
-        background_ = controls::ReadPicture(backgroundFile_);
+        background_ = pendingBackground_.valid() ? pendingBackground_.get()
+                                                 : controls::ReadPicture(backgroundFile_);
         backgroundSize_ = background_.isNull() ? QSize() : background_.size();
     }
     return background_.isNull() ? nullptr : &background_;

@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QSize>
 #include <QWidget>
+#include <future>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -131,11 +132,13 @@ class CQVAppView : public QWidget, public controls::NavigationHandler {
     std::wstring screenFilePath_;
     std::string screen_;
     // The background is decoded on first use: the first, empty view is mostly replaced by the
-    // first screen before it is ever painted, and a decode costs milliseconds of start-up.
+    // first screen before it is ever painted, and a decode costs milliseconds of start-up. A
+    // screen's view decodes it on a thread of its own from the start, while the screen is built.
     const QImage* Background();
     QString backgroundFile_;
     QSize backgroundSize_;  // read from the picture's header; invalid when there is none
     QImage background_;
+    std::future<QImage> pendingBackground_;
     bool backgroundDecoded_ = false;
     QSize formSize_;
     bool shown_ = false;

@@ -46,6 +46,10 @@ class ZFQTranslator {
     std::wstring GetTraduction(const wchar_t* id);
     std::wstring GetTraduction(const char* id);
 
+    // Writes the index of the file's every language to indexPath (the file's path with
+    // tradindex::kSuffix is where LoadLanguage looks). false with the reason in error.
+    bool WriteIndex(const std::string& indexPath, std::string* error);
+
     size_t Count() const { return table_.size(); }
     // The loaded texts by identifier (empty texts included).
     const std::map<std::string, std::wstring>& Table() const { return table_; }
@@ -57,7 +61,25 @@ class ZFQTranslator {
     void SetWarningStream(FILE* stream) { warnings_ = stream ? stream : stdout; }
 
   private:
+    // The tables of the file (of wanted alone, from the index when it matches, or of every
+    // language), and the file's bytes. false when the file cannot be read or parsed, with the
+    // file and the reason in why.
+    bool ReadTables(const std::u16string* wanted,
+                    std::map<std::u16string, std::map<std::string, std::wstring>>* tables,
+                    std::string* bytes, std::string* why);
     void Warn(const char* operation, const char* reason) const;
+
+    // The file and index last found to match, by their status: while neither changed, the
+    // file is not read and hashed again for the next language.
+    struct FileStamp {
+        bool present = false;
+        unsigned long long device = 0, inode = 0, size = 0;
+        long long modified = 0, changed = 0;  // nanoseconds
+        bool operator==(const FileStamp&) const = default;
+    };
+    static FileStamp Stamp(const std::string& path);
+    std::string matchedSource_;
+    FileStamp matchedFile_, matchedIndex_;
 
     XmlPlatform platform_;
     std::string file_;

@@ -261,6 +261,34 @@ TEST_F(JournalFiles, SavedOwnerOnlyWholeAndRemoved) {
     EXPECT_FALSE(fs::exists(Path() + ".rejected"));
 }
 
+// The disk is flushed behind the writes: every write is whole at once, the last one is what
+// stays, and a journal removed or gone away meanwhile leaves the flush nothing to trip on.
+TEST_F(JournalFiles, WritesInQuickSuccessionLeaveTheLastWhole) {
+    Fill(*context);
+    {
+        CRunJournal journal = Make();
+        for (int state = 1; state <= 50; ++state) {
+            ASSERT_EQ(journal.Save(state, state - 1), 0);
+            JournalContents out;
+            ASSERT_EQ(journal.Load(10, std::time(nullptr), &out), CRunJournal::Found::Usable);
+            ASSERT_EQ(out.currentState, state);
+        }
+    }
+    JournalContents out;
+    ASSERT_EQ(Make().Load(10, std::time(nullptr), &out), CRunJournal::Found::Usable);
+    EXPECT_EQ(out.currentState, 50);
+    EXPECT_EQ(std::distance(fs::directory_iterator(tree.Path("data")), fs::directory_iterator()),
+              1);
+    {
+        CRunJournal journal = Make();
+        ASSERT_EQ(journal.Save(7, 6), 0);
+        journal.Remove();
+        ASSERT_EQ(journal.Save(8, 7), 0);
+        fs::remove_all(tree.Path("data"));
+    }
+    EXPECT_FALSE(fs::exists(Path()));
+}
+
 TEST_F(JournalFiles, WhatIsNotToBeTrustedIsSetAside) {
     const int64_t now = std::time(nullptr);
     const struct {

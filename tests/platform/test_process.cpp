@@ -281,6 +281,27 @@ TEST(Desktop, DirectoryComesFromTheOverrideThenXdgThenHome) {
     }
 }
 
+// The writer that leaves the flush to its caller keeps every other promise of the atomic one.
+TEST(Desktop, UnflushedReplaceReplacesOrLeavesTheOldFile) {
+    TempTree tree;
+    const std::string path = tree.Path("data/file.txt");
+    for (const char* text : {"one", "", "three, longer than the others"}) {
+        ASSERT_EQ(platform::ReplaceFileUnflushed(path, text, 0600), 0) << text;
+        EXPECT_EQ(ReadFile(path), text);
+    }
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tree.Path("data")),
+                            std::filesystem::directory_iterator()),
+              1);
+    EXPECT_NE(platform::ReplaceFileUnflushed(tree.Path("none/file.txt"), "x", 0600), 0);
+    EXPECT_EQ(platform::ReplaceFileUnflushed(tree.Path("data/"), "x", 0600), EINVAL);
+    EXPECT_EQ(ReadFile(path), "three, longer than the others");
+    platform::FlushDirectoryOf(path);  // a directory to flush or none: nothing to report
+    platform::FlushDirectoryOf(tree.Path("none/file.txt"));
+}
+
 TEST(Desktop, AtomicWriteReplacesOrLeavesTheOldFile) {
     TempTree tree;
     const std::string path = tree.Path("data/file.txt");

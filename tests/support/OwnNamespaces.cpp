@@ -40,7 +40,7 @@ void LoopbackUp() {
     close(fd);
 }
 
-int RunSuite(int argc, char** argv, const Namespaces& how) {
+int RunBody(const Namespaces& how, const std::function<int()>& body) {
     if (!Mount(how.label, nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
         !Mount(how.label, "proc", "/proc", "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) ||
         !Mount(how.label, "tmpfs", "/dev/shm", "tmpfs", MS_NOSUID | MS_NODEV, "mode=1777") ||
@@ -49,13 +49,19 @@ int RunSuite(int argc, char** argv, const Namespaces& how) {
         return 1;
     if (how.privateNetwork)
         LoopbackUp();
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return body();
 }
 
 }  // namespace
 
 int RunInOwnNamespaces(int argc, char** argv, const Namespaces& how) {
+    return RunInOwnNamespaces(how, [&argc, argv] {
+        ::testing::InitGoogleTest(&argc, argv);
+        return RUN_ALL_TESTS();
+    });
+}
+
+int RunInOwnNamespaces(const Namespaces& how, const std::function<int()>& body) {
     const int flags =
         CLONE_NEWPID | CLONE_NEWNS | CLONE_NEWIPC | (how.privateNetwork ? CLONE_NEWNET : 0);
     if (unshare(flags) != 0) {
@@ -63,8 +69,7 @@ int RunInOwnNamespaces(int argc, char** argv, const Namespaces& how) {
                      how.label, std::strerror(errno));
         if (how.required)
             return kSkipped;
-        ::testing::InitGoogleTest(&argc, argv);
-        return RUN_ALL_TESTS();
+        return body();
     }
     const pid_t init = fork();
     if (init < 0)
@@ -83,7 +88,7 @@ int RunInOwnNamespaces(int argc, char** argv, const Namespaces& how) {
     if (suite < 0)
         _exit(1);
     if (suite == 0)
-        _exit(RunSuite(argc, argv, how));
+        _exit(RunBody(how, body));
     for (;;) {
         int status = 0;
         const pid_t done = wait(&status);
