@@ -217,8 +217,8 @@ TEST_F(X11Wizard, BackRetracesTheWayAndEveryScreenKeepsItsChoice) {
     EXPECT_FALSE(country.empty());
 }
 
-// The country list opens on the country of the language entry: Belgium for Belgian French.
-TEST_F(X11Wizard, TheCountryListStartsOnTheLanguagesCountry) {
+// Belgian French chosen by mouse, the proposed keyboard kept: the country screen.
+ScreenMap ToTheCountryInBelgianFrench(StagedWizard& wizard) {
     wizard.Start();
     wizard.WaitScreen("StateLanguage");
     wizard.Click(1013);  // "Français (Belgique)"
@@ -226,7 +226,12 @@ TEST_F(X11Wizard, TheCountryListStartsOnTheLanguagesCountry) {
     wizard.Click(kValidate);
     wizard.WaitScreen("StateGuiAskKeyBoard");
     wizard.Key("Return");
-    const ScreenMap map = wizard.WaitScreen("StateCountryChoice");
+    return wizard.WaitScreen("StateCountryChoice");
+}
+
+// The country list opens on the country of the language entry: Belgium for Belgian French.
+TEST_F(X11Wizard, TheCountryListStartsOnTheLanguagesCountry) {
+    const ScreenMap map = ToTheCountryInBelgianFrench(wizard);
     EXPECT_EQ(map.controls.at(1200).caption, "Belgique");
     wizard.Key("Return");
     wizard.WaitScreen("StateInstallationTypeQV");
@@ -257,14 +262,7 @@ TEST_F(X11Wizard, AWrongEntrySaysWhyAndTakesTheFocus) {
 // A country the record cannot take (another program holds it): the screen stays and a red
 // line says why in the operator's language; once the record is free, the same press goes on.
 TEST_F(X11Wizard, ACountryThatCannotBeSavedSaysWhyInTheOperatorsLanguage) {
-    wizard.Start();
-    wizard.WaitScreen("StateLanguage");
-    wizard.Click(1013);  // "Français (Belgique)"
-    wizard.WaitFocus(1013);
-    wizard.Click(kValidate);
-    wizard.WaitScreen("StateGuiAskKeyBoard");
-    wizard.Key("Return");
-    const ScreenMap map = wizard.WaitScreen("StateCountryChoice");
+    const ScreenMap map = ToTheCountryInBelgianFrench(wizard);
     ASSERT_FALSE(HasFatalFailure());
     ASSERT_TRUE(map.Has(1089));
     sqlite3* db = nullptr;
