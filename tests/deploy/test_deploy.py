@@ -50,17 +50,8 @@ def wizard(root, *args, timeout=240):
     return status, out
 
 
-class InstalledWorkstation(unittest.TestCase):
-    """One root for the whole class: installation, then reconfiguration."""
-
-    @classmethod
-    def setUpClass(cls):
-        cls.root = deploy_root.Root(Context.tarball, os.path.join(BUILD, "deploy"))
-        cls.root.install(Context.deb)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.root.close()
+class InstalledWorkstation(units.InstalledRoot):
+    """One root for the whole class: installation, then reconfiguration, then removal."""
 
     def check_proxy(self, expected):
         _, dump = self.root.run(["apt-config", "dump"])

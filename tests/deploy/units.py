@@ -285,8 +285,8 @@ class FirstBoot(unittest.TestCase):
         self.assertEqual(self.root.read("/etc/quilvane/setup-summary"), summary)
 
 
-class Verify(unittest.TestCase):
-    """systemd-analyze verify of every unit, against the root it is installed in."""
+class InstalledRoot(unittest.TestCase):
+    """One fresh root with the package installed, for the whole class."""
 
     @classmethod
     def setUpClass(cls):
@@ -296,6 +296,10 @@ class Verify(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         cls.root.close()
+
+
+class Verify(InstalledRoot):
+    """systemd-analyze verify of every unit, against the root it is installed in."""
 
     def test_units_verify(self):
         for name in (AGENT, FIRSTBOOT, RECONFIGURE):
