@@ -191,11 +191,14 @@ bool CMainFrame::SyncWithAutomate() {
         app_.currentScreen = std::string(CutUtf8(name, CQVApp::kMaxPathChars));
         app_.viewSwitching_ = true;
         context->SetString(ctx::kGui, 1, "");
-        SwitchView();
-        app_.viewSwitching_ = false;
-        context->SetInt(ctx::kLastEvent, 1, 0);
         int32_t next = 0;
         context->GetInt(ctx::kNextState, 1, &next);
+        // The same screen again, passing on by itself (the progress screen between the
+        // apply's steps), keeps its view: a rebuild would cost the apply a view per step.
+        if (next == 0 || !view_ || !view_->ShowAgain(app_.currentScreen))
+            SwitchView();
+        app_.viewSwitching_ = false;
+        context->SetInt(ctx::kLastEvent, 1, 0);
         if (next != 0) {
             // A screen that passes on at once (a progress screen) is painted before the work
             // that follows holds the run, or the previous screen would stay on the display.
@@ -230,7 +233,8 @@ int CMainFrame::SwitchView() {
     if (CAutomateContext* context = app_.RefreshContext())
         context->GetString(ctx::kPathGui, 1, pathGui);
     const std::string path = StrFormat("%s%s.gui", pathGui, app_.currentScreen.c_str());
-    screens::ScreenRequest request{app_.currentScreen, Widen(CutUtf8(path, CQVApp::kMaxPathChars))};
+    screens::ScreenRequest request{app_.currentScreen, Widen(CutUtf8(path, CQVApp::kMaxPathChars)),
+                                   view_};
 
     Debug("Create New View");
     Debug("Get Frame");

@@ -1,6 +1,7 @@
 #include "controls/QtSupport.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QImageReader>
@@ -9,6 +10,7 @@
 #include <atomic>
 
 #include "base/Log.h"
+#include "platform/Files.h"
 
 namespace controls {
 
@@ -140,16 +142,7 @@ QByteArray BuiltInFormat(const QString& path) {
 }  // namespace
 
 QImage ReadPicture(const QString& path) {
-    if (!QFileInfo(path).isFile())
-        return {};
-    if (const QByteArray format = BuiltInFormat(path); !format.isEmpty()) {
-        QImageReader reader(path, format);
-        reader.setAutoDetectImageFormat(false);
-        QImage image;
-        if (reader.read(&image))
-            return image;
-    }
-    return QImage(path);
+    return DecodePicture(ReadPictureFile(path), path);
 }
 
 QSize PictureSize(const QString& path) {
@@ -162,6 +155,40 @@ QSize PictureSize(const QString& path) {
             return size;
     }
     return QImageReader(path).size();
+}
+
+QByteArray ReadPictureFile(const QString& path) {
+    std::string bytes, error;
+    if (!platform::ReadRegularFile(path.toStdString(), size_t(kMaxPictureFileBytes), &bytes,
+                                   &error))
+        return {};
+    return QByteArray(bytes.data(), qsizetype(bytes.size()));
+}
+
+QImage DecodePicture(const QByteArray& bytes, const QString& path) {
+    if (bytes.isEmpty())
+        return {};
+    if (const QByteArray format = BuiltInFormat(path); !format.isEmpty()) {
+        QImage image;
+        if (image.loadFromData(bytes, format.constData()))
+            return image;
+    }
+    return QImage::fromData(bytes);
+}
+
+QSize DecodedPictureSize(const QByteArray& bytes, const QString& path) {
+    if (bytes.isEmpty())
+        return {};
+    QByteArray copy(bytes);
+    QBuffer buffer(&copy);
+    if (const QByteArray format = BuiltInFormat(path); !format.isEmpty()) {
+        QImageReader reader(&buffer, format);
+        reader.setAutoDetectImageFormat(false);
+        if (const QSize size = reader.size(); size.isValid())
+            return size;
+    }
+    buffer.seek(0);
+    return QImageReader(&buffer).size();
 }
 
 }  // namespace controls

@@ -59,6 +59,13 @@ QString WrappedToolTip(const QString& text, const QFont& font);
 QImage ReadPicture(const QString& path);
 // The picture's size from its header, without decoding it; invalid when it cannot be told.
 QSize PictureSize(const QString& path);
+// The bytes of the picture file at path, a regular file of at most kMaxPictureFileBytes; empty
+// when it cannot be read. Views compare them to share a picture already decoded.
+constexpr qsizetype kMaxPictureFileBytes = qsizetype(64) * 1024 * 1024;
+QByteArray ReadPictureFile(const QString& path);
+// ReadPicture and PictureSize on a file's bytes; path names the format by its suffix.
+QImage DecodePicture(const QByteArray& bytes, const QString& path);
+QSize DecodedPictureSize(const QByteArray& bytes, const QString& path);
 
 // Logger for the controls' failures; the application sets it (none by default).
 void SetControlsLog(CLog* log);

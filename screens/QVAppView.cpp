@@ -55,14 +55,26 @@ CQVAppView::CQVAppView(screens::ScreenHost& host, QWidget* frame, screens::Scree
         log.Debug(StrFormat("Using background %s", file.c_str()));
         // A missing or unreadable picture leaves the view without background.
         backgroundFile_ = QString::fromStdString(platform::NativePath(file));
-        backgroundSize_ = controls::PictureSize(backgroundFile_);
-        if (!backgroundSize_.isValid())
-            Background();  // a format that tells no size without decoding
-        else if (!screenFilePath_.empty())
-            // A decode takes milliseconds: on the other core while the screen is built.
-            pendingBackground_ = std::async(std::launch::async, [file = backgroundFile_] {
-                return controls::ReadPicture(file);
-            });
+        backgroundBytes_ = controls::ReadPictureFile(backgroundFile_);
+        // Most screens share one picture under different names: the one on the display is
+        // taken as it is, which spares a decode and 2 MB while both views exist.
+        if (CQVAppView* shown = request.replacing; shown && !backgroundBytes_.isEmpty() &&
+                                                   shown->backgroundBytes_ == backgroundBytes_ &&
+                                                   shown->Background()) {
+            background_ = shown->background_;
+            backgroundDecoded_ = true;
+            backgroundSize_ = background_.size();
+        } else {
+            backgroundSize_ = controls::DecodedPictureSize(backgroundBytes_, backgroundFile_);
+            if (!backgroundSize_.isValid())
+                Background();  // a format that tells no size without decoding
+            else if (!screenFilePath_.empty())
+                // A decode takes milliseconds: on the other core while the screen is built.
+                pendingBackground_ = std::async(std::launch::async,
+                                                [bytes = backgroundBytes_, file = backgroundFile_] {
+                                                    return controls::DecodePicture(bytes, file);
+                                                });
+        }
     }
     log.Debug("End creation of CQVAppView");
 }
@@ -124,8 +136,9 @@ QSize CQVAppView::PreferredSize() const {
 const QImage* CQVAppView::Background() {
     if (!backgroundDecoded_ && !backgroundFile_.isEmpty()) {
         backgroundDecoded_ = true;
-        background_ = pendingBackground_.valid() ? pendingBackground_.get()
-                                                 : controls::ReadPicture(backgroundFile_);
+        background_ = pendingBackground_.valid()
+                          ? pendingBackground_.get()
+                          : controls::DecodePicture(backgroundBytes_, backgroundFile_);
         backgroundSize_ = background_.isNull() ? QSize() : background_.size();
     }
     return background_.isNull() ? nullptr : &background_;

@@ -52,6 +52,11 @@ class CQVAppView : public QWidget, public controls::NavigationHandler {
     int SetEditInformations(const std::string& screen);
     int ManageColor(const std::string& screen);
     int SetupStateScreen(const std::string& screen);
+    // Shows the same screen again in this view, for a screen that passes on by itself and takes
+    // no input (the progress screen between the apply's steps): only what it reads from the
+    // context is set again, the rest stays as built. False, with nothing changed, when the
+    // screen is not of that kind: it must be built anew.
+    bool ShowAgain(const std::string& screen);
 
     // A press on button nID, by the mouse (nChar 0) or by the navigation key nChar.
     void OnRangeClickButton(int nID, unsigned nChar = 0);
@@ -124,6 +129,8 @@ class CQVAppView : public QWidget, public controls::NavigationHandler {
     void ShowInvalidEntry(const std::string& screen, CAutomateContext& context);
     // The reason line of a choice that could not be saved.
     void ShowSaveFailure(const char* reasonId);
+    // The step the apply is about to run, in label 1043.
+    void ShowApplyProgress(CAutomateContext& context);
     // Every choice of the run, one line each, before the apply.
     void ShowSummary(CAutomateContext& context);
 
@@ -136,7 +143,8 @@ class CQVAppView : public QWidget, public controls::NavigationHandler {
     // screen's view decodes it on a thread of its own from the start, while the screen is built.
     const QImage* Background();
     QString backgroundFile_;
-    QSize backgroundSize_;  // read from the picture's header; invalid when there is none
+    QByteArray backgroundBytes_;  // the file's bytes, to tell a picture shared with the next view
+    QSize backgroundSize_;        // read from the picture's header; invalid when there is none
     QImage background_;
     std::future<QImage> pendingBackground_;
     bool backgroundDecoded_ = false;

@@ -15,6 +15,9 @@ namespace screens {
 struct ScreenRequest {
     std::string name;
     std::wstring file;
+    // The view on the display that the new one replaces, if any: a background of the same bytes
+    // is taken from it instead of decoded again.
+    CQVAppView* replacing = nullptr;
 };
 
 // The mode's profile files a screen reads (paths relative to the program directory).

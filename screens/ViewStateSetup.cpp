@@ -17,6 +17,7 @@
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "screens/ControlIds.h"
+#include "screens/ControlKind.h"
 #include "screens/QVAppView.h"
 #include "screens/StateSetup.h"
 #include "services/LanguageConfig.h"
@@ -35,6 +36,33 @@ constexpr int kListHeight = 24;
 constexpr int kListWeight = 24;
 
 }  // namespace
+
+bool CQVAppView::ShowAgain(const std::string& screen) {
+    if (!built_ || screen != screen_ ||
+        screens::ScreenSetupFor(screen).kind != screens::SetupKind::ApplyProgress)
+        return false;
+    for (const auto& [id, control] : controls_) {
+        const screens::ControlKind kind = screens::KindOfControl(id);
+        if (kind != screens::ControlKind::Label && kind != screens::ControlKind::Picture)
+            return false;
+    }
+    CAutomateContext* context = host_.RefreshContext();
+    if (!context)
+        return false;
+    ShowApplyProgress(*context);
+    host_.Log().Debug(StrFormat("Screen %s shown again in its view", screen.c_str()));
+    shown_ = false;
+    update();
+    return true;
+}
+
+void CQVAppView::ShowApplyProgress(CAutomateContext& context) {
+    if (auto* label = ControlAs<CGradientLabel>(ids::kResultLabel)) {
+        // Over the panel, not in a box of its own.
+        label->SetTransparent(true);
+        label->SetText(screens::ApplyProgressText(context, host_.Translator()));
+    }
+}
 
 int CQVAppView::SetupStateScreen(const std::string& screen) {
     AdaptLayoutToFont();
@@ -81,11 +109,7 @@ int CQVAppView::SetupStateScreen(const std::string& screen) {
             }
             break;
         case screens::SetupKind::ApplyProgress:
-            if (auto* label = ControlAs<CGradientLabel>(ids::kResultLabel)) {
-                // Over the panel, not in a box of its own.
-                label->SetTransparent(true);
-                label->SetText(screens::ApplyProgressText(*context, host_.Translator()));
-            }
+            ShowApplyProgress(*context);
             break;
         case screens::SetupKind::CountryList:
             if (auto* list = ControlAs<SkinListBox>(ids::kCountryList)) {

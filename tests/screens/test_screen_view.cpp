@@ -237,4 +237,61 @@ TEST_F(ScreenViewTest, AScreenWithoutSettingsStillShows) {
     EXPECT_NE(log.find("End SetViewInterface for Bare"), std::string::npos);
 }
 
+TEST_F(ScreenViewTest, ANewViewTakesTheShownBackgroundWhenItsBytesAreTheSame) {
+    QImage other(320, 200, QImage::Format_RGB32);
+    other.fill(Qt::darkRed);
+    other.save(QString::fromStdString(host.tree.Path("pictures/other.png")));
+    host.tree.Write("pictures/copy.png", host.tree.Read("pictures/bg.png"));
+    Build(
+        "[Form]\nBackground=..\\pictures\\bg.png\n[Again]\nBackground=..\\pictures\\bg.png\n"
+        "[Copy]\nBackground=..\\pictures\\copy.png\n[Other]\nBackground=..\\pictures\\other.png\n");
+    const qint64 shown = view->BackgroundPicture()->cacheKey();
+    struct Row {
+        const char* screen;
+        bool shared;
+        QSize size;
+    };
+    for (const Row& row : {Row{"Again", true, {640, 480}}, Row{"Copy", true, {640, 480}},
+                           Row{"Other", false, {320, 200}}}) {
+        WriteScreen(host, row.screen, kDialog);
+        CQVAppView next(host, window.get(), {host.screen, host.screenFile, view});
+        const QImage* picture = next.BackgroundPicture();
+        ASSERT_NE(picture, nullptr) << row.screen;
+        EXPECT_EQ(picture->cacheKey() == shown, row.shared) << row.screen;
+        EXPECT_EQ(picture->size(), row.size) << row.screen;
+        EXPECT_EQ(next.PreferredSize(), row.size) << row.screen;
+    }
+}
+
+TEST_F(ScreenViewTest, OnlyAProgressScreenIsShownAgainInItsView) {
+    host.context.addPropertiesContext("ApplyStep", "STRING", 1);
+    for (const char* name : {"ApplyStepNumber", "ApplyStepCount"})
+        host.context.addPropertiesContext(name, "INT", 1);
+    const char progress[] = R"(<dialog width="400" height="300" style="child">
+  <control id="1041" class="STATIC" x="10" y="5" width="200" height="14" text="T"/>
+  <control id="1043" class="STATIC" x="10" y="50" width="200" height="14" text="L2"/>
+</dialog>)";
+    host.tree.Write("config/QV/QV_pictures.ini",
+                    "[StateApplying]\nBackground=..\\pictures\\bg.png\n");
+    WriteScreen(host, "StateApplying", progress);
+    host.context.SetString("ApplyStep", 1, "id0002");
+    window = ShowScreen(host, &view);
+    auto* step = view->ControlAs<CGradientLabel>(1043);
+    ASSERT_NE(step, nullptr);
+    EXPECT_EQ(step->Text(), L"Continue");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->Shown(); }));
+
+    host.context.SetString("ApplyStep", 1, "id0001");
+    EXPECT_FALSE(view->ShowAgain("StateEnd3"));  // another screen is built anew
+    EXPECT_EQ(step->Text(), L"Continue");
+    EXPECT_TRUE(view->ShowAgain("StateApplying"));
+    EXPECT_EQ(view->ControlAs<CGradientLabel>(1043), step);
+    EXPECT_EQ(step->Text(), L"Name");
+    EXPECT_FALSE(view->Shown());  // painted again, and logged as shown again
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->Shown(); }));
+
+    Build();  // a screen of fields and buttons is never kept
+    EXPECT_FALSE(view->ShowAgain("Form"));
+}
+
 }  // namespace
