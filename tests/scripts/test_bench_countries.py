@@ -3,21 +3,18 @@
 apart gives make_countries its input again, and the generated copy lists every chosen country
 in every language with the hand-written and keyboard texts kept.
 Usage: test_bench_countries.py SOURCE_DIR STAGED_CONFIG_DIR TRAD_INDEX"""
-import importlib.machinery
-import importlib.util
 import os
+import runpy
 import shutil
 import subprocess
 import sys
 import tempfile
+import types
 import unittest
 import xml.etree.ElementTree as ET
 
 SOURCE, STAGED, TRAD_INDEX = sys.argv[1], sys.argv[2], sys.argv[3]
-loader = importlib.machinery.SourceFileLoader(
-    "bench_countries", os.path.join(SOURCE, "bench", "bench_countries"))
-bc = importlib.util.module_from_spec(importlib.util.spec_from_loader(loader.name, loader))
-loader.exec_module(bc)
+bc = types.SimpleNamespace(**runpy.run_path(os.path.join(SOURCE, "bench", "bench_countries")))
 
 
 def texts(path):
