@@ -109,6 +109,9 @@ class CQVAppView : public QWidget, public controls::NavigationHandler {
     bool eventFilter(QObject* watched, QEvent* e) override;
 
   private:
+    // A face the configuration names, or the stand-in the dialog font takes for it where the
+    // machine lacks it: fontconfig would give its default face instead, even a light one.
+    static QString Face(const std::wstring& face);
     void OnDraw(class QPainter& painter);
     void SetInitialFocus();
     void FocusFirstTabStop();

@@ -32,11 +32,11 @@ QString NativeQPath(const std::wstring& path) {
     return QString::fromStdString(platform::NativePath(Narrow(path)));
 }
 
-QString Face(const std::wstring& face) {
-    return QString::fromStdWString(face);
-}
-
 }  // namespace
+
+QString CQVAppView::Face(const std::wstring& face) {
+    return xmlgui::ResolveFontFamily(QString::fromStdWString(face));
+}
 
 int CQVAppView::SetViewInterface() {
     CLog& log = host_.Log();

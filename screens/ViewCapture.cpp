@@ -246,7 +246,7 @@ int CQVAppView::SetEditInformations(const std::string& screen) {
     if (nameState[0] != '\0') {
         log.Debug(StrFormat("Begin SetEditInformations for %s", screen.c_str()));
         const TextFont& font = CurrentTextFont();
-        const QString face = QString::fromStdWString(font.face);
+        const QString face = Face(font.face);
         for (const screens::InfosContextEntry& entry :
              screens::ReadInfosContext(host_.Files().infosContext, nameState)) {
             std::wstring value;
@@ -302,7 +302,7 @@ void CQVAppView::FillWidget(const screens::InfosContextEntry& entry, const std::
 }
 
 void CQVAppView::ShowGeneralInfoLanguage(CAutomateContext& context) {
-    const QString face = QStringLiteral("Arial Unicode MS");
+    const QString face = Face(L"Arial Unicode MS");
     if (auto* label = ControlAs<CGradientLabel>(ids::kGeneralInfoLanguageLabel)) {
         label->SetText(screens::GeneralInfoLanguageLabel(context));
         label->SetFont(face, kGeneralInfoHeight, kGeneralInfoWeight);
@@ -346,7 +346,7 @@ void CQVAppView::ShowSaveFailure(const char* reasonId) {
         return;
     const std::wstring text = host_.Translator().GetTraduction(reasonId);
     const TextFont& font = CurrentTextFont();
-    label->SetFont(QString::fromStdWString(font.face), font.height, font.weight);
+    label->SetFont(Face(font.face), font.height, font.weight);
     label->SetTransparent(true);
     label->SetText(text.empty() ? Widen(reasonId) : text);
     label->SetTextColor(kPureRed);
@@ -362,7 +362,7 @@ void CQVAppView::ShowInvalidEntry(const std::string& screen, CAutomateContext& c
     if (label) {
         std::wstring text = host_.Translator().GetTraduction(invalid->reason.c_str());
         const TextFont& font = CurrentTextFont();
-        label->SetFont(QString::fromStdWString(font.face), font.height, font.weight);
+        label->SetFont(Face(font.face), font.height, font.weight);
         label->SetTransparent(true);
         label->SetText(text.empty() ? Widen(invalid->reason) : text);
         label->SetTextColor(kPureRed);

@@ -31,7 +31,7 @@ namespace {
 namespace ids = screens::ids;
 // Windows' ANSI character set: the metrics line keeps its meaning for the log's readers.
 constexpr int kAnsiCharSet = 0;
-const QString kListFace = QStringLiteral("Arial Unicode MS");
+const wchar_t kListFace[] = L"Arial Unicode MS";
 constexpr int kListHeight = 24;
 constexpr int kListWeight = 24;
 
@@ -113,7 +113,7 @@ int CQVAppView::SetupStateScreen(const std::string& screen) {
             break;
         case screens::SetupKind::CountryList:
             if (auto* list = ControlAs<SkinListBox>(ids::kCountryList)) {
-                list->SetFont(kListFace, kListHeight, kListWeight);
+                list->SetFont(Face(kListFace), kListHeight, kListWeight);
                 list->clear();
                 const screens::CountryListing listing =
                     screens::CountryListFor(*context, host_.Translator(), log);
@@ -154,7 +154,7 @@ void CQVAppView::ShowSummary(CAutomateContext& context) {
     const std::vector<screens::SummaryLine> lines =
         screens::SummaryLines(context, host_.Translator());
     const TextFont& font = CurrentTextFont();
-    const QString face = QString::fromStdWString(font.face);
+    const QString face = Face(font.face);
     const int rows = ids::kSummaryCaptions.last - ids::kSummaryCaptions.first + 1;
     for (int i = 0; i < rows; ++i) {
         auto* caption = ControlAs<CGradientLabel>(ids::kSummaryCaptions.first + i);
@@ -225,7 +225,7 @@ void CQVAppView::SetupLanguageButtons(bool reconfiguration) {
         // current language's.
         button->SetBitmaps(QString(), true);
         button->SetCaptions(entry.label, true);
-        button->SetFontFaces(QString::fromStdWString(entry.face), true);
+        button->SetFontFaces(Face(entry.face), true);
         button->SetFontHeights(entry.height, true);
         // Pure red reaches 4:1 at most: enough for large bold text only.
         button->SetFontStyles(entry.current ? controls::kFontBold : 0u, true);

@@ -6,6 +6,7 @@
 // translation ID or keeps an unfilled "%1". QV_SCREEN_PICTURES=DIR saves each screen there.
 #include <gtest/gtest.h>
 
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
 #include <QListWidget>
@@ -209,6 +210,16 @@ class ShippedScreens : public ::testing::Test {
             if (id < 0 || w->isHidden())
                 continue;
             const std::string at = where + " control " + std::to_string(id);
+            // A face the machine lacks takes the dialog font's stand-in, not fontconfig's
+            // default face (a light one, on a plain Debian).
+            const QFont drawn =
+                qobject_cast<CGradientLabel*>(w) ? qobject_cast<CGradientLabel*>(w)->LabelFont()
+                : qobject_cast<CVEKButton*>(w)
+                    ? qobject_cast<CVEKButton*>(w)->CaptionFont(controls::kStateNormal)
+                    : w->font();
+            EXPECT_EQ(QFontInfo(drawn).family().toStdString(),
+                      QFontInfo(view->font()).family().toStdString())
+                << at;
             QRect outer = w->geometry();
             if (w->focusPolicy() & Qt::TabFocus)
                 outer = controls::FocusRingArea(outer);
