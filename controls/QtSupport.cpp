@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <algorithm>
 #include <atomic>
+#include <list>
+#include <mutex>
 
 #include "base/Log.h"
 #include "platform/Files.h"
@@ -141,8 +143,61 @@ QByteArray BuiltInFormat(const QString& path) {
 
 }  // namespace
 
+namespace {
+
+// The small pictures decoded last, by their files' bytes: the buttons of every screen take the
+// same few skins, four states each, and a screen of tiles takes one skin eight times.
+class RecentPictures {
+  public:
+    static constexpr qsizetype kMaxBytes = 256 * 1024;
+    static constexpr qsizetype kMaxPictureBytes = 128 * 1024;
+
+    QImage Find(const QByteArray& bytes) {
+        std::lock_guard lock(lock_);
+        for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+            if (it->bytes == bytes) {
+                entries_.splice(entries_.begin(), entries_, it);
+                return it->image;
+            }
+        }
+        return {};
+    }
+    void Keep(const QByteArray& bytes, const QImage& image) {
+        if (image.isNull() || image.sizeInBytes() > kMaxPictureBytes)
+            return;
+        std::lock_guard lock(lock_);
+        entries_.push_front({bytes, image});
+        total_ += image.sizeInBytes();
+        while (total_ > kMaxBytes) {
+            total_ -= entries_.back().image.sizeInBytes();
+            entries_.pop_back();
+        }
+    }
+
+  private:
+    struct Entry {
+        QByteArray bytes;
+        QImage image;
+    };
+    std::mutex lock_;
+    std::list<Entry> entries_;
+    qsizetype total_ = 0;
+};
+
+RecentPictures& Recent() {
+    static RecentPictures recent;
+    return recent;
+}
+
+}  // namespace
+
 QImage ReadPicture(const QString& path) {
-    return DecodePicture(ReadPictureFile(path), path);
+    const QByteArray bytes = ReadPictureFile(path);
+    if (QImage kept = Recent().Find(bytes); !kept.isNull())
+        return kept;
+    QImage image = DecodePicture(bytes, path);
+    Recent().Keep(bytes, image);
+    return image;
 }
 
 QSize PictureSize(const QString& path) {

@@ -55,7 +55,8 @@ QString WrappedToolTip(const QString& text, const QFont& font);
 // A picture file read with the decoder its name's suffix calls for when Qt has it built in
 // (PNG, BMP, PPM, XPM...), and by its content otherwise or when that fails. Qt's own lookup asks
 // every image plug-in about a name first, which loads all of them (and their libraries) into the
-// process on the first picture. A null image when the file cannot be read.
+// process on the first picture. A null image when the file cannot be read. The small pictures
+// read last are kept (256 KB at most) and given again for a file of the same bytes.
 QImage ReadPicture(const QString& path);
 // The picture's size from its header, without decoding it; invalid when it cannot be told.
 QSize PictureSize(const QString& path);

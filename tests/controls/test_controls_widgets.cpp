@@ -77,6 +77,30 @@ TEST(Pictures, AreReadByTheirSuffixAndByTheirContentWhenItLies) {
     EXPECT_FALSE(PictureSize(dir.path()).isValid());
 }
 
+TEST(Pictures, ASmallOneIsDecodedOnceForFilesOfTheSameBytes) {
+    QTemporaryDir dir;
+    auto save = [&](const char* name, QSize size, Qt::GlobalColor colour) {
+        QImage picture(size, QImage::Format_RGB32);
+        picture.fill(colour);
+        EXPECT_TRUE(picture.save(dir.filePath(name)));
+        return dir.filePath(name);
+    };
+    const QString skin = save("skin.png", {40, 10}, Qt::red);
+    ASSERT_TRUE(QFile::copy(skin, dir.filePath("same.png")));
+    const QString other = save("other.png", {40, 10}, Qt::blue);
+    const qint64 first = ReadPicture(skin).cacheKey();
+    EXPECT_EQ(ReadPicture(dir.filePath("same.png")).cacheKey(), first);
+    EXPECT_EQ(ReadPicture(other).pixelColor(0, 0), QColor(Qt::blue));
+    // A file rewritten is read for what it holds now.
+    save("skin.png", {40, 10}, Qt::green);
+    const QImage rewritten = ReadPicture(skin);
+    EXPECT_NE(rewritten.cacheKey(), first);
+    EXPECT_EQ(rewritten.pixelColor(0, 0), QColor(Qt::green));
+    // A background is too large to be kept: each read decodes it.
+    const QString large = save("large.png", {400, 300}, Qt::gray);
+    EXPECT_NE(ReadPicture(large).cacheKey(), ReadPicture(large).cacheKey());
+}
+
 TEST(GradientLabel, GradientDirections) {
     QWidget parent;
     parent.resize(220, 60);
