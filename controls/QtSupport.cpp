@@ -224,8 +224,12 @@ QImage DecodePicture(const QByteArray& bytes, const QString& path) {
     if (bytes.isEmpty())
         return {};
     if (const QByteArray format = BuiltInFormat(path); !format.isEmpty()) {
+        QByteArray copy(bytes);
+        QBuffer buffer(&copy);
+        QImageReader reader(&buffer, format);
+        reader.setAutoDetectImageFormat(false);
         QImage image;
-        if (image.loadFromData(bytes, format.constData()))
+        if (reader.read(&image))
             return image;
     }
     return QImage::fromData(bytes);

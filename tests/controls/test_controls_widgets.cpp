@@ -46,6 +46,9 @@ TEST(Pictures, AreReadByTheirSuffixAndByTheirContentWhenItLies) {
     for (const QString& path : {png, bmp}) {
         EXPECT_EQ(PictureSize(path), QSize(30, 20)) << path.toStdString();
         EXPECT_EQ(ReadPicture(path).size(), QSize(30, 20)) << path.toStdString();
+        const QByteArray bytes = ReadPictureFile(path);
+        EXPECT_EQ(DecodedPictureSize(bytes, path), QSize(30, 20)) << path.toStdString();
+        EXPECT_EQ(DecodePicture(bytes, path).size(), QSize(30, 20)) << path.toStdString();
     }
     // Built-in formats never bring every image plug-in into the process.
     if (!pluginBefore) {
