@@ -20,6 +20,7 @@
 namespace {
 
 constexpr size_t kMaxPictureChars = 199;
+constexpr qsizetype kMaxComparedBackgroundBytes = 1024 * 1024;
 
 bool IsRightButton(QEvent* e) {
     switch (e->type()) {
@@ -139,6 +140,9 @@ const QImage* CQVAppView::Background() {
         background_ = pendingBackground_.valid()
                           ? pendingBackground_.get()
                           : controls::DecodePicture(backgroundBytes_, backgroundFile_);
+        // An uncompressed picture's bytes weigh what the picture does: not kept to compare.
+        if (backgroundBytes_.size() > kMaxComparedBackgroundBytes)
+            backgroundBytes_.clear();
         backgroundSize_ = background_.isNull() ? QSize() : background_.size();
     }
     return background_.isNull() ? nullptr : &background_;
